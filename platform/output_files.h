@@ -1,0 +1,50 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalendro {
+
+// An output text file open for writing: 8-bit text in the locale's character set, lines ended by
+// CR LF, no byte-order mark. Text comes in as UTF-8. A stream destroyed without Close keeps and
+// flushes everything written before. Every failure is raised as a Failure.
+class TextStream {
+public:
+    virtual ~TextStream() = default;
+    virtual void WriteLine(std::string_view text) = 0;
+    virtual void Write(std::string_view text) = 0;
+    virtual void Close() = 0;
+};
+
+// One entry of the drive table: a letter with its colon ("d:"), the label shown after it and the
+// directory that plays the drive's root.
+struct DriveEntry {
+    std::string letter;
+    std::string label;
+    std::string directory;
+    // "d: [IPOD]"
+    std::string DisplayText() const;
+};
+
+// The file-system object. Paths are Windows paths ("d:\Calendars\vCalendar.ics", translated
+// through the drive table) or native paths.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+    virtual bool DriveExists(std::string_view drive) = 0;
+    virtual bool FolderExists(std::string_view path) = 0;
+    virtual void CreateFolder(std::string_view path) = 0;
+    // An existing file of the name is replaced when overwrite is true, else a failure.
+    virtual std::unique_ptr<TextStream> CreateTextFile(std::string_view path, bool overwrite = true) = 0;
+    // The drive table as it stands now, and the letter of the current drive ("c:").
+    virtual std::vector<DriveEntry> Drives() = 0;
+    virtual std::string CurrentDrive() = 0;
+};
+
+// "Create the file-system object": each run makes its own.
+using FileSystemFactory = std::function<std::unique_ptr<FileSystem>()>;
+
+}  // namespace kalendro
