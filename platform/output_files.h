@@ -47,4 +47,18 @@ public:
 // "Create the file-system object": each run makes its own.
 using FileSystemFactory = std::function<std::unique_ptr<FileSystem>()>;
 
+// Reads the drive table afresh: c: first, then the other drives.
+using DriveLister = std::function<std::vector<DriveEntry>()>;
+
+// The machine's drives: c: the home directory, d: on the file systems mounted under /media,
+// /run/media or /mnt, in the order of their mount points.
+std::vector<DriveEntry> ListSystemDrives();
+
+// The file system on disk, with the system's drive table, the locale's character set and the
+// process's working directory.
+std::unique_ptr<FileSystem> OpenDiskFileSystem();
+// The same with a drive table, character set (an iconv name such as "UTF-8" or "ISO-8859-1")
+// and working directory of the caller's choosing.
+std::unique_ptr<FileSystem> OpenDiskFileSystem(DriveLister drives, std::string charset, std::string workingDirectory);
+
 }  // namespace kalendro

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/regional.h"
+#include "platform/store.h"
+
+namespace kalendro {
+
+// The store application over a mailbox file. Opening reads and validates the whole file; a file
+// that cannot be read or is not a valid mailbox is failure 429, whose description names the
+// file, the item and member where the fault lies, and the reason. The regional settings are
+// those in which Restrict reads the dates of its filters.
+std::shared_ptr<StoreApplication> OpenMailboxFile(const std::string& path, const RegionalSettings& regional);
+// The same over the text of a mailbox; sourceName stands for the file in messages.
+std::shared_ptr<StoreApplication> OpenMailboxText(std::string_view text, const std::string& sourceName,
+                                                  const RegionalSettings& regional);
+
+}  // namespace kalendro
