@@ -1,0 +1,58 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/failure.h"
+#include "platform/output_files.h"
+#include "platform/regional.h"
+#include "platform/store.h"
+#include "platform/store_date.h"
+
+namespace kalendro {
+
+// What the calendar export shows while it runs: the main window, the headless command and the
+// tests each give their own.
+class CalendarExportView {
+public:
+    virtual ~CalendarExportView() = default;
+    // SaveFileName: the path the run writes.
+    virtual void ShowOutputPath(const std::string& path) = 0;
+    // Empties lbCountApp, lbProcessDate and lstSubject, in that order.
+    virtual void ClearResults() = 0;
+    // lbProcessDate: the start of the appointment being written.
+    virtual void ShowProcessDate(const std::string& text) = 0;
+    // lstSubject: one more line.
+    virtual void AppendListLine(const std::string& line) = 0;
+    // lbCountApp: the number of appointments written.
+    virtual void ShowCount(const std::string& count) = 0;
+    // A message box with only OK, no icon, titled Kalendro.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // Called after each appointment: the view may repaint what changed (at most about ten times a
+    // second) but must handle no input, so the run never yields.
+    virtual void ShowProgress() = 0;
+};
+
+// The main window's choice of what to export, read when the run starts.
+struct CalendarExportChoice {
+    bool useDefaultCalendar = true;
+    std::string selectedFolderKey;  // entry identifier "@" store identifier
+    std::string driveText;          // Drive1's current entry, e.g. "d: [IPOD]"
+    bool useCalendarName = false;   // CalName
+    StoreDate startDate;            // dtStart.Value, midnight
+    StoreDate endDate;              // dtEnd.Value, midnight
+};
+
+// The item collections the main window holds; the run replaces both.
+struct CalendarExportCollections {
+    std::unique_ptr<StoreItems> calendarItems;  // CalendarItems
+    std::unique_ptr<StoreItems> rangeItems;     // RangeItems
+};
+
+// One click on the export button (Command3_Click): resolves the folder, writes the appointments
+// of the range to <drive>\Calendars\[name]vCalendar.ics and reports through the view.
+void RunCalendarExport(StoreSession& session, const CalendarExportChoice& choice, const RegionalSettings& regional,
+                       const FileSystemFactory& createFileSystem, CalendarExportView& view,
+                       CalendarExportCollections& collections);
+
+}  // namespace kalendro
