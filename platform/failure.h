@@ -12,6 +12,7 @@ enum ErrorNumber : int {
     kTypeMismatch = 13,
     kBadFileName = 52,
     kFileNotFound = 53,
+    kFileAlreadyExists = 58,
     kDiskFull = 61,
     kDeviceUnavailable = 68,
     kPermissionDenied = 70,
