@@ -1,0 +1,145 @@
+#include "platform/mailbox/mailbox_items.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
+
+#include "platform/failure.h"
+
+namespace kalendro::mailbox {
+
+namespace {
+
+class MailboxStoreItem : public StoreItem {
+public:
+    explicit MailboxStoreItem(CollectionEntry entry)
+        : entry_(std::move(entry)), schema_(&SchemaFor(entry_.item->typeName)) {}
+
+    std::string TypeName() const override { return entry_.item->typeName; }
+    std::string Text(std::string_view member) const override { return Read<std::string>(member, MemberKind::kText); }
+    StoreDate Date(std::string_view member) const override { return Read<StoreDate>(member, MemberKind::kDate); }
+    std::int32_t Number(std::string_view member) const override {
+        return Read<std::int32_t>(member, MemberKind::kNumber);
+    }
+    bool Flag(std::string_view member) const override { return Read<bool>(member, MemberKind::kFlag); }
+
+private:
+    // An unset member reads as the value-initialised T: empty text, the no-date value, 0, false.
+    template <typename T>
+    T Read(std::string_view member, MemberKind wanted) const {
+        CheckMember(member, wanted);
+        const MemberValue* value = FindMember(entry_, member);
+        return value == nullptr ? T{} : std::get<T>(*value);
+    }
+
+    void CheckMember(std::string_view member, MemberKind wanted) const {
+        const std::optional<MemberKind> kind = schema_->KindOf(member);
+        if (!kind) {
+            throw Failure(kStoreOperationFailed,
+                          "The " + entry_.item->typeName + " has no member \"" + std::string(member) + "\".");
+        }
+        if (*kind != wanted) {
+            throw Failure(kTypeMismatch, "Type mismatch: the member \"" + std::string(member) + "\" of the " +
+                                             entry_.item->typeName + " is a " + std::string(KindName(*kind)) +
+                                             ", not a " + std::string(KindName(wanted)) + ".");
+        }
+    }
+
+    CollectionEntry entry_;
+    const ItemSchema* schema_;
+};
+
+class EntryEnumerator : public StoreItemEnumerator {
+public:
+    explicit EntryEnumerator(std::vector<CollectionEntry> entries) : entries_(std::move(entries)) {}
+
+    std::shared_ptr<StoreItem> Next() override {
+        if (next_ == entries_.size()) {
+            return nullptr;
+        }
+        return MakeStoreItem(entries_[next_++]);
+    }
+
+private:
+    std::vector<CollectionEntry> entries_;
+    std::size_t next_ = 0;
+};
+
+const MemberValue* FindIn(const Members& members, std::string_view member) {
+    auto found = members.find(member);
+    return found == members.end() ? nullptr : &found->second;
+}
+
+}  // namespace
+
+const MemberValue* FindMember(const CollectionEntry& entry, std::string_view member) {
+    if (entry.overrides) {
+        if (const MemberValue* value = FindIn(*entry.overrides, member)) {
+            return value;
+        }
+    }
+    return FindIn(entry.item->members, member);
+}
+
+StoreDate StartOf(const CollectionEntry& entry) {
+    const MemberValue* start = FindMember(entry, "Start");
+    const StoreDate* date = start == nullptr ? nullptr : std::get_if<StoreDate>(start);
+    return date == nullptr ? StoreDate::NoDate() : *date;
+}
+
+std::shared_ptr<StoreItem> MakeStoreItem(CollectionEntry entry) {
+    return std::make_shared<MailboxStoreItem>(std::move(entry));
+}
+
+MailboxItems::MailboxItems(std::vector<CollectionEntry> entries, std::shared_ptr<const RegionalSettings> regional)
+    : entries_(std::move(entries)), regional_(std::move(regional)) {}
+
+std::unique_ptr<MailboxItems> MailboxItems::OfFolder(const std::shared_ptr<const MailboxFolder>& folder,
+                                                     std::shared_ptr<const RegionalSettings> regional) {
+    std::vector<CollectionEntry> entries;
+    entries.reserve(folder->items.size());
+    for (const auto& item : folder->items) {
+        entries.push_back({item, nullptr});
+    }
+    return std::make_unique<MailboxItems>(std::move(entries), std::move(regional));
+}
+
+std::int32_t MailboxItems::Count() {
+    return static_cast<std::int32_t>(entries_.size());
+}
+
+std::unique_ptr<StoreItemEnumerator> MailboxItems::Enumerate() {
+    // The enumerator walks a copy, so a later Sort of this collection does not disturb it.
+    return std::make_unique<EntryEnumerator>(entries_);
+}
+
+void MailboxItems::Sort(std::string_view property) {
+    if (property != "[Start]") {
+        throw Failure(kInvalidArgument, "Sort: the items can only be sorted by \"[Start]\", not by \"" +
+                                            std::string(property) + "\".");
+    }
+    // Each start is looked up once rather than at every comparison.
+    std::vector<std::pair<StoreDate, std::size_t>> keys;
+    keys.reserve(entries_.size());
+    for (std::size_t index = 0; index < entries_.size(); ++index) {
+        keys.emplace_back(StartOf(entries_[index]), index);
+    }
+    std::stable_sort(keys.begin(), keys.end(), [](const auto& left, const auto& right) { return left.first < right.first; });
+    std::vector<CollectionEntry> sorted;
+    sorted.reserve(entries_.size());
+    for (const auto& key : keys) {
+        sorted.push_back(std::move(entries_[key.second]));
+    }
+    entries_ = std::move(sorted);
+    sortedByStart_ = true;
+}
+
+void MailboxItems::SetIncludeRecurrences(bool include) {
+    includeRecurrences_ = include;
+}
+
+std::unique_ptr<StoreItems> MailboxItems::Restrict(std::string_view /*filter*/) {
+    throw Failure(kStoreOperationFailed, "Restrict is not available");
+}
+
+}  // namespace kalendro::mailbox

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kalendro::mailbox {
+
+// What a member holds; a read of another kind is a type mismatch.
+enum class MemberKind { kText, kDate, kNumber, kFlag };
+
+// The members one item type has, by the store's member names. Names are case-sensitive.
+class ItemSchema {
+public:
+    explicit ItemSchema(std::vector<std::pair<std::string_view, MemberKind>> members);
+
+    // Nothing for a name the type does not have.
+    std::optional<MemberKind> KindOf(std::string_view member) const;
+
+private:
+    std::vector<std::pair<std::string_view, MemberKind>> members_;  // sorted by name
+};
+
+// The schema of an item type: "AppointmentItem", "ContactItem", "DistListItem", and a common set
+// (EntryID, Subject, Body, Categories, CreationTime, LastModificationTime) for every other type.
+const ItemSchema& SchemaFor(std::string_view typeName);
+
+// "text", "date", "number", "true or false": for messages.
+std::string_view KindName(MemberKind kind);
+
+}  // namespace kalendro::mailbox
