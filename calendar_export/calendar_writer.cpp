@@ -1,0 +1,75 @@
+#include "calendar_export/calendar_writer.h"
+
+#include "date_forms/date_forms.h"
+
+namespace kalendro {
+
+namespace {
+
+void WriteDateLine(TextStream& file, std::string_view key, const StoreItem& appointment, std::string_view member) {
+    file.WriteLine(std::string(key) + FormatICalDateTime(appointment.Date(member)));
+}
+
+void WriteTextLine(TextStream& file, std::string_view key, const StoreItem& appointment, std::string_view member) {
+    file.WriteLine(std::string(key) + EscapeLineBreaks(appointment.Text(member)));
+}
+
+// Location and categories are optional: an empty text leaves the whole line out.
+void WriteTextLineUnlessEmpty(TextStream& file, std::string_view key, const StoreItem& appointment,
+                              std::string_view member) {
+    const std::string value = appointment.Text(member);
+    if (!value.empty()) {
+        file.WriteLine(std::string(key) + EscapeLineBreaks(value));
+    }
+}
+
+}  // namespace
+
+std::string EscapeLineBreaks(std::string_view text) {
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n') {
+            escaped += c;
+            continue;
+        }
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
+        }
+        escaped += "\\n";
+    }
+    return escaped;
+}
+
+void WriteCalendarHeader(TextStream& file) {
+    file.WriteLine("BEGIN:VCALENDAR");
+    file.WriteLine("PRODID:-//MOLV Calender Export//MOLVCal 1.0 MIMEDIR//EN");
+    file.WriteLine("VERSION:2.0");
+    file.WriteLine("METHOD:PUBLISH");
+}
+
+void WriteAppointmentEvent(TextStream& file, const StoreItem& appointment) {
+    file.WriteLine("BEGIN:VEVENT");
+    file.WriteLine("ORGANIZER:MAILTO:MOLVCal");
+    WriteDateLine(file, "DTSTAMP:", appointment, "CreationTime");
+    WriteDateLine(file, "DTSTART:", appointment, "Start");
+    WriteDateLine(file, "DTEND:", appointment, "End");
+    WriteDateLine(file, "LAST-MODIFIED:", appointment, "LastModificationTime");
+    WriteTextLineUnlessEmpty(file, "LOCATION:", appointment, "Location");
+    WriteTextLine(file, "UID:", appointment, "EntryID");
+    WriteTextLine(file, "DESCRIPTION:", appointment, "Body");
+    WriteTextLine(file, "SUMMARY:", appointment, "Subject");
+    file.WriteLine("PRIORITY:" + std::to_string(appointment.Number("Importance")));
+    if (appointment.Flag("AllDayEvent")) {
+        file.WriteLine("TRANSP:TRANSPARENT");
+    }
+    WriteTextLineUnlessEmpty(file, "CATEGORIES:", appointment, "Categories");
+    file.WriteLine("END:VEVENT");
+}
+
+void WriteCalendarTrailer(TextStream& file) {
+    file.WriteLine("END:VCALENDAR");
+}
+
+}  // namespace kalendro

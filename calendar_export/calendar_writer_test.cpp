@@ -1,0 +1,271 @@
+#include "calendar_export/calendar_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "calendar_export/fake_store_for_tests.h"
+#include "testing/memory_text_stream.h"
+
+namespace kalendro {
+namespace {
+
+using testing::FakeItem;
+using testing::MemoryTextStream;
+
+using Members = std::map<std::string, FakeItem::Value, std::less<>>;
+
+Members BudgetMeeting() {
+    return {{"Start", StoreDate{2002, 11, 5, 14, 0, 0}},
+            {"End", StoreDate{2002, 11, 5, 15, 30, 0}},
+            {"CreationTime", StoreDate{2002, 11, 4, 9, 30, 12}},
+            {"LastModificationTime", StoreDate{2002, 11, 4, 9, 35, 40}},
+            {"Location", std::string("Room 2")},
+            {"EntryID", std::string("00000000AB12CD34")},
+            {"Body", std::string("Bring the figures\r\nand the slides")},
+            {"Subject", std::string("Budget meeting")},
+            {"Importance", std::int32_t{2}},
+            {"AllDayEvent", false},
+            {"Categories", std::string("Business")}};
+}
+
+Members Holiday() {
+    return {{"Start", StoreDate{2002, 11, 6, 0, 0, 0}},
+            {"End", StoreDate{2002, 11, 7, 0, 0, 0}},
+            {"CreationTime", StoreDate{2002, 11, 1, 8, 0, 0}},
+            {"LastModificationTime", StoreDate{2002, 11, 1, 8, 0, 0}},
+            {"Location", std::string()},
+            {"EntryID", std::string("00000000EF56AB78")},
+            {"Body", std::string()},
+            {"Subject", std::string("Holiday")},
+            {"Importance", std::int32_t{1}},
+            {"AllDayEvent", true},
+            {"Categories", std::string()}};
+}
+
+const std::vector<std::string> kExampleLines = {
+    "BEGIN:VCALENDAR",
+    "PRODID:-//MOLV Calender Export//MOLVCal 1.0 MIMEDIR//EN",
+    "VERSION:2.0",
+    "METHOD:PUBLISH",
+    "BEGIN:VEVENT",
+    "ORGANIZER:MAILTO:MOLVCal",
+    "DTSTAMP:20021104T093012",
+    "DTSTART:20021105T140000",
+    "DTEND:20021105T153000",
+    "LAST-MODIFIED:20021104T093540",
+    "LOCATION:Room 2",
+    "UID:00000000AB12CD34",
+    "DESCRIPTION:Bring the figures\\nand the slides",
+    "SUMMARY:Budget meeting",
+    "PRIORITY:2",
+    "CATEGORIES:Business",
+    "END:VEVENT",
+    "BEGIN:VEVENT",
+    "ORGANIZER:MAILTO:MOLVCal",
+    "DTSTAMP:20021101T080000",
+    "DTSTART:20021106T000000",
+    "DTEND:20021107T000000",
+    "LAST-MODIFIED:20021101T080000",
+    "UID:00000000EF56AB78",
+    "DESCRIPTION:",
+    "SUMMARY:Holiday",
+    "PRIORITY:1",
+    "TRANSP:TRANSPARENT",
+    "END:VEVENT",
+    "END:VCALENDAR",
+};
+
+std::string JoinedLines(const std::vector<std::string>& lines, std::size_t count) {
+    std::string bytes;
+    for (std::size_t i = 0; i < count; ++i) {
+        bytes += lines[i] + "\r\n";
+    }
+    return bytes;
+}
+
+void WriteExample(TextStream& file) {
+    WriteCalendarHeader(file);
+    WriteAppointmentEvent(file, FakeItem(BudgetMeeting()));
+    WriteAppointmentEvent(file, FakeItem(Holiday()));
+    WriteCalendarTrailer(file);
+}
+
+// The lines of one event block written for the given members, without BEGIN and END.
+std::vector<std::string> EventLines(Members members) {
+    MemoryTextStream file;
+    WriteAppointmentEvent(file, FakeItem(std::move(members)));
+    std::vector<std::string> lines;
+    const std::string& bytes = file.Bytes();
+    for (std::size_t start = 0; start < bytes.size();) {
+        const std::size_t end = bytes.find("\r\n", start);
+        lines.push_back(bytes.substr(start, end - start));
+        start = end + 2;
+    }
+    EXPECT_EQ(lines.front(), "BEGIN:VEVENT");
+    EXPECT_EQ(lines.back(), "END:VEVENT");
+    return {lines.begin() + 1, lines.end() - 1};
+}
+
+std::vector<std::string> EventLinesWith(const std::string& member, FakeItem::Value value) {
+    Members members = BudgetMeeting();
+    members[member] = std::move(value);
+    return EventLines(std::move(members));
+}
+
+// The one line of the event block that starts with the key.
+std::string LineOf(const std::vector<std::string>& lines, const std::string& key) {
+    std::string found;
+    for (const auto& line : lines) {
+        if (line.rfind(key, 0) == 0) {
+            EXPECT_TRUE(found.empty()) << "two lines " << key;
+            found = line;
+        }
+    }
+    return found;
+}
+
+TEST(CalendarWriterTest, WritesTheWorkedExampleByteForByte) {
+    MemoryTextStream file;
+    WriteExample(file);
+    EXPECT_EQ(file.Bytes(), JoinedLines(kExampleLines, kExampleLines.size()));
+}
+
+TEST(CalendarWriterTest, CalendarWithoutAppointmentsIsHeaderAndTrailer) {
+    MemoryTextStream file;
+    WriteCalendarHeader(file);
+    WriteCalendarTrailer(file);
+    EXPECT_EQ(file.Bytes(),
+              "BEGIN:VCALENDAR\r\nPRODID:-//MOLV Calender Export//MOLVCal 1.0 MIMEDIR//EN\r\nVERSION:2.0\r\n"
+              "METHOD:PUBLISH\r\nEND:VCALENDAR\r\n");
+}
+
+TEST(CalendarWriterTest, StreamFailingAfterNLinesLeavesExactlyThoseLines) {
+    for (std::size_t n = 0; n < kExampleLines.size(); ++n) {
+        MemoryTextStream file(static_cast<int>(n));
+        EXPECT_THROW(WriteExample(file), Failure) << n;
+        EXPECT_EQ(file.Bytes(), JoinedLines(kExampleLines, n)) << n;
+    }
+    MemoryTextStream file(static_cast<int>(kExampleLines.size()));
+    EXPECT_NO_THROW(WriteExample(file));
+}
+
+TEST(CalendarWriterTest, ReadsEachPropertyOnceJustBeforeItsLine) {
+    MemoryTextStream file;
+    FakeItem appointment(BudgetMeeting());
+    std::vector<std::pair<std::string, int>> reads;
+    appointment.onRead = [&](std::string_view member) { reads.emplace_back(member, file.Writes()); };
+    WriteAppointmentEvent(file, appointment);
+    const std::vector<std::pair<std::string, int>> expected = {
+        {"CreationTime", 2}, {"Start", 3},      {"End", 4},        {"LastModificationTime", 5},
+        {"Location", 6},     {"EntryID", 7},    {"Body", 8},       {"Subject", 9},
+        {"Importance", 10},  {"AllDayEvent", 11}, {"Categories", 11}};
+    EXPECT_EQ(reads, expected);
+}
+
+TEST(CalendarWriterTest, FailingReadLeavesTheLinesBeforeIt) {
+    MemoryTextStream file;
+    FakeItem appointment(BudgetMeeting());
+    appointment.failingMember = "Subject";
+    EXPECT_THROW(WriteAppointmentEvent(file, appointment), Failure);
+    // BEGIN to DESCRIPTION of the first event of the worked example.
+    std::vector<std::string> eventLines(kExampleLines.begin() + 4, kExampleLines.begin() + 13);
+    EXPECT_EQ(file.Bytes(), JoinedLines(eventLines, eventLines.size()));
+}
+
+TEST(CalendarWriterTest, EmptyAndBlankTexts) {
+    EXPECT_EQ(LineOf(EventLinesWith("Body", std::string()), "DESCRIPTION"), "DESCRIPTION:");
+    EXPECT_EQ(LineOf(EventLinesWith("Subject", std::string()), "SUMMARY"), "SUMMARY:");
+    EXPECT_EQ(LineOf(EventLinesWith("Location", std::string()), "LOCATION"), "");
+    EXPECT_EQ(LineOf(EventLinesWith("Categories", std::string()), "CATEGORIES"), "");
+    EXPECT_EQ(LineOf(EventLinesWith("Location", std::string(" ")), "LOCATION"), "LOCATION: ");
+    EXPECT_EQ(LineOf(EventLinesWith("Categories", std::string(" ")), "CATEGORIES"), "CATEGORIES: ");
+}
+
+TEST(CalendarWriterTest, LineBreaksInDescriptionAndSummaryBecomeBackslashN) {
+    const auto description = [](const std::string& body) {
+        return LineOf(EventLinesWith("Body", body), "DESCRIPTION");
+    };
+    EXPECT_EQ(description("a\r\n\r\nb"), "DESCRIPTION:a\\n\\nb");
+    EXPECT_EQ(description("ends\r\n"), "DESCRIPTION:ends\\n");
+    EXPECT_EQ(description("lone\nfeed"), "DESCRIPTION:lone\\nfeed");
+    EXPECT_EQ(description("lone\rreturn"), "DESCRIPTION:lone\\nreturn");
+    EXPECT_EQ(description("a\r\r\nb\n\rc"), "DESCRIPTION:a\\n\\nb\\n\\nc");
+    EXPECT_EQ(LineOf(EventLinesWith("Subject", std::string("one\ntwo\r\nthree\r")), "SUMMARY"),
+              "SUMMARY:one\\ntwo\\nthree\\n");
+}
+
+TEST(CalendarWriterTest, LineBreaksInLocationAndCategoriesBecomeBackslashN) {
+    EXPECT_EQ(LineOf(EventLinesWith("Location", std::string("Room 2\r\nFloor 3\nWing\r")), "LOCATION"),
+              "LOCATION:Room 2\\nFloor 3\\nWing\\n");
+    EXPECT_EQ(LineOf(EventLinesWith("Categories", std::string("A\r\nB")), "CATEGORIES"), "CATEGORIES:A\\nB");
+}
+
+TEST(CalendarWriterTest, NoValueEverBreaksALine) {
+    Members members = BudgetMeeting();
+    for (const char* member : {"Location", "EntryID", "Body", "Subject", "Categories"}) {
+        members[member] = std::string("x\ry\nz\r\n");
+    }
+    MemoryTextStream file;
+    WriteAppointmentEvent(file, FakeItem(members));
+    const std::string& bytes = file.Bytes();
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' || bytes[i] == '\n') {
+            const std::size_t pairStart = bytes[i] == '\r' ? i : i - 1;
+            ASSERT_EQ(bytes.compare(pairStart, 2, "\r\n"), 0) << "stray line break at " << i;
+            i = pairStart + 1;
+        }
+    }
+    EXPECT_EQ(file.Writes(), 13);
+}
+
+TEST(CalendarWriterTest, PunctuationAndBackslashesAreWrittenAsTheyStand) {
+    const auto lines = EventLinesWith("Subject", std::string("Lunch; team, all \\ the rest"));
+    EXPECT_EQ(LineOf(lines, "SUMMARY"), "SUMMARY:Lunch; team, all \\ the rest");
+    EXPECT_EQ(LineOf(EventLinesWith("Categories", std::string("A;B,C\\D")), "CATEGORIES"), "CATEGORIES:A;B,C\\D");
+}
+
+TEST(CalendarWriterTest, LongDescriptionStaysOneLine) {
+    const std::string body(5000, 'x');
+    EXPECT_EQ(LineOf(EventLinesWith("Body", body), "DESCRIPTION"), "DESCRIPTION:" + body);
+}
+
+TEST(CalendarWriterTest, PriorityIsTheImportanceInDecimal) {
+    EXPECT_EQ(LineOf(EventLinesWith("Importance", std::int32_t{0}), "PRIORITY"), "PRIORITY:0");
+    EXPECT_EQ(LineOf(EventLinesWith("Importance", std::int32_t{-7}), "PRIORITY"), "PRIORITY:-7");
+    EXPECT_EQ(LineOf(EventLinesWith("Importance", std::int32_t{-2147483647 - 1}), "PRIORITY"),
+              "PRIORITY:-2147483648");
+}
+
+TEST(CalendarWriterTest, AllDayEventGetsTranspBetweenPriorityAndCategories) {
+    const auto withCategories = EventLinesWith("AllDayEvent", true);
+    ASSERT_GE(withCategories.size(), 3u);
+    EXPECT_EQ(withCategories[withCategories.size() - 3], "PRIORITY:2");
+    EXPECT_EQ(withCategories[withCategories.size() - 2], "TRANSP:TRANSPARENT");
+    EXPECT_EQ(withCategories.back(), "CATEGORIES:Business");
+
+    Members noCategories = BudgetMeeting();
+    noCategories["AllDayEvent"] = true;
+    noCategories["Categories"] = std::string();
+    EXPECT_EQ(EventLines(noCategories).back(), "TRANSP:TRANSPARENT");
+
+    EXPECT_EQ(LineOf(EventLinesWith("AllDayEvent", false), "TRANSP"), "");
+}
+
+TEST(CalendarWriterTest, SameEntryIdGivesSameUidInEachBlock) {
+    MemoryTextStream file;
+    WriteAppointmentEvent(file, FakeItem(BudgetMeeting()));
+    WriteAppointmentEvent(file, FakeItem(BudgetMeeting()));
+    const std::string block = JoinedLines(std::vector<std::string>(kExampleLines.begin() + 4, kExampleLines.begin() + 17), 13);
+    EXPECT_EQ(file.Bytes(), block + block);
+}
+
+TEST(CalendarWriterTest, NoDateValuesAreWrittenLikeAnyOtherDate) {
+    const auto lines = EventLinesWith("LastModificationTime", StoreDate::NoDate());
+    EXPECT_EQ(LineOf(lines, "LAST-MODIFIED"), "LAST-MODIFIED:45010101T000000");
+}
+
+}  // namespace
+}  // namespace kalendro
