@@ -1,0 +1,174 @@
+#include "contact_export/vcard_card.h"
+
+#include <array>
+#include <limits>
+
+#include "contact_export/vcard_address_note.h"
+#include "date_forms/date_forms.h"
+#include "platform/failure.h"
+
+namespace kalendro {
+namespace {
+
+constexpr std::size_t kFoldWidth = 75;
+
+std::string ReplaceAll(std::string_view text, std::string_view found, std::string_view replacement) {
+    std::string result;
+    result.reserve(text.size());
+    std::size_t start = 0;
+    for (std::size_t at = text.find(found); at != std::string_view::npos; at = text.find(found, start)) {
+        result.append(text.substr(start, at - start));
+        result.append(replacement);
+        start = at + found.size();
+    }
+    result.append(text.substr(start));
+    return result;
+}
+
+bool IsContinuationByte(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
+// The byte offset just past at most `count` code points of UTF-8 text from `start`.
+std::size_t AdvanceCodePoints(std::string_view text, std::size_t start, std::size_t count) {
+    std::size_t at = start;
+    for (std::size_t taken = 0; taken < count && at < text.size(); ++taken) {
+        ++at;
+        while (at < text.size() && IsContinuationByte(text[at])) {
+            ++at;
+        }
+    }
+    return at;
+}
+
+std::string ProgressText(const std::string& fn, const ContactExportState& state) {
+    return "Status: " + fn + " (" + std::to_string(state.ContactsDone) + " of " + std::to_string(state.TotalItems) +
+           ")";
+}
+
+void CountContact(ContactExportState& state) {
+    if (state.ContactsDone == std::numeric_limits<std::int32_t>::max()) {
+        throw Failure(kOverflow, "Overflow");
+    }
+    ++state.ContactsDone;
+}
+
+void WriteEmailAddresses(TextStream& stream, const StoreItem& contact) {
+    struct EmailSlot {
+        const char* typeMember;
+        const char* addressMember;
+        const char* propertyName;
+    };
+    static constexpr std::array<EmailSlot, 3> slots = {{
+        {"Email1AddressType", "Email1Address", "EMAIL;PREF;INTERNET"},
+        {"Email2AddressType", "Email2Address", "EMAIL;INTERNET"},
+        {"Email3AddressType", "Email3Address", "EMAIL;INTERNET"},
+    }};
+    for (const EmailSlot& slot : slots) {
+        if (contact.Text(slot.typeMember) == "SMTP") {
+            WriteProperty(stream, slot.propertyName, contact.Text(slot.addressMember));
+        }
+    }
+}
+
+}  // namespace
+
+std::string EscapeText(std::string_view value) {
+    std::string text = ReplaceAll(value, "\\", "\\\\");
+    text = ReplaceAll(text, ",", "\\,");
+    text = ReplaceAll(text, "\r\n", "\\n");
+    text = ReplaceAll(text, "\n", "\\n");
+    // A raw CR would end the line for readers that take CR alone as a line end.
+    return ReplaceAll(text, "\r", "\\n");
+}
+
+void WriteProperty(TextStream& stream, std::string_view name, std::string_view value) {
+    if (value.empty()) {
+        return;
+    }
+    const std::string line = std::string(name) + ":" + EscapeText(value);
+    for (std::size_t start = 0; start < line.size();) {
+        const std::size_t end = AdvanceCodePoints(line, start, kFoldWidth);
+        if (start > 0) {
+            stream.Write(" ");
+        }
+        stream.WriteLine(std::string_view(line).substr(start, end - start));
+        start = end;
+    }
+}
+
+bool ComposeNames(const StoreItem& contact, std::string& n, std::string& fn, std::string& org) {
+    std::string first = contact.Text("FirstName");
+    const std::string last = contact.Text("LastName");
+    org = contact.Text("CompanyName");
+    std::string title;
+    std::string middle;
+    if (first.empty() && last.empty()) {
+        if (org.empty()) {
+            return false;
+        }
+        first = std::move(org);
+        org.clear();
+    } else {
+        title = contact.Text("Title");
+        middle = contact.Text("MiddleName");
+    }
+    if (!last.empty()) {
+        fn += last;
+        if (!title.empty() || !first.empty() || !middle.empty()) {
+            fn += ", ";
+        }
+    }
+    if (!title.empty()) {
+        fn += title;
+        if (!first.empty() || !middle.empty()) {
+            fn += " ";
+        }
+    }
+    if (!first.empty()) {
+        fn += first;
+        if (!middle.empty()) {
+            fn += " ";
+        }
+    }
+    fn += middle;
+    n = last + ";" + first + ";" + middle + ";" + title + ";";
+    return true;
+}
+
+void WriteContactCard(TextStream& stream, const StoreItem& contact, ContactCardRun& run) {
+    CountContact(run.state);
+    std::string n;
+    std::string fn;
+    std::string org;
+    if (!ComposeNames(contact, n, fn, org)) {
+        return;
+    }
+    run.view.ShowStatus(ProgressText(fn, run.state));
+
+    stream.WriteLine("BEGIN:VCARD");
+    stream.WriteLine("VERSION:3.0");
+    stream.WriteLine("PRODID:-//MOLV vCard Export Outlook//Version 0.1//EN");
+    WriteProperty(stream, "N", n);
+    WriteProperty(stream, "FN", fn);
+    WriteProperty(stream, "NICKNAME", contact.Text("NickName"));
+    WriteProperty(stream, "ORG", org);
+    WriteProperty(stream, "URL", contact.Text("WebPage"));
+    WriteProperty(stream, "TITLE", contact.Text("JobTitle"));
+    WriteProperty(stream, "TEL;WORK;VOICE", contact.Text("BusinessTelephoneNumber"));
+    WriteProperty(stream, "TEL;HOME;VOICE", contact.Text("HomeTelephoneNumber"));
+    WriteProperty(stream, "TEL;CELL;VOICE", contact.Text("MobileTelephoneNumber"));
+    WriteProperty(stream, "URL", contact.Text("WebPage"));
+    WriteWorkAddress(stream, contact);
+    WriteHomeAddress(stream, contact);
+    WriteEmailAddresses(stream, contact);
+    const StoreDate birthday = contact.Date("Birthday");
+    if (!birthday.IsNoDate()) {
+        WriteProperty(stream, "BDAY", FormatIsoDate(birthday));
+    }
+    WriteProperty(stream, "CATEGORIES", contact.Text("Categories"));
+    WriteProperty(stream, "REV", FormatIsoDateTime(contact.Date("LastModificationTime")));
+    WriteProperty(stream, "UID", contact.Text("EntryID"));
+    WriteNote(stream, contact, run.state, run.regional);
+    stream.WriteLine("END:VCARD");
+}
+
+}  // namespace kalendro

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "contact_export/contact_export_run.h"
+#include "platform/output_files.h"
+#include "platform/regional.h"
+#include "platform/store.h"
+
+namespace kalendro {
+
+// What one card needs of its run besides the stream and the contact.
+struct ContactCardRun {
+    ContactExportState& state;
+    ContactExportView& view;
+    const RegionalSettings& regional;
+};
+
+// One vCard 3.0 card for one contact item; nothing but the count for a contact without first
+// name, last name and company.
+void WriteContactCard(TextStream& stream, const StoreItem& contact, ContactCardRun& run);
+
+// The N, FN and ORG values; false when the contact has no name and no company to stand in.
+// fn must be empty on entry.
+bool ComposeNames(const StoreItem& contact, std::string& n, std::string& fn, std::string& org);
+
+// One property line, escaped and folded every 75 characters (code points, never bytes), or
+// nothing when the value is empty.
+void WriteProperty(TextStream& stream, std::string_view name, std::string_view value);
+
+// Backslash, comma and line breaks escaped; a lone CR counts as a line break too.
+std::string EscapeText(std::string_view value);
+
+}  // namespace kalendro
