@@ -31,6 +31,9 @@ public:
     // Called after each appointment: the view may repaint what changed (at most about ten times a
     // second) but must handle no input, so the run never yields.
     virtual void ShowProgress() = 0;
+    // Called on the failure path just before the fixed message, with what went wrong underneath, for
+    // views that report more than the message (the headless command); the window ignores it.
+    virtual void ShowFailureCause(const Failure& /*cause*/) {}
 };
 
 // The main window's choice of what to export, read when the run starts.
@@ -54,5 +57,9 @@ struct CalendarExportCollections {
 void RunCalendarExport(StoreSession& session, const CalendarExportChoice& choice, const RegionalSettings& regional,
                        const FileSystemFactory& createFileSystem, CalendarExportView& view,
                        CalendarExportCollections& collections);
+
+// The one message of the run's failure path, whatever the cause.
+inline constexpr const char* kCalendarExportFailureMessage =
+    "The output file could not be created at the specified path.";
 
 }  // namespace kalendro

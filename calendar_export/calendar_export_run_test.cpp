@@ -1,0 +1,253 @@
+#include "calendar_export/calendar_export_run.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "calendar_export/fake_file_system_for_tests.h"
+#include "calendar_export/fake_store_for_tests.h"
+#include "calendar_export/recording_view_for_tests.h"
+#include "calendar_export/worked_example_for_tests.h"
+
+namespace kalendro {
+namespace {
+
+using namespace kalendro::testing;
+
+std::shared_ptr<StoreItem> Appointment(Members members) {
+    return std::make_shared<FakeItem>(std::move(members));
+}
+
+std::shared_ptr<StoreItem> AppointmentAt(StoreDate start, const std::string& subject) {
+    Members members = BudgetMeeting();
+    members["Start"] = start;
+    members["Subject"] = subject;
+    return Appointment(std::move(members));
+}
+
+RegionalSettings DayMonthYear() {
+    RegionalSettings regional;
+    regional.shortDateForm = "d-M-yy";
+    return regional;
+}
+
+class CalendarExportRunTest : public ::testing::Test {
+protected:
+    void Run() {
+        RunCalendarExport(session, choice, regional, createFileSystem, view, collections);
+    }
+
+    const std::string& FileBytes(const std::string& path) {
+        static const std::string kNone = "<no file>";
+        const auto found = disk->files.find(path);
+        return found == disk->files.end() ? kNone : found->second->Bytes();
+    }
+
+    std::shared_ptr<FakeFolder> calendar = std::make_shared<FakeFolder>(
+        "Calendar", "E1", "S1", std::vector{Appointment(Holiday()), Appointment(BudgetMeeting())});
+    std::shared_ptr<FakeFolder> agenda =
+        std::make_shared<FakeFolder>("Agenda", "E2", "S@2", std::vector{AppointmentAt({2002, 11, 5, 9, 0, 0}, "Agenda item")});
+    FakeSession session{{calendar, agenda}};
+    CalendarExportChoice choice{true, "", "c: [home]", false, {2002, 11, 5}, {2002, 11, 7}};
+    RegionalSettings regional = DayMonthYear();
+    std::shared_ptr<FakeDisk> disk = std::make_shared<FakeDisk>();
+    int fileSystemsMade = 0;
+    FileSystemFactory createFileSystem = [this] {
+        ++fileSystemsMade;
+        return std::make_unique<FakeFileSystem>(disk);
+    };
+    RecordingView view;
+    CalendarExportCollections collections;
+};
+
+constexpr const char* kPath = "c:\\Calendars\\vCalendar.ics";
+
+TEST_F(CalendarExportRunTest, WritesTheDefaultCalendarToTheCalendarsFolderOfTheDrive) {
+    Run();
+    EXPECT_EQ(disk->calls, (std::vector<std::string>{"DriveExists c:", "FolderExists c:\\Calendars",
+                                                     "CreateFolder c:\\Calendars",
+                                                     std::string("CreateTextFile ") + kPath + " overwrite"}));
+    EXPECT_EQ(FileBytes(kPath), JoinedLines(kExampleLines, kExampleLines.size()));
+    EXPECT_TRUE(disk->files[kPath]->Closed());
+    EXPECT_EQ(view.outputPath, kPath);
+    EXPECT_EQ(view.listLines, (std::vector<std::string>{"5-11-02 14 Budget meeting", "6-11-02 Holiday"}));
+    EXPECT_EQ(view.processDate, "6-11-02");
+    EXPECT_EQ(view.count, "2");
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"path", "clear", "date", "line", "progress", "date", "line",
+                                                    "progress", "count"}));
+}
+
+TEST_F(CalendarExportRunTest, SortsExpandsAndRestrictsToWholeDaysWithFourDigitYears) {
+    Run();
+    EXPECT_EQ(*calendar->log, (std::vector<std::string>{"Sort [Start]", "IncludeRecurrences 1",
+                                                        "Restrict [Start] >= '5-11-2002 00:00' And [End] <= "
+                                                        "'8-11-2002 00:00'"}));
+    ASSERT_NE(collections.rangeItems, nullptr);
+    EXPECT_EQ(collections.rangeItems->Count(), 2);
+}
+
+TEST_F(CalendarExportRunTest, FilterAfter2029KeepsItsCenturyAndTheTimeSeparator) {
+    regional.timeSeparator = ".";
+    choice.startDate = {2031, 12, 31};
+    choice.endDate = {2031, 12, 31};
+    Run();
+    EXPECT_EQ(calendar->log->back(), "Restrict [Start] >= '31-12-2031 00.00' And [End] <= '1-1-2032 00.00'");
+}
+
+TEST_F(CalendarExportRunTest, ExistingCalendarsFolderIsNotCreatedAgain) {
+    disk->folders.insert("c:\\Calendars");
+    Run();
+    EXPECT_EQ(disk->calls, (std::vector<std::string>{"DriveExists c:", "FolderExists c:\\Calendars",
+                                                     std::string("CreateTextFile ") + kPath + " overwrite"}));
+    EXPECT_EQ(view.count, "2");
+}
+
+TEST_F(CalendarExportRunTest, EmptyRangeGivesHeaderAndTrailerAndEmptyResults) {
+    calendar = std::make_shared<FakeFolder>("Calendar", "E1", "S1");
+    session = FakeSession({calendar});
+    view.listLines = {"from the run before"};
+    view.processDate = "1-1-02";
+    Run();
+    EXPECT_EQ(FileBytes(kPath), JoinedLines(kExampleLines, 4) + "END:VCALENDAR\r\n");
+    EXPECT_TRUE(view.listLines.empty());
+    EXPECT_EQ(view.processDate, "");
+    EXPECT_EQ(view.count, "0");
+}
+
+TEST_F(CalendarExportRunTest, ProcessDateIsCutFromTheWholeGeneralDate) {
+    calendar = std::make_shared<FakeFolder>("Calendar", "E1", "S1",
+                                            std::vector{AppointmentAt({2002, 11, 5, 14, 0, 0}, "Afternoon"),
+                                                        AppointmentAt({2002, 11, 25, 9, 30, 0}, "Morning"),
+                                                        AppointmentAt({2002, 11, 5, 0, 0, 0}, "Midnight")});
+    session = FakeSession({calendar});
+    Run();
+    EXPECT_EQ(view.listLines,
+              (std::vector<std::string>{"5-11-02 Midnight", "5-11-02 14 Afternoon", "25-11-02 0 Morning"}));
+    EXPECT_EQ(view.processDate, "25-11-02 0");
+}
+
+TEST_F(CalendarExportRunTest, ListLineKeepsTheSubjectAsTheStoreGivesIt) {
+    calendar = std::make_shared<FakeFolder>("Calendar", "E1", "S1",
+                                            std::vector{AppointmentAt({2002, 11, 5, 0, 0, 0}, "Two\r\nlines")});
+    session = FakeSession({calendar});
+    Run();
+    EXPECT_EQ(view.listLines, (std::vector<std::string>{"5-11-02 Two\r\nlines"}));
+}
+
+TEST_F(CalendarExportRunTest, CalendarNameGoesBeforeTheFileName) {
+    choice.useCalendarName = true;
+    Run();
+    EXPECT_EQ(view.outputPath, "c:\\Calendars\\CalendarvCalendar.ics");
+    EXPECT_EQ(disk->calls.back(), "CreateTextFile c:\\Calendars\\CalendarvCalendar.ics overwrite");
+}
+
+TEST_F(CalendarExportRunTest, ChosenFolderThenRootClickExportsTheDefaultCalendarAgain) {
+    choice.useCalendarName = true;
+    choice.useDefaultCalendar = false;
+    choice.selectedFolderKey = "E2@S@2";
+    Run();
+    EXPECT_EQ(view.outputPath, "c:\\Calendars\\AgendavCalendar.ics");
+    EXPECT_EQ(view.listLines, (std::vector<std::string>{"5-11-02 09 Agenda item"}));
+
+    choice.useDefaultCalendar = true;
+    Run();
+    EXPECT_EQ(view.outputPath, "c:\\Calendars\\CalendarvCalendar.ics");
+    EXPECT_EQ(view.count, "2");
+    EXPECT_EQ(FileBytes("c:\\Calendars\\CalendarvCalendar.ics"), JoinedLines(kExampleLines, kExampleLines.size()));
+}
+
+TEST_F(CalendarExportRunTest, CalendarNameThatIsNoFileNameWritesNothing) {
+    for (const std::string& bad : std::vector<std::string>{"a\\b", "..\\..\\x", "a/b", "c:", "a*", "a?", "a\"", "a<", "a>", "a|", "tab\t",
+                                  std::string("nul\0", 4), "\x1f"}) {
+        agenda = std::make_shared<FakeFolder>(bad, "E2", "S2");
+        session = FakeSession({calendar, agenda});
+        disk = std::make_shared<FakeDisk>();
+        choice = {false, "E2@S2", "c: [home]", true, {2002, 11, 5}, {2002, 11, 7}};
+        view = RecordingView();
+        Run();
+        EXPECT_TRUE(disk->files.empty()) << bad;
+        EXPECT_EQ(view.messages, std::vector<std::string>{kCalendarExportFailureMessage}) << bad;
+        ASSERT_TRUE(view.cause.has_value());
+        EXPECT_EQ(view.cause->Number(), kBadFileName);
+        EXPECT_TRUE(view.outputPath.empty()) << bad;
+    }
+}
+
+TEST_F(CalendarExportRunTest, VanishedDriveShowsTheMessageAndChangesNothing) {
+    Run();
+    const RecordingView afterFirstRun = view;
+    disk->drives.clear();
+    disk->calls.clear();
+    Run();
+    EXPECT_EQ(disk->calls, std::vector<std::string>{"DriveExists c:"});
+    EXPECT_EQ(view.messages, std::vector<std::string>{kCalendarExportFailureMessage});
+    EXPECT_EQ(view.listLines, afterFirstRun.listLines);
+    EXPECT_EQ(view.count, "2");
+    EXPECT_EQ(view.processDate, afterFirstRun.processDate);
+    EXPECT_EQ(view.calls.size(), afterFirstRun.calls.size() + 1);
+}
+
+TEST_F(CalendarExportRunTest, FolderThatCannotBeMadeKeepsThePreviousResults) {
+    view.listLines = {"from the run before"};
+    view.count = "1";
+    disk->createFolderFails = true;
+    Run();
+    EXPECT_TRUE(disk->files.empty());
+    EXPECT_EQ(view.messages, std::vector<std::string>{kCalendarExportFailureMessage});
+    EXPECT_EQ(view.listLines, std::vector<std::string>{"from the run before"});
+    EXPECT_EQ(view.count, "1");
+}
+
+TEST_F(CalendarExportRunTest, WriteFailingMidBlockLeavesTheExactPrefix) {
+    for (int lines : {0, 3, 4, 10, 17, 20, 29}) {
+        disk = std::make_shared<FakeDisk>();
+        disk->failAfterWrites = lines;
+        view = RecordingView();
+        Run();
+        EXPECT_EQ(FileBytes(kPath), JoinedLines(kExampleLines, lines)) << lines;
+        EXPECT_EQ(view.messages, std::vector<std::string>{kCalendarExportFailureMessage}) << lines;
+        EXPECT_EQ(view.count, "") << lines;
+        EXPECT_EQ(view.outputPath, kPath);
+        // An appointment is listed before its block is written.
+        EXPECT_EQ(view.listLines.size(), lines < 4 ? 0u : lines < 17 ? 1u : 2u) << lines;
+    }
+}
+
+TEST_F(CalendarExportRunTest, RangeElementThatIsNoAppointmentEndsTheRun) {
+    calendar = std::make_shared<FakeFolder>(
+        "Calendar", "E1", "S1",
+        std::vector<std::shared_ptr<StoreItem>>{Appointment(BudgetMeeting()),
+                                                std::make_shared<FakeItem>(Holiday(), "MailItem")});
+    session = FakeSession({calendar});
+    Run();
+    EXPECT_EQ(FileBytes(kPath), JoinedLines(kExampleLines, 17));
+    EXPECT_EQ(view.listLines.size(), 1u);
+    EXPECT_EQ(view.messages, std::vector<std::string>{kCalendarExportFailureMessage});
+    ASSERT_TRUE(view.cause.has_value());
+    EXPECT_EQ(view.cause->Number(), kTypeMismatch);
+}
+
+TEST_F(CalendarExportRunTest, UnreadableFilterLeavesAnEmptyFileAndClearedResults) {
+    calendar->failRestrict = true;
+    view.listLines = {"from the run before"};
+    Run();
+    EXPECT_EQ(FileBytes(kPath), "");
+    EXPECT_TRUE(view.listLines.empty());
+    EXPECT_EQ(view.count, "");
+    EXPECT_EQ(view.messages, std::vector<std::string>{kCalendarExportFailureMessage});
+}
+
+TEST_F(CalendarExportRunTest, RemovedFolderIsReportedWithItsNumberBeforeAnyFileWork) {
+    choice.useDefaultCalendar = false;
+    choice.selectedFolderKey = "GONE@S1";
+    Run();
+    EXPECT_EQ(fileSystemsMade, 0);
+    EXPECT_EQ(view.messages, std::vector<std::string>{"Run-time error '440':\n\nThe folder could not be found"});
+    EXPECT_EQ(collections.calendarItems, nullptr);
+}
+
+}  // namespace
+}  // namespace kalendro

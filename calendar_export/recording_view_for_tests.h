@@ -1,0 +1,52 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "calendar_export/calendar_export_run.h"
+
+namespace kalendro::testing {
+
+// A calendar export view that keeps what a window would show, and the calls in order.
+class RecordingView : public CalendarExportView {
+public:
+    std::string outputPath;
+    std::string processDate;
+    std::vector<std::string> listLines;
+    std::string count;
+    std::vector<std::string> messages;
+    std::optional<Failure> cause;
+    std::vector<std::string> calls;
+
+    void ShowOutputPath(const std::string& path) override {
+        calls.push_back("path");
+        outputPath = path;
+    }
+    void ClearResults() override {
+        calls.push_back("clear");
+        count.clear();
+        processDate.clear();
+        listLines.clear();
+    }
+    void ShowProcessDate(const std::string& text) override {
+        calls.push_back("date");
+        processDate = text;
+    }
+    void AppendListLine(const std::string& line) override {
+        calls.push_back("line");
+        listLines.push_back(line);
+    }
+    void ShowCount(const std::string& text) override {
+        calls.push_back("count");
+        count = text;
+    }
+    void ShowMessage(const std::string& text) override {
+        calls.push_back("message");
+        messages.push_back(text);
+    }
+    void ShowProgress() override { calls.push_back("progress"); }
+    void ShowFailureCause(const Failure& failure) override { cause = failure; }
+};
+
+}  // namespace kalendro::testing
