@@ -2,8 +2,10 @@
 
 #include "platform/output_files.h"
 #include "platform/regional.h"
+#include "platform/registry.h"
 #include "platform/store.h"
 #include "platform/store_date.h"
+#include "platform/system_programs.h"
 
 namespace kalendro {
 
@@ -14,6 +16,10 @@ struct PlatformServices {
     FileSystemFactory createFileSystem;
     RegionalSettings regional;
     StoreDate today;
+    // The about window's system-information launch; the system's own unless a test replaces them.
+    std::shared_ptr<Registry> registry = OpenSystemRegistry();
+    ProgramStarter startProgram = StartSystemProgram;
+    NormalFileLookup isNormalFile = IsNormalFile;
 };
 
 }  // namespace kalendro
