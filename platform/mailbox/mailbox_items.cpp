@@ -5,6 +5,8 @@
 #include <utility>
 
 #include "platform/failure.h"
+#include "platform/mailbox/filter.h"
+#include "platform/mailbox/restriction.h"
 
 namespace kalendro::mailbox {
 
@@ -138,8 +140,12 @@ void MailboxItems::SetIncludeRecurrences(bool include) {
     includeRecurrences_ = include;
 }
 
-std::unique_ptr<StoreItems> MailboxItems::Restrict(std::string_view /*filter*/) {
-    throw Failure(kStoreOperationFailed, "Restrict is not available");
+std::unique_ptr<StoreItems> MailboxItems::Restrict(std::string_view filter) {
+    const Filter parsed = Filter::Parse(filter, *regional_);
+    auto restricted = std::make_unique<MailboxItems>(
+        RestrictEntries(entries_, includeRecurrences_, sortedByStart_, parsed), regional_);
+    restricted->sortedByStart_ = sortedByStart_;
+    return restricted;
 }
 
 }  // namespace kalendro::mailbox

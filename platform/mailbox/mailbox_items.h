@@ -49,7 +49,8 @@ public:
     // property is failure 5.
     void Sort(std::string_view property) override;
     void SetIncludeRecurrences(bool include) override;
-    // Not available yet: failure 440.
+    // A new collection of the entries the filter keeps (see RestrictEntries), in this collection's
+    // order and still sorted when this one is. A filter that cannot be read is failure 440.
     std::unique_ptr<StoreItems> Restrict(std::string_view filter) override;
 
     const std::vector<CollectionEntry>& Entries() const { return entries_; }
