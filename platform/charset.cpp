@@ -1,0 +1,128 @@
+#include "platform/charset.h"
+
+#include <iconv.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+
+#include "platform/failure.h"
+
+namespace kalendro {
+namespace {
+
+const auto kNoDescriptor = reinterpret_cast<iconv_t>(-1);
+constexpr std::size_t kConversionFailed = static_cast<std::size_t>(-1);
+constexpr std::size_t kShiftSequenceRoom = 16;
+
+bool IsUtf8Name(std::string_view name) {
+    std::string plain;
+    for (const char c : name) {
+        if (c != '-' && c != '_') plain += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return plain == "UTF8";
+}
+
+bool IsAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+std::string AllAsciiCharacters() {
+    std::string all;
+    for (int c = 0; c < 0x80; ++c) all += static_cast<char>(c);
+    return all;
+}
+
+}  // namespace
+
+std::size_t Utf8CharacterLength(std::string_view text) {
+    if (text.empty()) return 0;
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    // The allowed range of the second byte rules out overlong forms, surrogates and code points
+    // past U+10FFFF.
+    std::size_t length = 0;
+    unsigned char secondLow = 0x80;
+    unsigned char secondHigh = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) secondLow = 0xA0;
+        if (lead == 0xED) secondHigh = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) secondLow = 0x90;
+        if (lead == 0xF4) secondHigh = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() < length || byte(1) < secondLow || byte(1) > secondHigh) return 0;
+    for (std::size_t i = 2; i < length; ++i) {
+        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+    }
+    return length;
+}
+
+CharsetConverter::CharsetConverter(const std::string& from, const std::string& to)
+    : handle_(iconv_open(to.c_str(), from.c_str())), fromUtf8_(IsUtf8Name(from)) {
+    if (handle_ == kNoDescriptor) {
+        throw Failure(kInvalidArgument, "Unknown character set conversion: " + from + " to " + to);
+    }
+    const std::string ascii = AllAsciiCharacters();
+    asciiPassesThrough_ = Convert(ascii) == ascii;
+}
+
+CharsetConverter::~CharsetConverter() { iconv_close(static_cast<iconv_t>(handle_)); }
+
+std::string CharsetConverter::Convert(std::string_view text) {
+    std::string out;
+    AppendConverted(text, out);
+    return out;
+}
+
+void CharsetConverter::AppendConverted(std::string_view text, std::string& out) {
+    // Most output is plain ASCII; it needs no trip through iconv when the sets agree on it.
+    if (asciiPassesThrough_ && IsAscii(text)) {
+        out += text;
+        return;
+    }
+    const auto descriptor = static_cast<iconv_t>(handle_);
+    char* in = const_cast<char*>(text.data());  // iconv's signature only; it never writes there
+    std::size_t inLeft = text.size();
+    std::size_t used = out.size();
+    while (inLeft > 0) {
+        out.resize(used + inLeft * 4 + kShiftSequenceRoom);
+        char* outAt = out.data() + used;
+        std::size_t outLeft = out.size() - used;
+        const std::size_t result = iconv(descriptor, &in, &inLeft, &outAt, &outLeft);
+        const int error = errno;
+        used = static_cast<std::size_t>(outAt - out.data());
+        if (result != kConversionFailed || error == E2BIG) continue;
+        // The "?" is plain ASCII, so a stateful target must be back in its initial state first.
+        ReturnToInitialState(out, used);
+        out += '?';
+        ++used;
+        const std::size_t skip = UnconvertibleLength({in, inLeft});
+        in += skip;
+        inLeft -= skip;
+    }
+    ReturnToInitialState(out, used);
+}
+
+std::size_t CharsetConverter::UnconvertibleLength(std::string_view rest) const {
+    // A whole character that the target cannot hold, or a single byte that is no character.
+    return fromUtf8_ ? std::max<std::size_t>(1, Utf8CharacterLength(rest)) : 1;
+}
+
+void CharsetConverter::ReturnToInitialState(std::string& out, std::size_t& used) {
+    out.resize(used + kShiftSequenceRoom);
+    char* outAt = out.data() + used;
+    std::size_t outLeft = kShiftSequenceRoom;
+    iconv(static_cast<iconv_t>(handle_), nullptr, nullptr, &outAt, &outLeft);
+    used = static_cast<std::size_t>(outAt - out.data());
+    out.resize(used);
+}
+
+}  // namespace kalendro

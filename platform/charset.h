@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kalendro {
+
+// Converts text from one character set into another (iconv names such as "UTF-8" or
+// "ISO-8859-1"). A character that the target set cannot hold, and a byte that starts no character
+// of the source set, each become one "?": output files must never fail on the text they are given.
+class CharsetConverter {
+public:
+    // An unknown character set is a failure.
+    CharsetConverter(const std::string& from, const std::string& to);
+    ~CharsetConverter();
+    CharsetConverter(const CharsetConverter&) = delete;
+    CharsetConverter& operator=(const CharsetConverter&) = delete;
+
+    void AppendConverted(std::string_view text, std::string& out);
+    std::string Convert(std::string_view text);
+
+private:
+    std::size_t UnconvertibleLength(std::string_view rest) const;
+    void ReturnToInitialState(std::string& out, std::size_t& used);
+
+    void* handle_;
+    bool fromUtf8_;
+    bool asciiPassesThrough_ = false;
+};
+
+// The length of the well-formed UTF-8 character at the start of the text, 0 when there is none.
+std::size_t Utf8CharacterLength(std::string_view text);
+
+}  // namespace kalendro

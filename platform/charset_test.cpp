@@ -1,0 +1,60 @@
+#include "platform/charset.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/failure.h"
+
+namespace kalendro {
+namespace {
+
+TEST(Utf8CharacterLength, WellFormedCharactersOnly) {
+    EXPECT_EQ(Utf8CharacterLength("a"), 1u);
+    EXPECT_EQ(Utf8CharacterLength("\xC3\xA9x"), 2u);         // é
+    EXPECT_EQ(Utf8CharacterLength("\xE2\x82\xAC"), 3u);      // €
+    EXPECT_EQ(Utf8CharacterLength("\xF0\x9F\x98\x80"), 4u);  // an emoji
+    EXPECT_EQ(Utf8CharacterLength(""), 0u);
+    EXPECT_EQ(Utf8CharacterLength("\x80"), 0u);              // a continuation byte alone
+    EXPECT_EQ(Utf8CharacterLength("\xC0\xAF"), 0u);          // overlong "/"
+    EXPECT_EQ(Utf8CharacterLength("\xE0\x80\xAF"), 0u);      // overlong "/"
+    EXPECT_EQ(Utf8CharacterLength("\xED\xA0\x80"), 0u);      // a surrogate
+    EXPECT_EQ(Utf8CharacterLength("\xF4\x90\x80\x80"), 0u);  // past U+10FFFF
+    EXPECT_EQ(Utf8CharacterLength("\xE2\x82"), 0u);          // cut short
+    EXPECT_EQ(Utf8CharacterLength("\xE2\x82x"), 0u);
+}
+
+TEST(CharsetConverter, CharactersTheTargetCannotHoldBecomeOneQuestionMarkEach) {
+    CharsetConverter latin1("UTF-8", "ISO-8859-1");
+    EXPECT_EQ(latin1.Convert("caf\xC3\xA9"), "caf\xE9");
+    EXPECT_EQ(latin1.Convert("\xE2\x82\xAC\xF0\x9F\x98\x80."), "??.");
+    EXPECT_EQ(latin1.Convert(""), "");
+    CharsetConverter ascii("UTF-8", "ASCII");
+    EXPECT_EQ(ascii.Convert("\xC3\xA9t\xC3\xA9"), "?t?");
+}
+
+TEST(CharsetConverter, BytesThatStartNoCharacterBecomeOneQuestionMarkEach) {
+    CharsetConverter utf8("UTF-8", "UTF-8");
+    EXPECT_EQ(utf8.Convert("caf\xC3\xA9 \xE2\x82\xAC"), "caf\xC3\xA9 \xE2\x82\xAC");
+    EXPECT_EQ(utf8.Convert("a\xFF\xFE\x62"), "a??b");
+    EXPECT_EQ(utf8.Convert("\xC0\xAF"), "??");
+    EXPECT_EQ(utf8.Convert("end\xE2\x82"), "end??");
+    CharsetConverter latin1("UTF-8", "ISO-8859-1");
+    EXPECT_EQ(latin1.Convert("\xC3\xA9\xFF\xC3\xA9"), "\xE9?\xE9");
+}
+
+TEST(CharsetConverter, ReadsAnEightBitSetIntoUtf8) {
+    CharsetConverter fromLatin1("ISO-8859-1", "UTF-8");
+    EXPECT_EQ(fromLatin1.Convert("M\xE4r"), "M\xC3\xA4r");
+}
+
+TEST(CharsetConverter, AnUnknownSetIsAFailure) {
+    try {
+        CharsetConverter unknown("UTF-8", "NO-SUCH-SET");
+        FAIL() << "no failure";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), kInvalidArgument);
+        EXPECT_NE(failure.Description().find("NO-SUCH-SET"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace kalendro

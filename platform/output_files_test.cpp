@@ -1,0 +1,293 @@
+#include "platform/output_files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include "platform/failure.h"
+
+namespace kalendro {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+// The failure an action raises; number 0 when it raises none.
+Failure FailureOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Failure& failure) {
+        return failure;
+    }
+    return Failure(0, "no failure");
+}
+
+// Drive c: is a temporary home, d: a temporary "IPOD" beside it.
+class DiskFileSystemTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "kalendro-files-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        root_ = pattern;
+        fs::create_directories(Home());
+        fs::create_directories(Ipod());
+        drives_ = {{"c:", "home", Home().string()}, {"d:", "IPOD", Ipod().string()}};
+    }
+    void TearDown() override {
+        fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add);
+        fs::remove_all(root_);
+    }
+
+    fs::path Home() const { return root_ / "home"; }
+    fs::path Ipod() const { return root_ / "IPOD"; }
+
+    std::unique_ptr<FileSystem> Open(const std::string& charset = "UTF-8") {
+        return OpenDiskFileSystem([this] { return drives_; }, charset, Home().string());
+    }
+
+    // Writes the lines to a new file and gives back its bytes.
+    std::string WrittenBytes(const std::vector<std::string>& lines, const std::string& charset = "UTF-8") {
+        auto stream = Open(charset)->CreateTextFile("d:\\out.txt");
+        for (const std::string& line : lines) stream->WriteLine(line);
+        stream->Close();
+        return ReadBytes(Ipod() / "out.txt");
+    }
+
+    fs::path root_;
+    std::vector<DriveEntry> drives_;
+};
+
+TEST_F(DiskFileSystemTest, LinesEndInCrLfWithoutByteOrderMark) {
+    auto files = Open();
+    files->CreateFolder("d:\\Calendars");
+    auto stream = files->CreateTextFile("d:\\Calendars\\vCalendar.ics");
+    stream->WriteLine("BEGIN:VCALENDAR");
+    stream->Write("SUMMARY:");
+    stream->Write("Caf\xC3\xA9");
+    stream->WriteLine("");
+    stream->WriteLine("");
+    stream->Close();
+    EXPECT_EQ(ReadBytes(Ipod() / "Calendars" / "vCalendar.ics"), "BEGIN:VCALENDAR\r\nSUMMARY:Caf\xC3\xA9\r\n\r\n");
+}
+
+TEST_F(DiskFileSystemTest, CreateTextFileReplacesAnExistingFileOnlyWhenAllowed) {
+    EXPECT_EQ(WrittenBytes({"a much longer first content", "second line"}),
+              "a much longer first content\r\nsecond line\r\n");
+    EXPECT_EQ(WrittenBytes({"short"}), "short\r\n");
+
+    const Failure refused = FailureOf([&] { Open()->CreateTextFile("d:\\out.txt", false); });
+    EXPECT_EQ(refused.Number(), kFileAlreadyExists);
+    EXPECT_EQ(ReadBytes(Ipod() / "out.txt"), "short\r\n");
+
+    auto fresh = Open()->CreateTextFile("d:\\new.txt", false);
+    fresh->WriteLine("new");
+    fresh->Close();
+    EXPECT_EQ(ReadBytes(Ipod() / "new.txt"), "new\r\n");
+}
+
+TEST_F(DiskFileSystemTest, DrivePathsLandUnderTheDriveDirectory) {
+    auto files = Open();
+    EXPECT_FALSE(files->FolderExists("d:\\Calendars"));
+    files->CreateFolder("D:\\Calendars");
+    EXPECT_TRUE(files->FolderExists("d:\\Calendars"));
+    EXPECT_TRUE(files->FolderExists("d:/Calendars/"));
+    EXPECT_TRUE(fs::is_directory(Ipod() / "Calendars"));
+
+    files->CreateTextFile("d:\\Calendars\\\\.\\x.ics")->Close();
+    EXPECT_TRUE(fs::is_regular_file(Ipod() / "Calendars" / "x.ics"));
+    EXPECT_FALSE(files->FolderExists("d:\\Calendars\\x.ics"));
+
+    files->CreateTextFile("c:\\contacts.vcf")->Close();
+    EXPECT_TRUE(fs::is_regular_file(Home() / "contacts.vcf"));
+}
+
+TEST_F(DiskFileSystemTest, NativePathsStandAsTheyAreAndRelativeOnesFromTheWorkingDirectory) {
+    auto files = Open();
+    files->CreateTextFile((root_ / "native.vcf").string())->Close();
+    EXPECT_TRUE(fs::is_regular_file(root_ / "native.vcf"));
+    files->CreateTextFile("relative.vcf")->Close();
+    EXPECT_TRUE(fs::is_regular_file(Home() / "relative.vcf"));
+    EXPECT_TRUE(files->FolderExists(root_.string()));
+}
+
+TEST_F(DiskFileSystemTest, NoDrivePathLeadsOutOfItsDrive) {
+    auto files = Open();
+    fs::create_directories(Ipod() / "Calendars");
+    for (const char* path : {"d:\\..\\escape.ics", "d:\\Calendars\\..\\..\\escape.ics", "d:/../escape.ics", "d:.."}) {
+        const Failure failure = FailureOf([&] { files->CreateTextFile(path); });
+        EXPECT_EQ(failure.Number(), kBadFileName) << path;
+        EXPECT_NE(failure.Description().find(path), std::string::npos) << failure.Description();
+    }
+    EXPECT_EQ(FailureOf([&] { files->CreateFolder("d:\\..\\escaped"); }).Number(), kBadFileName);
+    EXPECT_FALSE(files->FolderExists("d:\\Calendars\\..\\.."));
+    EXPECT_FALSE(fs::exists(root_ / "escape.ics"));
+    EXPECT_FALSE(fs::exists(root_ / "escaped"));
+}
+
+TEST_F(DiskFileSystemTest, InvalidNamesAreBadFileNamesAndCreateNothing) {
+    auto files = Open();
+    for (const std::string& name :
+         std::vector<std::string>{"a?b", "a*b", "a:b", "a\"b", "a<b", "a>b", "a|b", "a\tb", "a\x01"}) {
+        const std::string path = "d:\\" + name + "vCalendar.ics";
+        EXPECT_EQ(FailureOf([&] { files->CreateTextFile(path); }).Number(), kBadFileName) << name;
+        EXPECT_EQ(FailureOf([&] { files->CreateFolder(path); }).Number(), kBadFileName) << name;
+        EXPECT_FALSE(files->FolderExists(path));
+    }
+    EXPECT_EQ(FailureOf([&] { files->CreateTextFile((root_ / "what?.vcf").string()); }).Number(), kBadFileName);
+    EXPECT_EQ(FailureOf([&] { files->CreateTextFile(""); }).Number(), kBadFileName);
+    EXPECT_TRUE(fs::is_empty(Ipod()));
+}
+
+TEST_F(DiskFileSystemTest, MissingPlacesAndFilesInTheWayFailWithTheirNumbers) {
+    auto files = Open();
+    const Failure missingFolder = FailureOf([&] { files->CreateTextFile("d:\\Calendars\\x.ics"); });
+    EXPECT_EQ(missingFolder.Number(), kPathNotFound);
+    EXPECT_EQ(missingFolder.Description(),
+              "Path not found: d:\\Calendars\\x.ics (" + (Ipod() / "Calendars" / "x.ics").string() + ")");
+    EXPECT_EQ(FailureOf([&] { files->CreateFolder("d:\\Missing\\Calendars"); }).Number(), kPathNotFound);
+
+    std::ofstream(Ipod() / "Calendars") << "a file where the folder belongs";
+    EXPECT_FALSE(files->FolderExists("d:\\Calendars"));
+    EXPECT_EQ(FailureOf([&] { files->CreateFolder("d:\\Calendars"); }).Number(), kFileAlreadyExists);
+    EXPECT_EQ(FailureOf([&] { files->CreateTextFile("d:\\Calendars\\x.ics"); }).Number(), kPathNotFound);
+
+    fs::create_directories(Ipod() / "Folder");
+    EXPECT_EQ(FailureOf([&] { files->CreateFolder("d:\\Folder"); }).Number(), kFileAlreadyExists);
+    EXPECT_EQ(FailureOf([&] { files->CreateTextFile("d:\\Folder"); }).Number(), kPathFileAccessError);
+}
+
+TEST_F(DiskFileSystemTest, NoAccessIsPermissionDenied) {
+    // Nobody, root included, may create files in sysfs.
+    if (!fs::is_directory("/sys/kernel")) GTEST_SKIP() << "no /sys here";
+    auto files = Open();
+    EXPECT_EQ(FailureOf([&] { files->CreateTextFile("/sys/kalendro-test.ics"); }).Number(), kPermissionDenied);
+    EXPECT_EQ(FailureOf([&] { files->CreateFolder("/sys/kalendro-test"); }).Number(), kPermissionDenied);
+}
+
+TEST_F(DiskFileSystemTest, AReadOnlyFolderIsPermissionDenied) {
+    fs::create_directories(Ipod() / "Locked");
+    fs::permissions(Ipod() / "Locked", fs::perms::owner_read | fs::perms::owner_exec);
+    if (access((Ipod() / "Locked").c_str(), W_OK) == 0) GTEST_SKIP() << "running with rights past file modes (root)";
+    EXPECT_EQ(FailureOf([&] { Open()->CreateTextFile("d:\\Locked\\x.ics"); }).Number(), kPermissionDenied);
+}
+
+TEST_F(DiskFileSystemTest, AStreamReleasedWithoutCloseKeepsEverythingWritten) {
+    {
+        auto stream = Open()->CreateTextFile("d:\\out.txt");
+        stream->WriteLine("BEGIN:VCALENDAR");
+        stream->Write("BEGIN:VEV");
+    }
+    EXPECT_EQ(ReadBytes(Ipod() / "out.txt"), "BEGIN:VCALENDAR\r\nBEGIN:VEV");
+}
+
+TEST_F(DiskFileSystemTest, LargeOutputArrivesWhole) {
+    std::vector<std::string> lines;
+    std::string expected;
+    for (int i = 0; i < 20000; ++i) {
+        lines.push_back("DESCRIPTION:line " + std::to_string(i) + " \xC3\xA9t\xC3\xA9");
+        expected += lines.back() + "\r\n";
+    }
+    EXPECT_EQ(WrittenBytes(lines), expected);
+}
+
+TEST_F(DiskFileSystemTest, AFullDiskIsAFailureAtCloseAtTheLatest) {
+    auto files = Open();
+    auto small = files->CreateTextFile("/dev/full");
+    small->WriteLine("BEGIN:VCALENDAR");
+    EXPECT_EQ(FailureOf([&] { small->Close(); }).Number(), kDiskFull);
+
+    auto large = files->CreateTextFile("/dev/full");
+    const Failure duringWrites = FailureOf([&] {
+        for (int i = 0; i < 100000; ++i) large->WriteLine("DESCRIPTION:a line that fills the disk");
+    });
+    EXPECT_EQ(duringWrites.Number(), kDiskFull);
+    EXPECT_NE(duringWrites.Description().find("/dev/full"), std::string::npos);
+}
+
+TEST_F(DiskFileSystemTest, WritingAfterCloseIsAFailure) {
+    auto stream = Open()->CreateTextFile("d:\\out.txt");
+    stream->WriteLine("last");
+    stream->Close();
+    stream->Close();
+    EXPECT_EQ(FailureOf([&] { stream->WriteLine("late"); }).Number(), kInvalidArgument);
+    EXPECT_EQ(FailureOf([&] { stream->Write("late"); }).Number(), kInvalidArgument);
+    EXPECT_EQ(ReadBytes(Ipod() / "out.txt"), "last\r\n");
+}
+
+TEST_F(DiskFileSystemTest, DriveLettersAreLookedUpInTheTable) {
+    auto files = Open();
+    EXPECT_TRUE(files->DriveExists("d:"));
+    EXPECT_TRUE(files->DriveExists("D:"));
+    EXPECT_TRUE(files->DriveExists("d: [IPOD]"));
+    EXPECT_FALSE(files->DriveExists("q:"));
+    EXPECT_FALSE(files->DriveExists("d"));
+    EXPECT_FALSE(files->DriveExists(""));
+    const Failure unknown = FailureOf([&] { files->CreateTextFile("q:\\Calendars\\x.ics"); });
+    EXPECT_EQ(unknown.Number(), kDeviceUnavailable);
+    EXPECT_NE(unknown.Description().find("q:\\Calendars\\x.ics"), std::string::npos);
+    EXPECT_EQ(FailureOf([&] { files->CreateFolder("q:\\Calendars"); }).Number(), kDeviceUnavailable);
+    EXPECT_FALSE(files->FolderExists("q:\\"));
+    EXPECT_EQ(files->Drives().size(), 2u);
+}
+
+TEST_F(DiskFileSystemTest, ADriveThatVanishesIsGoneForEveryLaterCall) {
+    int listings = 0;
+    auto files = OpenDiskFileSystem(
+        [&] {
+            ++listings;
+            return listings == 1 ? drives_ : std::vector<DriveEntry>{drives_.front()};
+        },
+        "UTF-8", Home().string());
+    EXPECT_TRUE(files->DriveExists("d:"));
+    EXPECT_FALSE(files->DriveExists("d:"));
+    EXPECT_FALSE(files->FolderExists("d:\\"));
+    EXPECT_EQ(FailureOf([&] { files->CreateTextFile("d:\\Calendars\\x.ics"); }).Number(), kDeviceUnavailable);
+    EXPECT_TRUE(fs::is_empty(Ipod()));
+}
+
+TEST_F(DiskFileSystemTest, TheCurrentDriveHoldsTheWorkingDirectory) {
+    const auto currentDrive = [&](const fs::path& workingDirectory) {
+        return OpenDiskFileSystem([this] { return drives_; }, "UTF-8", workingDirectory.string())->CurrentDrive();
+    };
+    EXPECT_EQ(currentDrive(Ipod() / "Music"), "d:");
+    EXPECT_EQ(currentDrive(Home()), "c:");
+    EXPECT_EQ(currentDrive(root_), "c:");
+}
+
+TEST_F(DiskFileSystemTest, TextIsWrittenInTheCharacterSet) {
+    const std::string text = "caf\xC3\xA9 \xE2\x82\xAC 5";  // "café € 5"
+    EXPECT_EQ(WrittenBytes({text}, "ISO-8859-1"), "caf\xE9 ? 5\r\n");
+    EXPECT_EQ(WrittenBytes({text}, "ASCII"), "caf? ? 5\r\n");
+    EXPECT_EQ(WrittenBytes({text}, "UTF-8"), text + "\r\n");
+    EXPECT_EQ(WrittenBytes({"a\xFF\x62\xC3"}, "UTF-8"), "a?b?\r\n");
+}
+
+TEST_F(DiskFileSystemTest, AnUnknownCharacterSetFailsBeforeAnyFileIsMade) {
+    EXPECT_EQ(FailureOf([&] { Open("NO-SUCH-SET")->CreateTextFile("d:\\out.txt"); }).Number(), kInvalidArgument);
+    EXPECT_FALSE(fs::exists(Ipod() / "out.txt"));
+}
+
+TEST(SystemDisk, OpensWithTheLocaleCharacterSetAndHomeAsDriveC) {
+    const std::vector<DriveEntry> drives = ListSystemDrives();
+    ASSERT_FALSE(drives.empty());
+    EXPECT_EQ(drives.front().letter, "c:");
+    EXPECT_EQ(drives.front().DisplayText(), "c: [home]");
+    auto files = OpenDiskFileSystem();
+    EXPECT_TRUE(files->DriveExists("c:"));
+    EXPECT_FALSE(files->CurrentDrive().empty());
+}
+
+}  // namespace
+}  // namespace kalendro
