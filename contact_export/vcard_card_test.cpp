@@ -1,0 +1,200 @@
+#include "contact_export/vcard_card.h"
+
+#include <gtest/gtest.h>
+
+#include "contact_export/contact_test_support.h"
+
+namespace kalendro {
+namespace {
+
+using testing::FakeItem;
+using testing::MemoryTextStream;
+using testing::RecordingView;
+
+std::string Repeat(const std::string& text, int count) {
+    std::string result;
+    for (int i = 0; i < count; ++i) {
+        result += text;
+    }
+    return result;
+}
+
+// Writes one card as the run would, as the first of `total` items.
+class CardTest : public ::testing::Test {
+protected:
+    std::string Card(const FakeItem& contact) {
+        WriteContactCard(stream_, contact, run_);
+        return stream_.Bytes();
+    }
+    std::string Property(std::string_view name, std::string_view value) {
+        WriteProperty(stream_, name, value);
+        return stream_.Bytes();
+    }
+    static FakeItem Named() { return FakeItem().Set("LastName", "Doe").Set("EntryID", "ID1"); }
+
+    RegionalSettings regional_;
+    ContactExportState state_{true, 1, 0, true, true};
+    RecordingView view_;
+    ContactCardRun run_{state_, view_, regional_};
+    MemoryTextStream stream_;
+};
+
+TEST_F(CardTest, WorkedExampleIsWrittenByteForByte) {
+    state_.TotalItems = 12;
+    state_.ContactsDone = 2;
+    EXPECT_EQ(Card(testing::WorkedExampleContact()), testing::kWorkedExampleCard);
+    EXPECT_EQ(view_.statuses, std::vector<std::string>{"Status: Doe, Dr. Jane (3 of 12)"});
+}
+
+TEST_F(CardTest, FoldsEvery75CharactersWithALeadingSpace) {
+    const std::string value73(73, 'x');  // "N:" + 73 = 75
+    EXPECT_EQ(Property("N", value73), "N:" + value73 + "\r\n");
+    stream_ = MemoryTextStream();
+    EXPECT_EQ(Property("N", value73 + "y"), "N:" + value73 + "\r\n y\r\n");
+    stream_ = MemoryTextStream();
+    const std::string value223(223, 'z');  // 225 characters: three full physical lines
+    EXPECT_EQ(Property("N", value223),
+              "N:" + value223.substr(0, 73) + "\r\n " + value223.substr(73, 75) + "\r\n " + value223.substr(148) + "\r\n");
+}
+
+TEST_F(CardTest, FoldCountsEscapedCharactersAndMaySplitAnEscape) {
+    // The comma becomes two characters and the fold falls between its backslash and the comma.
+    const std::string value = std::string(72, 'a') + ",b";
+    EXPECT_EQ(Property("N", value), "N:" + std::string(72, 'a') + "\\\r\n ,b\r\n");
+}
+
+TEST_F(CardTest, FoldCountsCodePointsAndNeverSplitsACharacter) {
+    // 70 ASCII characters, then two-, three- and four-byte characters around the fold point.
+    const std::string head = "N:" + std::string(70, 'a');
+    EXPECT_EQ(Property("N", std::string(70, 'a') + "é€😀üñx"), head + "é€😀\r\n üñx\r\n");
+    stream_ = MemoryTextStream();
+    EXPECT_EQ(Property("N", Repeat("€", 80)), "N:" + Repeat("€", 73) + "\r\n " + Repeat("€", 7) + "\r\n");
+}
+
+TEST_F(CardTest, EmptyValueWritesNothing) {
+    EXPECT_EQ(Property("NICKNAME", ""), "");
+    EXPECT_EQ(stream_.Writes(), 0);
+}
+
+TEST(EscapeTextTest, EscapesBackslashCommaAndLineBreaksOnly) {
+    EXPECT_EQ(EscapeText("a\\nb"), "a\\\\nb");  // a literal backslash-n is not read back as a break
+    EXPECT_EQ(EscapeText("a,b"), "a\\,b");
+    EXPECT_EQ(EscapeText("a\\,b"), "a\\\\\\,b");
+    EXPECT_EQ(EscapeText("one\r\ntwo\nthree"), "one\\ntwo\\nthree");
+    EXPECT_EQ(EscapeText("x;y:z"), "x;y:z");
+}
+
+TEST(EscapeTextTest, LoneCarriageReturnBecomesALineBreakEscape) {
+    EXPECT_EQ(EscapeText("one\rtwo"), "one\\ntwo");
+    EXPECT_EQ(EscapeText("one\r\r\ntwo\r"), "one\\n\\ntwo\\n");
+    EXPECT_EQ(EscapeText("\n\r"), "\\n\\n");
+}
+
+TEST(ComposeNamesTest, BuildsDisplayNameFromEveryPresentPart) {
+    struct Case {
+        const char* last;
+        const char* title;
+        const char* first;
+        const char* middle;
+        const char* fn;
+        const char* n;
+    };
+    const Case cases[] = {
+        {"Doe", "Dr.", "Jane", "", "Doe, Dr. Jane", "Doe;Jane;;Dr.;"},
+        {"", "", "Jane", "", "Jane", ";Jane;;;"},
+        {"Doe", "", "", "", "Doe", "Doe;;;;"},
+        {"Doe", "Dr.", "Jane", "Ann", "Doe, Dr. Jane Ann", "Doe;Jane;Ann;Dr.;"},
+        {"Doe", "", "", "Ann", "Doe, Ann", "Doe;;Ann;;"},
+        {"Doe", "Prof.", "", "", "Doe, Prof.", "Doe;;;Prof.;"},
+        {"", "Dr.", "Jane", "Ann", "Dr. Jane Ann", ";Jane;Ann;Dr.;"},
+    };
+    for (const Case& c : cases) {
+        const FakeItem contact = FakeItem()
+                                     .Set("LastName", c.last)
+                                     .Set("Title", c.title)
+                                     .Set("FirstName", c.first)
+                                     .Set("MiddleName", c.middle)
+                                     .Set("CompanyName", "Acme");
+        std::string n, fn, org;
+        EXPECT_TRUE(ComposeNames(contact, n, fn, org));
+        EXPECT_EQ(fn, c.fn);
+        EXPECT_EQ(n, c.n);
+        EXPECT_EQ(org, "Acme");
+    }
+}
+
+TEST(ComposeNamesTest, CompanyStandsInWithoutReadingTitleOrMiddleName) {
+    // Title and middle name are set but must not be read when the company stands in.
+    const FakeItem contact =
+        FakeItem().Set("CompanyName", "Acme, Inc.").Set("Title", "Dr.").Set("MiddleName", "Ann");
+    std::string n, fn, org;
+    EXPECT_TRUE(ComposeNames(contact, n, fn, org));
+    EXPECT_EQ(n, ";Acme, Inc.;;;");
+    EXPECT_EQ(fn, "Acme, Inc.");
+    EXPECT_EQ(org, "");
+}
+
+TEST_F(CardTest, CompanyOnlyContactGetsEscapedNamesAndNoOrgLine) {
+    const std::string card = Card(FakeItem().Set("CompanyName", "Acme, Inc.").Set("EntryID", "ID1"));
+    EXPECT_NE(card.find("\r\nN:;Acme\\, Inc.;;;\r\nFN:Acme\\, Inc.\r\n"), std::string::npos) << card;
+    EXPECT_EQ(card.find("ORG:"), std::string::npos);
+}
+
+TEST_F(CardTest, ContactWithoutNameOrCompanyIsCountedButGetsNoCard) {
+    state_.TotalItems = 3;
+    EXPECT_EQ(Card(FakeItem().Set("Title", "Dr.").Set("Body", "text")), "");
+    EXPECT_EQ(state_.ContactsDone, 1);
+    EXPECT_TRUE(view_.statuses.empty());
+    Card(Named());
+    EXPECT_EQ(view_.statuses, std::vector<std::string>{"Status: Doe (2 of 3)"});
+}
+
+TEST_F(CardTest, OnlySmtpAddressesAreWrittenAndOnlySlotOneIsPreferred) {
+    FakeItem contact = Named();
+    contact.Set("Email1AddressType", "EX").Set("Email1Address", "/o=Acme/cn=jane");
+    contact.Set("Email2AddressType", "SMTP").Set("Email2Address", "jane@example.org");
+    contact.Set("Email3AddressType", "smtp").Set("Email3Address", "jd@example.org");
+    const std::string card = Card(contact);
+    EXPECT_NE(card.find("\r\nEMAIL;INTERNET:jane@example.org\r\n"), std::string::npos) << card;
+    EXPECT_EQ(card.find("EMAIL;PREF"), std::string::npos);
+    EXPECT_EQ(card.find("jd@example.org"), std::string::npos);
+    EXPECT_EQ(card.find("/o=Acme"), std::string::npos);
+
+    stream_ = MemoryTextStream();
+    contact.Set("Email1AddressType", "SMTP").Set("Email1Address", "jane@acme.example");
+    EXPECT_NE(Card(contact).find("\r\nEMAIL;PREF;INTERNET:jane@acme.example\r\nEMAIL;INTERNET:jane@example.org\r\n"),
+              std::string::npos);
+}
+
+TEST_F(CardTest, BirthdayLineOnlyForARealDateAndWithoutTimeOfDay) {
+    state_.AddBirthday = false;
+    FakeItem contact = Named();
+    EXPECT_EQ(Card(contact).find("BDAY"), std::string::npos);
+    stream_ = MemoryTextStream();
+    contact.Set("Birthday", StoreDate{1970, 12, 31, 23, 30, 0});
+    const std::string card = Card(contact);
+    EXPECT_NE(card.find("\r\nBDAY:1970-12-31\r\n"), std::string::npos) << card;
+    EXPECT_EQ(card.find("NOTE"), std::string::npos);  // the BDAY line does not depend on the box
+}
+
+TEST_F(CardTest, WebPageIsWrittenTwiceAroundTheTelephoneLines) {
+    const std::string card = Card(Named().Set("WebPage", "http://example.org/a,b").Set("JobTitle", "Boss"));
+    EXPECT_NE(card.find("\r\nURL:http://example.org/a\\,b\r\nTITLE:Boss\r\nURL:http://example.org/a\\,b\r\n"),
+              std::string::npos)
+        << card;
+}
+
+TEST_F(CardTest, MinimalCardHasOnlyTheAlwaysPresentLines) {
+    EXPECT_EQ(Card(Named()),
+              "BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:-//MOLV vCard Export Outlook//Version 0.1//EN\r\n"
+              "N:Doe;;;;\r\nFN:Doe\r\nREV:4501-01-01T00:00:00\r\nUID:ID1\r\nEND:VCARD\r\n");
+}
+
+TEST_F(CardTest, FailingReadLeavesTheCardIncompleteAndTravelsUp) {
+    EXPECT_THROW(Card(Named().Set("Categories", "x").FailOn("Categories")), Failure);
+    EXPECT_EQ(stream_.Bytes().rfind("BEGIN:VCARD", 0), 0u);
+    EXPECT_EQ(stream_.Bytes().find("END:VCARD"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kalendro
