@@ -1,0 +1,248 @@
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+#include <langinfo.h>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "calendar_export/calendar_export_run.h"
+#include "platform/mailbox/mailbox_store.h"
+#include "tools/commands.h"
+
+namespace kalendro::tools {
+
+namespace {
+
+constexpr int kExitWritten = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// The target directory plays this drive, so that the run's Windows paths land inside it.
+constexpr const char* kTargetDrive = "c:";
+
+constexpr const char* kCalendarUsage =
+    R"(Usage: kalendro-export calendar --store FILE --target DIR [options]
+
+Writes the appointments of a calendar folder that lie in a range of days to
+DIR/Calendars/vCalendar.ics, DIR playing the drive the window would offer; recurring
+appointments are expanded into their occurrences. Exactly what the export button does.
+
+  --store FILE          the mailbox file that plays the mail store (required)
+  --target DIR          the existing directory that plays the drive (required)
+  --from YYYY-MM-DD     the first day of the range (default: today)
+  --to YYYY-MM-DD       the last day of the range (default: today)
+  --folder "TOP/NAME"   a calendar folder as the folder tree shows it: the top-level
+                        folder's name, a slash, the calendar folder's name (default: the
+                        store's default calendar)
+  --use-calendar-name   put the folder's name before the file name: NAMEvCalendar.ics
+  --help                show this text
+
+Prints one line per appointment written (the start as the window lists it, a blank and
+the subject), then the count and the path of the file. Date forms come from the locale.
+
+Exit status: 0 the file was written; 1 the store could not be read or the file could
+not be written (the message and the underlying error go to standard error); 2 a usage
+error.
+)";
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct CalendarOptions {
+    std::string store;
+    std::string target;
+    StoreDate from;
+    StoreDate to;
+    std::optional<std::string> folder;
+    bool useCalendarName = false;
+    bool help = false;
+};
+
+StoreDate ParseDay(const std::string& option, const std::string& text) {
+    const auto day = text.size() == 10 ? StoreDate::Parse(text) : std::nullopt;
+    if (!day) {
+        throw UsageError(option + " wants a day as YYYY-MM-DD, not \"" + text + "\"");
+    }
+    return *day;
+}
+
+StoreDate Today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
+}
+
+std::string DayText(const StoreDate& day) {
+    return day.ToText().substr(0, 10);
+}
+
+CalendarOptions ParseCalendarOptions(const std::vector<std::string>& arguments) {
+    CalendarOptions options;
+    options.from = options.to = Today();
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& option = arguments[i];
+        const auto value = [&]() -> const std::string& {
+            if (i + 1 >= arguments.size()) {
+                throw UsageError(option + " wants a value");
+            }
+            return arguments[++i];
+        };
+        if (option == "--help") {
+            options.help = true;
+        } else if (option == "--store") {
+            options.store = value();
+        } else if (option == "--target") {
+            options.target = value();
+        } else if (option == "--from") {
+            options.from = ParseDay(option, value());
+        } else if (option == "--to") {
+            options.to = ParseDay(option, value());
+        } else if (option == "--folder") {
+            options.folder = value();
+        } else if (option == "--use-calendar-name") {
+            options.useCalendarName = true;
+        } else {
+            throw UsageError("unknown option \"" + option + "\"");
+        }
+    }
+    if (options.help) {
+        return options;
+    }
+    if (options.store.empty() || options.target.empty()) {
+        throw UsageError("--store FILE and --target DIR are required");
+    }
+    if (options.to < options.from) {
+        throw UsageError("--to " + DayText(options.to) + " lies before --from " + DayText(options.from));
+    }
+    return options;
+}
+
+// The tree's key of the calendar folder shown as "TOP/NAME": a calendar folder directly inside a
+// top-level folder, the first in the tree's order when names repeat.
+std::string CalendarFolderKey(StoreSession& session, const std::string& treePath) {
+    for (const auto& top : session.Folders()) {
+        for (const auto& folder : top->Folders()) {
+            if (folder->DefaultItemType() == kAppointmentItemType && top->Name() + "/" + folder->Name() == treePath) {
+                return folder->EntryID() + "@" + folder->StoreID();
+            }
+        }
+    }
+    throw UsageError("no calendar folder \"" + treePath + "\" (give the top-level folder, a slash, the calendar)");
+}
+
+// The window's view on a terminal: list lines to standard output, messages to standard error.
+class ConsoleView : public CalendarExportView {
+public:
+    void ShowOutputPath(const std::string& path) override { outputPath_ = path; }
+    void ClearResults() override { count_.clear(); }
+    void ShowProcessDate(const std::string&) override {}
+    void AppendListLine(const std::string& line) override { std::cout << line << '\n'; }
+    void ShowCount(const std::string& count) override { count_ = count; }
+    void ShowMessage(const std::string& text) override {
+        failed_ = true;
+        std::cerr << text << '\n';
+        if (cause_) {
+            std::cerr << cause_->what() << '\n';
+        }
+    }
+    void ShowProgress() override {}
+    void ShowFailureCause(const Failure& cause) override { cause_ = cause; }
+
+    bool Failed() const { return failed_; }
+    const std::string& Count() const { return count_; }
+    const std::string& OutputPath() const { return outputPath_; }
+
+private:
+    bool failed_ = false;
+    std::optional<Failure> cause_;
+    std::string outputPath_;
+    std::string count_;
+};
+
+// The drive table of one drive, the target directory, while that directory exists.
+DriveLister TargetDrive(const std::filesystem::path& directory) {
+    return [directory] {
+        std::error_code error;
+        if (!std::filesystem::is_directory(directory, error)) {
+            return std::vector<DriveEntry>{};
+        }
+        return std::vector<DriveEntry>{{kTargetDrive, directory.filename().string(), directory.string()}};
+    };
+}
+
+// Absolute, so that the file lands in the same place whatever the working directory, and without a
+// trailing slash, so that its last part names the drive.
+std::filesystem::path TargetDirectory(const std::string& target) {
+    std::filesystem::path directory = std::filesystem::absolute(target).lexically_normal();
+    return directory.has_filename() ? directory : directory.parent_path();
+}
+
+// "c:\Calendars\vCalendar.ics" as the path on this machine.
+std::string NativePath(const std::filesystem::path& directory, const std::string& drivePath) {
+    std::string relative = drivePath.substr(std::string(kTargetDrive).size());
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    return directory.string() + relative;
+}
+
+CalendarExportChoice ChoiceFor(const CalendarOptions& options, StoreSession& session) {
+    CalendarExportChoice choice;
+    choice.driveText = kTargetDrive;
+    choice.useCalendarName = options.useCalendarName;
+    choice.startDate = options.from;
+    choice.endDate = options.to;
+    if (options.folder) {
+        choice.useDefaultCalendar = false;
+        choice.selectedFolderKey = CalendarFolderKey(session, *options.folder);
+    }
+    return choice;
+}
+
+int ExportCalendar(const CalendarOptions& options) {
+    const RegionalSettings regional = RegionalSettings::FromLocale();
+    std::shared_ptr<StoreSession> session;
+    CalendarExportChoice choice;
+    try {
+        session = OpenMailboxFile(options.store, regional)->GetNamespace("MAPI");
+        choice = ChoiceFor(options, *session);
+    } catch (const Failure& failure) {
+        std::cerr << UnhandledFailureReport(failure) << '\n';
+        return kExitFailed;
+    }
+    const std::filesystem::path directory = TargetDirectory(options.target);
+    const std::string charset = nl_langinfo(CODESET);
+    const FileSystemFactory createFileSystem = [&] {
+        return OpenDiskFileSystem(TargetDrive(directory), charset, directory.string());
+    };
+    ConsoleView view;
+    CalendarExportCollections collections;
+    RunCalendarExport(*session, choice, regional, createFileSystem, view, collections);
+    if (view.Failed()) {
+        return kExitFailed;
+    }
+    std::cout << view.Count() << " appointments written to " << NativePath(directory, view.OutputPath()) << '\n';
+    return kExitWritten;
+}
+
+}  // namespace
+
+int RunCalendarCommand(const std::vector<std::string>& arguments) {
+    try {
+        const CalendarOptions options = ParseCalendarOptions(arguments);
+        if (options.help) {
+            std::cout << kCalendarUsage;
+            return kExitWritten;
+        }
+        return ExportCalendar(options);
+    } catch (const UsageError& error) {
+        std::cerr << "kalendro-export calendar: " << error.what() << "\nTry 'kalendro-export calendar --help'.\n";
+        return kExitUsage;
+    }
+}
+
+}  // namespace kalendro::tools

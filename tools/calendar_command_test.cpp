@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tools/commands.h"
+
+namespace kalendro::tools {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Two calendars: the default one holding the two appointments of the iCalendar worked example, and
+// Agenda, whose name is given by the test.
+std::string Mailbox(const std::string& agendaName) {
+    return R"({"format": "kalendro-mailbox/1", "stores": [{"name": "Personal Folders", "storeId": "S1", "folders": [
+  {"name": "Calendar", "entryId": "E1", "defaultItemType": 1, "default": "calendar", "items": [
+    {"type": "AppointmentItem", "Start": "2002-11-06T00:00:00", "End": "2002-11-07T00:00:00",
+     "CreationTime": "2002-11-01T08:00:00", "LastModificationTime": "2002-11-01T08:00:00",
+     "EntryID": "00000000EF56AB78", "Subject": "Holiday", "Importance": 1, "AllDayEvent": true},
+    {"type": "AppointmentItem", "Start": "2002-11-05T14:00:00", "End": "2002-11-05T15:30:00",
+     "CreationTime": "2002-11-04T09:30:12", "LastModificationTime": "2002-11-04T09:35:40",
+     "Location": "Room 2", "EntryID": "00000000AB12CD34", "Body": "Bring the figures\r\nand the slides",
+     "Subject": "Budget meeting", "Importance": 2, "Categories": "Business"}]},
+  {"name": ")" + agendaName + R"(", "entryId": "E2", "defaultItemType": 1, "items": [
+    {"type": "AppointmentItem", "Start": "2002-11-05T09:00:00", "End": "2002-11-05T10:00:00",
+     "EntryID": "A1", "Subject": "Agenda item"}]}]}]})";
+}
+
+constexpr const char* kWorkedExampleFile =
+    "BEGIN:VCALENDAR\r\nPRODID:-//MOLV Calender Export//MOLVCal 1.0 MIMEDIR//EN\r\nVERSION:2.0\r\nMETHOD:PUBLISH\r\n"
+    "BEGIN:VEVENT\r\nORGANIZER:MAILTO:MOLVCal\r\nDTSTAMP:20021104T093012\r\nDTSTART:20021105T140000\r\n"
+    "DTEND:20021105T153000\r\nLAST-MODIFIED:20021104T093540\r\nLOCATION:Room 2\r\nUID:00000000AB12CD34\r\n"
+    "DESCRIPTION:Bring the figures\\nand the slides\r\nSUMMARY:Budget meeting\r\nPRIORITY:2\r\n"
+    "CATEGORIES:Business\r\nEND:VEVENT\r\n"
+    "BEGIN:VEVENT\r\nORGANIZER:MAILTO:MOLVCal\r\nDTSTAMP:20021101T080000\r\nDTSTART:20021106T000000\r\n"
+    "DTEND:20021107T000000\r\nLAST-MODIFIED:20021101T080000\r\nUID:00000000EF56AB78\r\nDESCRIPTION:\r\n"
+    "SUMMARY:Holiday\r\nPRIORITY:1\r\nTRANSP:TRANSPARENT\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+
+struct CommandResult {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+class CalendarCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        directory = fs::temp_directory_path() /
+                    ("kalendro-calendar-command-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                     "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        target = directory / "player";
+        store = directory / "mailbox.json";
+        fs::remove_all(directory);
+        fs::create_directories(target);
+        WriteMailbox("Agenda");
+    }
+    void TearDown() override { fs::remove_all(directory); }
+
+    void WriteMailbox(const std::string& agendaName) { std::ofstream(store) << Mailbox(agendaName); }
+
+    CommandResult Run(std::vector<std::string> arguments) {
+        std::ostringstream out;
+        std::ostringstream err;
+        auto* oldOut = std::cout.rdbuf(out.rdbuf());
+        auto* oldErr = std::cerr.rdbuf(err.rdbuf());
+        const int status = RunCalendarCommand(arguments);
+        std::cout.rdbuf(oldOut);
+        std::cerr.rdbuf(oldErr);
+        return {status, out.str(), err.str()};
+    }
+
+    CommandResult RunRange(std::vector<std::string> more = {}) {
+        std::vector<std::string> arguments = {"--store", store.string(), "--target", target.string(),
+                                              "--from",  "2002-11-05",   "--to",     "2002-11-07"};
+        arguments.insert(arguments.end(), more.begin(), more.end());
+        return Run(arguments);
+    }
+
+    static std::string Contents(const fs::path& path) {
+        std::ifstream file(path, std::ios::binary);
+        return {std::istreambuf_iterator<char>(file), {}};
+    }
+
+    fs::path directory;
+    fs::path target;
+    fs::path store;
+};
+
+TEST_F(CalendarCommandTest, WritesTheDefaultCalendarAndListsEachAppointment) {
+    const CommandResult result = RunRange();
+    const fs::path written = target / "Calendars" / "vCalendar.ics";
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    // The C locale's short date form is MM/dd/yy.
+    EXPECT_EQ(result.out, "11/05/02 1 Budget meeting\n11/06/02 Holiday\n2 appointments written to " +
+                              written.string() + "\n");
+    EXPECT_EQ(Contents(written), kWorkedExampleFile);
+}
+
+TEST_F(CalendarCommandTest, FolderOfTheTreeWithItsNameInTheFileName) {
+    const CommandResult result = RunRange({"--folder", "Personal Folders/Agenda", "--use-calendar-name"});
+    const fs::path written = target / "Calendars" / "AgendavCalendar.ics";
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "11/05/02 0 Agenda item\n1 appointments written to " + written.string() + "\n");
+    EXPECT_TRUE(fs::exists(written));
+    EXPECT_FALSE(fs::exists(target / "Calendars" / "vCalendar.ics"));
+}
+
+TEST_F(CalendarCommandTest, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"--colour", "red"}, "unknown option \"--colour\""},
+        {{"--folder", "Personal Folders/Tasks"}, "no calendar folder \"Personal Folders/Tasks\""},
+        {{"--folder", "Agenda"}, "no calendar folder \"Agenda\""},
+        {{"--from", "2002-11-08"}, "--to 2002-11-07 lies before --from 2002-11-08"},
+        {{"--to", "5.11.2002"}, "--to wants a day as YYYY-MM-DD"},
+        {{"--to", "2002-02-30"}, "--to wants a day as YYYY-MM-DD"},
+        {{"--folder"}, "--folder wants a value"},
+    };
+    for (const auto& [more, complaint] : cases) {
+        const CommandResult result = RunRange(more);
+        EXPECT_EQ(result.status, 2) << complaint;
+        EXPECT_NE(result.err.find(complaint), std::string::npos) << result.err;
+        EXPECT_EQ(result.out, "");
+    }
+    const CommandResult withoutTarget = Run({"--store", store.string()});
+    EXPECT_EQ(withoutTarget.status, 2);
+    EXPECT_NE(withoutTarget.err.find("--target DIR"), std::string::npos);
+    EXPECT_FALSE(fs::exists(target / "Calendars"));
+}
+
+TEST_F(CalendarCommandTest, FailurePathExitsWithOneAndTellsTheCause) {
+    WriteMailbox("Work: 2002");
+    const CommandResult result = RunRange({"--folder", "Personal Folders/Work: 2002", "--use-calendar-name"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err.rfind("The output file could not be created at the specified path.\nRun-time error '52': ", 0),
+              0u)
+        << result.err;
+    EXPECT_TRUE(fs::is_empty(target / "Calendars"));
+}
+
+TEST_F(CalendarCommandTest, MissingTargetIsAMissingDrive) {
+    fs::remove_all(target);
+    const CommandResult result = RunRange();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_NE(result.err.find("The output file could not be created at the specified path."), std::string::npos);
+    EXPECT_FALSE(fs::exists(target));
+}
+
+TEST_F(CalendarCommandTest, UnreadableStoreIsReportedWithItsNumber) {
+    fs::remove(store);
+    const CommandResult result = RunRange();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err.rfind("Run-time error '429':", 0), 0u) << result.err;
+    EXPECT_FALSE(fs::exists(target / "Calendars"));
+}
+
+TEST_F(CalendarCommandTest, HelpDocumentsEveryOption) {
+    const CommandResult result = Run({"--help"});
+    EXPECT_EQ(result.status, 0);
+    for (const char* option : {"--store FILE", "--target DIR", "--from", "--to", "--folder", "--use-calendar-name"}) {
+        EXPECT_NE(result.out.find(option), std::string::npos) << option;
+    }
+}
+
+}  // namespace
+}  // namespace kalendro::tools
