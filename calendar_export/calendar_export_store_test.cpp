@@ -1,0 +1,103 @@
+// The run over the mailbox store: what the store's sort, recurrence expansion and restriction give
+// the run, seen in the list lines, the count and the file.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "calendar_export/calendar_export_run.h"
+#include "calendar_export/fake_file_system_for_tests.h"
+#include "calendar_export/recording_view_for_tests.h"
+#include "platform/mailbox/mailbox_store.h"
+
+namespace kalendro {
+namespace {
+
+using namespace kalendro::testing;
+
+std::string Appointment(const std::string& subject, const std::string& start, const std::string& end,
+                        const std::string& more = "") {
+    return R"({"type": "AppointmentItem", "Subject": ")" + subject + R"(", "Start": ")" + start + R"(", "End": ")" +
+           end + "\"" + more + "}";
+}
+
+std::string MailboxWith(const std::vector<std::string>& appointments) {
+    std::string items;
+    for (const auto& appointment : appointments) {
+        items += (items.empty() ? "" : ",\n") + appointment;
+    }
+    return R"({"format": "kalendro-mailbox/1", "stores": [{"name": "Personal Folders", "folders": [
+        {"name": "Calendar", "defaultItemType": 1, "default": "calendar", "items": [)" +
+           items + "]}]}]}";
+}
+
+class CalendarExportStoreTest : public ::testing::Test {
+protected:
+    RecordingView Export(const std::vector<std::string>& appointments, StoreDate first, StoreDate last) {
+        const auto session = OpenMailboxText(MailboxWith(appointments), "test mailbox", regional)->GetNamespace("MAPI");
+        const CalendarExportChoice choice{true, "", "c: [home]", false, first, last};
+        const FileSystemFactory createFileSystem = [this] { return std::make_unique<FakeFileSystem>(disk); };
+        RecordingView view;
+        CalendarExportCollections collections;
+        RunCalendarExport(*session, choice, regional, createFileSystem, view, collections);
+        EXPECT_TRUE(view.messages.empty()) << view.messages.front() << ": " << view.cause->what();
+        return view;
+    }
+
+    std::string File() { return disk->files.at("c:\\Calendars\\vCalendar.ics")->Bytes(); }
+
+    static int Count(const std::string& text, const std::string& part) {
+        int count = 0;
+        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+            ++count;
+        }
+        return count;
+    }
+
+    RegionalSettings regional = [] {
+        RegionalSettings settings;
+        settings.shortDateForm = "d-M-yy";
+        return settings;
+    }();
+    std::shared_ptr<FakeDisk> disk = std::make_shared<FakeDisk>();
+};
+
+TEST_F(CalendarExportStoreTest, WeeklySeriesGivesOneBlockPerOccurrenceInStartOrder) {
+    const RecordingView view = Export(
+        {Appointment("Team", "2002-10-01T10:00:00", "2002-10-01T11:00:00",
+                     R"(, "Recurrence": {"RecurrenceType": 1, "DayOfWeekMask": 4, "NoEndDate": true})"),
+         Appointment("Early", "2002-11-12T08:00:00", "2002-11-12T09:00:00")},
+        {2002, 11, 1}, {2002, 11, 21});
+    EXPECT_EQ(view.listLines, (std::vector<std::string>{"5-11-02 10 Team", "12-11-02 0 Early", "12-11-02 1 Team",
+                                                        "19-11-02 1 Team"}));
+    EXPECT_EQ(view.count, "4");
+    const std::string file = File();
+    EXPECT_EQ(Count(file, "BEGIN:VEVENT\r\n"), 4);
+    EXPECT_EQ(Count(file, "SUMMARY:Team\r\n"), 3);
+    for (const char* start : {"DTSTART:20021105T100000", "DTSTART:20021112T100000", "DTSTART:20021119T100000"}) {
+        EXPECT_EQ(Count(file, start), 1) << start;
+    }
+}
+
+TEST_F(CalendarExportStoreTest, OneDayRangeTakesWholeAppointmentsOfThatDayOnly) {
+    const RecordingView view = Export(
+        {Appointment("Day off", "2002-11-05T00:00:00", "2002-11-06T00:00:00", R"(, "AllDayEvent": true)"),
+         Appointment("Late", "2002-11-05T23:00:00", "2002-11-06T01:00:00"),
+         Appointment("Night before", "2002-11-04T23:00:00", "2002-11-05T01:00:00"),
+         Appointment("Breakfast", "2002-11-05T07:00:00", "2002-11-05T08:00:00")},
+        {2002, 11, 5}, {2002, 11, 5});
+    EXPECT_EQ(view.listLines, (std::vector<std::string>{"5-11-02 Day off", "5-11-02 07 Breakfast"}));
+    EXPECT_EQ(Count(File(), "TRANSP:TRANSPARENT\r\n"), 1);
+}
+
+TEST_F(CalendarExportStoreTest, TwoDigitYearFormStillFindsAppointmentsAfter2029) {
+    const RecordingView view = Export({Appointment("Far ahead", "2031-03-04T09:00:00", "2031-03-04T10:00:00"),
+                                       Appointment("Century before", "1931-03-04T09:00:00", "1931-03-04T10:00:00")},
+                                      {2031, 3, 4}, {2031, 3, 4});
+    EXPECT_EQ(view.listLines, std::vector<std::string>{"4-3-31 09: Far ahead"});
+}
+
+}  // namespace
+}  // namespace kalendro
