@@ -1,0 +1,419 @@
+#include "platform/mailbox/mailbox_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/failure.h"
+
+namespace kalendro::mailbox {
+namespace {
+
+// A mailbox of one store holding the given folders (JSON text of the array's elements).
+std::string OneStore(const std::string& folders) {
+    return R"({"format": "kalendro-mailbox/1", "stores": [{"name": "Personal Folders", "folders": [)" + folders +
+           "]}]}";
+}
+
+// A calendar folder holding the given items.
+std::string Calendar(const std::string& items) {
+    return R"({"name": "Calendar", "defaultItemType": 1, "items": [)" + items + "]}";
+}
+
+// An appointment on Monday 2026-11-02, 09:00 to 09:15, recurring by the given members.
+std::string Recurring(const std::string& recurrence) {
+    return Calendar(R"({"type": "AppointmentItem", "Subject": "Stand-up", "Start": "2026-11-02T09:00:00",
+                        "End": "2026-11-02T09:15:00", "Recurrence": {)" + recurrence + "}}");
+}
+
+const MailboxItem& FirstItem(const Mailbox& mailbox) {
+    return *mailbox.stores.at(0)->folders.at(0)->items.at(0);
+}
+
+const RecurrencePattern& PatternOf(const std::string& recurrence) {
+    static std::vector<std::shared_ptr<const Mailbox>> keep;
+    keep.push_back(LoadMailboxText(OneStore(Recurring(recurrence)), "test.json"));
+    return FirstItem(*keep.back()).recurrence.value();
+}
+
+TEST(MailboxLoaderTest, ReadsStoresFoldersAndNestedFoldersInFileOrder) {
+    const auto mailbox = LoadMailboxText(R"({"format": "kalendro-mailbox/1", "stores": [
+        {"name": "Personal Folders", "storeId": "STORE-A", "folders": [
+            {"name": "Calendar", "entryId": "CAL", "defaultItemType": 1, "default": "calendar",
+             "folders": [{"name": "Inner", "defaultItemType": 1}]},
+            {"name": "Contacts", "defaultItemType": 2, "default": "contacts"},
+            {"name": "Inbox"}]},
+        {"name": "Archive"}]})",
+                                         "test.json");
+    EXPECT_EQ(mailbox->sourceName, "test.json");
+    ASSERT_EQ(mailbox->stores.size(), 2u);
+    const MailboxFolder& personal = *mailbox->stores[0];
+    EXPECT_EQ(personal.name, "Personal Folders");
+    EXPECT_EQ(personal.storeId, "STORE-A");
+    EXPECT_EQ(personal.defaultItemType, 0);
+    ASSERT_EQ(personal.folders.size(), 3u);
+    const MailboxFolder& calendar = *personal.folders[0];
+    EXPECT_EQ(calendar.entryId, "CAL");
+    EXPECT_EQ(calendar.storeId, "STORE-A");
+    EXPECT_EQ(calendar.defaultRole, "calendar");
+    ASSERT_EQ(calendar.folders.size(), 1u);
+    EXPECT_EQ(calendar.folders[0]->name, "Inner");
+    EXPECT_EQ(calendar.folders[0]->storeId, "STORE-A");
+    EXPECT_EQ(personal.folders[1]->defaultRole, "contacts");
+    EXPECT_EQ(personal.folders[2]->name, "Inbox");
+    EXPECT_EQ(personal.folders[2]->defaultItemType, 0);
+    EXPECT_EQ(personal.folders[2]->defaultRole, "");
+    EXPECT_TRUE(mailbox->stores[1]->folders.empty());
+}
+
+TEST(MailboxLoaderTest, ReadsMembersOfEveryKindAndLeavesAbsentOnesOut) {
+    const auto mailbox = LoadMailboxText(OneStore(Calendar(R"(
+        {"type": "AppointmentItem", "Subject": "Caf\u00e9 J\u00fcrgen", "Start": "2026-12-06T10:30:00",
+         "End": "2026-12-07", "Importance": -2, "AllDayEvent": true, "Body": "line 1\r\nline 2"})")),
+                                         "test.json");
+    const MailboxItem& item = FirstItem(*mailbox);
+    EXPECT_EQ(item.typeName, "AppointmentItem");
+    EXPECT_EQ(std::get<std::string>(item.members.at("Subject")), "Caf\xC3\xA9 J\xC3\xBCrgen");
+    EXPECT_EQ(std::get<StoreDate>(item.members.at("Start")), (StoreDate{2026, 12, 6, 10, 30, 0}));
+    EXPECT_EQ(std::get<StoreDate>(item.members.at("End")), (StoreDate{2026, 12, 7, 0, 0, 0}));
+    EXPECT_EQ(std::get<std::int32_t>(item.members.at("Importance")), -2);
+    EXPECT_TRUE(std::get<bool>(item.members.at("AllDayEvent")));
+    EXPECT_EQ(std::get<std::string>(item.members.at("Body")), "line 1\r\nline 2");
+    EXPECT_FALSE(item.members.contains("Location"));
+    EXPECT_FALSE(item.recurrence.has_value());
+}
+
+TEST(MailboxLoaderTest, GeneratedIdsAreStableDistinctAndFreeOfAt) {
+    const std::string text = R"({"format": "kalendro-mailbox/1", "stores": [
+        {"name": "A", "folders": [{"name": "F", "items": [{"type": "AppointmentItem"}, {"type": "ContactItem"}],
+                                   "folders": [{"name": "G", "items": [{"type": "MailItem"}]}]}]},
+        {"name": "B", "folders": [{"name": "F", "items": [{"type": "AppointmentItem"}]}]}]})";
+    auto collectIds = [](const Mailbox& mailbox) {
+        std::vector<std::string> ids;
+        std::function<void(const MailboxFolder&)> walk = [&](const MailboxFolder& folder) {
+            ids.push_back(folder.entryId);
+            for (const auto& item : folder.items) {
+                ids.push_back(std::get<std::string>(item->members.at("EntryID")));
+            }
+            for (const auto& subfolder : folder.folders) {
+                walk(*subfolder);
+            }
+        };
+        for (const auto& store : mailbox.stores) {
+            ids.push_back(store->storeId);
+            walk(*store);
+        }
+        return ids;
+    };
+    const std::vector<std::string> first = collectIds(*LoadMailboxText(text, "a.json"));
+    const std::vector<std::string> second = collectIds(*LoadMailboxText(text, "b.json"));
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(std::set<std::string>(first.begin(), first.end()).size(), first.size());
+    for (const std::string& id : first) {
+        EXPECT_TRUE(std::regex_match(id, std::regex("[0-9A-F]{32}"))) << id;
+    }
+    EXPECT_EQ(first[0], GeneratedId("StoreID:S0"));
+    EXPECT_EQ(first[1], GeneratedId("EntryID:S0"));
+    EXPECT_EQ(first[2], GeneratedId("EntryID:S0/F0"));
+    EXPECT_EQ(first[3], GeneratedId("EntryID:S0/F0/I0"));
+    EXPECT_EQ(first[6], GeneratedId("EntryID:S0/F0/F0/I0"));
+}
+
+TEST(MailboxLoaderTest, ReadsEachRecurrenceTypeWithItsFields) {
+    const RecurrencePattern& daily = PatternOf(R"("RecurrenceType": 0, "Interval": 2, "Occurrences": 10)");
+    EXPECT_EQ(daily.type, RecurrenceType::kDaily);
+    EXPECT_EQ(daily.interval, 2);
+    EXPECT_EQ(daily.end, RecurrenceEnd::kAfterOccurrences);
+    EXPECT_EQ(daily.occurrences, 10);
+    EXPECT_EQ(daily.patternStartDate, (StoreDate{2026, 11, 2}));
+
+    const RecurrencePattern& weekly = PatternOf(R"("RecurrenceType": 1, "DayOfWeekMask": 62, "NoEndDate": true)");
+    EXPECT_EQ(weekly.type, RecurrenceType::kWeekly);
+    EXPECT_EQ(weekly.interval, 1);
+    EXPECT_EQ(weekly.dayOfWeekMask, 62);
+    EXPECT_EQ(weekly.end, RecurrenceEnd::kNever);
+
+    const RecurrencePattern& monthly = PatternOf(
+        R"("RecurrenceType": 2, "DayOfMonth": 31, "PatternStartDate": "2026-10-31", "PatternEndDate": "2027-03-31")");
+    EXPECT_EQ(monthly.dayOfMonth, 31);
+    EXPECT_EQ(monthly.patternStartDate, (StoreDate{2026, 10, 31}));
+    EXPECT_EQ(monthly.end, RecurrenceEnd::kByDate);
+    EXPECT_EQ(monthly.patternEndDate, (StoreDate{2027, 3, 31}));
+
+    const RecurrencePattern& monthNth =
+        PatternOf(R"("RecurrenceType": 3, "DayOfWeekMask": 2, "Instance": 5, "NoEndDate": true)");
+    EXPECT_EQ(monthNth.type, RecurrenceType::kMonthNth);
+    EXPECT_EQ(monthNth.instance, 5);
+
+    const RecurrencePattern& yearly =
+        PatternOf(R"("RecurrenceType": 5, "DayOfMonth": 29, "MonthOfYear": 2, "NoEndDate": true)");
+    EXPECT_EQ(yearly.type, RecurrenceType::kYearly);
+    EXPECT_EQ(yearly.monthOfYear, 2);
+
+    const RecurrencePattern& yearNth = PatternOf(
+        R"("RecurrenceType": 6, "DayOfWeekMask": 5, "Instance": 1, "MonthOfYear": 11, "Interval": 2, "NoEndDate": true)");
+    EXPECT_EQ(yearNth.type, RecurrenceType::kYearNth);
+    EXPECT_EQ(yearNth.dayOfWeekMask, 5);
+    EXPECT_EQ(yearNth.interval, 2);
+}
+
+TEST(MailboxLoaderTest, ReadsDeletedAndModifiedExceptions) {
+    const RecurrencePattern& pattern = PatternOf(R"("RecurrenceType": 1, "DayOfWeekMask": 2, "NoEndDate": true,
+        "Exceptions": [{"OriginalDate": "2026-11-09T09:00:00", "Deleted": true},
+                       {"OriginalDate": "2026-11-16T09:00:00", "Start": "2026-11-17T10:00:00",
+                        "End": "2026-11-17T10:15:00", "Location": "Room 2"}])");
+    ASSERT_EQ(pattern.exceptions.size(), 2u);
+    EXPECT_EQ(pattern.exceptions[0].originalDate, (StoreDate{2026, 11, 9, 9, 0, 0}));
+    EXPECT_TRUE(pattern.exceptions[0].deleted);
+    EXPECT_TRUE(pattern.exceptions[0].members.empty());
+    const RecurrenceException& moved = pattern.exceptions[1];
+    EXPECT_FALSE(moved.deleted);
+    EXPECT_EQ(std::get<StoreDate>(moved.members.at("Start")), (StoreDate{2026, 11, 17, 10, 0, 0}));
+    EXPECT_EQ(std::get<std::string>(moved.members.at("Location")), "Room 2");
+    EXPECT_EQ(moved.members.size(), 3u);
+}
+
+TEST(MailboxLoaderTest, ReadsContactsListsAndOtherTypesByTheirOwnMembers) {
+    const auto mailbox = LoadMailboxText(OneStore(R"({"name": "Contacts", "defaultItemType": 2, "items": [
+        {"type": "ContactItem", "FirstName": "Ann", "BusinessAddressPostOfficeBox": "PO 7", "Birthday": "1980-02-29"},
+        {"type": "DistListItem", "DLName": "Team", "CreationTime": "2026-01-01T08:00:00"},
+        {"type": "TaskItem", "Subject": "Renew passport"}]})"),
+                                         "test.json");
+    const auto& items = mailbox->stores[0]->folders[0]->items;
+    ASSERT_EQ(items.size(), 3u);
+    EXPECT_EQ(std::get<std::string>(items[0]->members.at("BusinessAddressPostOfficeBox")), "PO 7");
+    EXPECT_EQ(std::get<StoreDate>(items[0]->members.at("Birthday")), (StoreDate{1980, 2, 29}));
+    EXPECT_EQ(std::get<std::string>(items[1]->members.at("DLName")), "Team");
+    EXPECT_EQ(items[2]->typeName, "TaskItem");
+}
+
+struct InvalidCase {
+    const char* title;
+    std::string text;
+    std::vector<std::string> expectedParts;  // each must appear in the description
+};
+
+void PrintTo(const InvalidCase& invalid, std::ostream* out) {
+    *out << invalid.title;
+}
+
+class InvalidMailboxTest : public testing::TestWithParam<InvalidCase> {};
+
+TEST_P(InvalidMailboxTest, IsFailure429NamingFileLocationAndReason) {
+    try {
+        LoadMailboxText(GetParam().text, "bad.json");
+        FAIL() << "loaded an invalid mailbox";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), kStoreCannotOpen);
+        EXPECT_NE(failure.Description().find("\"bad.json\""), std::string::npos) << failure.Description();
+        for (const std::string& part : GetParam().expectedParts) {
+            EXPECT_NE(failure.Description().find(part), std::string::npos)
+                << "missing [" << part << "] in: " << failure.Description();
+        }
+    }
+}
+
+const std::string kItemPath = R"(store "Personal Folders" > folder "Calendar" > item 1 (AppointmentItem "Stand-up"))";
+const std::string kRecurrencePath = kItemPath + " > Recurrence";
+
+std::string Appointment(const std::string& members) {
+    return OneStore(Calendar(R"({"type": "AppointmentItem", "Subject": "Stand-up", )" + members + "}"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Document, InvalidMailboxTest,
+    testing::Values(
+        InvalidCase{"not JSON", "{\"format\": ", {"is not JSON", "syntax error"}},
+        InvalidCase{"not an object", "[1]", {"the top level", "must be a JSON object, not array"}},
+        InvalidCase{"wrong format",
+                    R"({"format": "kalendro-mailbox/2", "stores": []})",
+                    {"member \"format\"", "\"kalendro-mailbox/2\"", "must be \"kalendro-mailbox/1\""}},
+        InvalidCase{"no format", R"({"stores": []})", {"member \"format\": is missing"}},
+        InvalidCase{"no stores", R"({"format": "kalendro-mailbox/1"})", {"member \"stores\": is missing"}},
+        InvalidCase{"unknown top-level key",
+                    R"({"format": "kalendro-mailbox/1", "stores": [], "owner": "me"})",
+                    {"the top level, member \"owner\"", "is not a key of a mailbox"}},
+        InvalidCase{"stores not an array",
+                    R"({"format": "kalendro-mailbox/1", "stores": {}})",
+                    {"member \"stores\"", "must be a JSON array, not object"}}));
+
+INSTANTIATE_TEST_SUITE_P(
+    StoresAndFolders, InvalidMailboxTest,
+    testing::Values(
+        InvalidCase{"store without name",
+                    R"({"format": "kalendro-mailbox/1", "stores": [{"folders": []}]})",
+                    {"store 1, member \"name\": is missing"}},
+        InvalidCase{"unknown store key",
+                    R"({"format": "kalendro-mailbox/1", "stores": [{"name": "S", "colour": "red"}]})",
+                    {"store \"S\", member \"colour\"", "is not a key of a store"}},
+        InvalidCase{"two stores with one id",
+                    R"({"format": "kalendro-mailbox/1", "stores": [{"name": "A", "storeId": "X"},
+                                                                    {"name": "B", "storeId": "X"}]})",
+                    {"store \"B\", member \"storeId\"", "already the storeId of another store"}},
+        InvalidCase{"entry id with at",
+                    OneStore(R"({"name": "Calendar", "entryId": "AB@CD"})"),
+                    {"folder \"Calendar\", member \"entryId\"", "\"AB@CD\" holds \"@\""}},
+        InvalidCase{"empty entry id", OneStore(R"({"name": "Calendar", "entryId": ""})"), {"must not be empty"}},
+        InvalidCase{"two folders with one entry id",
+                    OneStore(R"({"name": "A", "entryId": "E"}, {"name": "B", "folders": [{"name": "C", "entryId": "E"}]})"),
+                    {"folder \"B\" > folder \"C\", member \"entryId\"", "already the entryId of another folder"}},
+        InvalidCase{"two default calendars",
+                    OneStore(R"({"name": "Calendar", "defaultItemType": 1, "default": "calendar"},
+                                {"name": "Second", "defaultItemType": 1, "default": "calendar"})"),
+                    {"folder \"Second\", member \"default\"", "already a default calendar folder",
+                     "store \"Personal Folders\" > folder \"Calendar\""}},
+        InvalidCase{"two default contacts folders",
+                    OneStore(R"({"name": "Contacts", "defaultItemType": 2, "default": "contacts",
+                                 "folders": [{"name": "More", "defaultItemType": 2, "default": "contacts"}]})"),
+                    {"folder \"More\", member \"default\"", "already a default contacts folder"}},
+        InvalidCase{"default calendar of mail items",
+                    OneStore(R"({"name": "Inbox", "default": "calendar"})"),
+                    {"folder \"Inbox\", member \"default\"", "must have defaultItemType 1"}},
+        InvalidCase{"unknown default role",
+                    OneStore(R"({"name": "Tasks", "defaultItemType": 3, "default": "tasks"})"),
+                    {"\"tasks\" is neither \"calendar\" nor \"contacts\""}},
+        InvalidCase{"default item type as text",
+                    OneStore(R"({"name": "Calendar", "defaultItemType": "1"})"),
+                    {"member \"defaultItemType\"", "must be a whole number, not string"}},
+        InvalidCase{"unknown folder key",
+                    OneStore(R"({"name": "Calendar", "item": []})"),
+                    {"folder \"Calendar\", member \"item\"", "is not a key of a folder"}}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Items, InvalidMailboxTest,
+    testing::Values(
+        InvalidCase{"unknown appointment member",
+                    Appointment(R"("Organizer": "Ann")"),
+                    {kItemPath + ", member \"Organizer\": is not a member of AppointmentItem"}},
+        InvalidCase{"contact member on a list",
+                    OneStore(Calendar(R"({"type": "DistListItem", "DLName": "Team", "FirstName": "Ann"})")),
+                    {"item 1 (DistListItem \"Team\"), member \"FirstName\"", "is not a member of DistListItem"}},
+        InvalidCase{"text given as number", Appointment(R"("Location": 12)"),
+                    {kItemPath + ", member \"Location\": must be a text (a JSON string), not number"}},
+        InvalidCase{"flag given as text", Appointment(R"("AllDayEvent": "yes")"),
+                    {"member \"AllDayEvent\": must be true or false, not string"}},
+        InvalidCase{"fractional number", Appointment(R"("Importance": 1.5)"),
+                    {"member \"Importance\": must be a whole number, not number"}},
+        InvalidCase{"number beyond 32 bits", Appointment(R"("Importance": 4294967296)"),
+                    {"member \"Importance\": 4294967296 does not fit in 32 bits"}},
+        InvalidCase{"malformed date", Appointment(R"("Start": "2026-13-01T10:00:00")"),
+                    {kItemPath + ", member \"Start\": \"2026-13-01T10:00:00\" is not a date of the form"}},
+        InvalidCase{"date with a zone", Appointment(R"("Start": "2026-12-01T10:00:00Z")"),
+                    {"member \"Start\": \"2026-12-01T10:00:00Z\" is not a date"}},
+        InvalidCase{"item entry id with at", Appointment(R"("EntryID": "x@y")"),
+                    {"member \"EntryID\": \"x@y\" holds \"@\""}},
+        InvalidCase{"item without type",
+                    OneStore(Calendar(R"({"Subject": "Lunch"})")),
+                    {"item 1 (item \"Lunch\"), member \"type\": is missing"}},
+        InvalidCase{"item not an object", OneStore(Calendar("42")), {"item 1: must be a JSON object, not number"}},
+        InvalidCase{"contact named in messages",
+                    OneStore(Calendar(R"({"type": "ContactItem", "FirstName": "Ann", "LastName": "Lee", "Start": "x"})")),
+                    {"item 1 (ContactItem \"Ann Lee\"), member \"Start\": is not a member of ContactItem"}},
+        InvalidCase{"recurrence on a contact",
+                    OneStore(Calendar(R"({"type": "ContactItem", "FirstName": "Ann", "Recurrence": {}})")),
+                    {"member \"Recurrence\": only an AppointmentItem can recur"}}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Recurrences, InvalidMailboxTest,
+    testing::Values(
+        InvalidCase{"unknown type", OneStore(Recurring(R"("RecurrenceType": 4, "NoEndDate": true)")),
+                    {kRecurrencePath + ", member \"RecurrenceType\": 4 is not one of 0, 1, 2, 3, 5 and 6"}},
+        InvalidCase{"no type", OneStore(Recurring(R"("NoEndDate": true)")),
+                    {"member \"RecurrenceType\": is missing"}},
+        InvalidCase{"interval zero", OneStore(Recurring(R"("RecurrenceType": 0, "Interval": 0, "NoEndDate": true)")),
+                    {"member \"Interval\": 0 is outside 1 to 999"}},
+        InvalidCase{"weekly without mask", OneStore(Recurring(R"("RecurrenceType": 1, "NoEndDate": true)")),
+                    {"member \"DayOfWeekMask\": is missing; a weekly recurrence needs it"}},
+        InvalidCase{"mask too large",
+                    OneStore(Recurring(R"("RecurrenceType": 1, "DayOfWeekMask": 128, "NoEndDate": true)")),
+                    {"member \"DayOfWeekMask\": 128 is outside 1 to 127"}},
+        InvalidCase{"mask on a daily series",
+                    OneStore(Recurring(R"("RecurrenceType": 0, "DayOfWeekMask": 2, "NoEndDate": true)")),
+                    {"member \"DayOfWeekMask\": is not used by a daily recurrence"}},
+        InvalidCase{"day of month 32",
+                    OneStore(Recurring(R"("RecurrenceType": 2, "DayOfMonth": 32, "NoEndDate": true)")),
+                    {"member \"DayOfMonth\": 32 is outside 1 to 31"}},
+        InvalidCase{"instance 6",
+                    OneStore(Recurring(R"("RecurrenceType": 3, "DayOfWeekMask": 2, "Instance": 6, "NoEndDate": true)")),
+                    {"member \"Instance\": 6 is outside 1 to 5"}},
+        InvalidCase{"month 13",
+                    OneStore(Recurring(R"("RecurrenceType": 5, "DayOfMonth": 1, "MonthOfYear": 13, "NoEndDate": true)")),
+                    {"member \"MonthOfYear\": 13 is outside 1 to 12"}},
+        InvalidCase{"year-nth without month",
+                    OneStore(Recurring(R"("RecurrenceType": 6, "DayOfWeekMask": 2, "Instance": 1, "NoEndDate": true)")),
+                    {"member \"MonthOfYear\": is missing; a year-nth recurrence needs it"}},
+        InvalidCase{"no end at all", OneStore(Recurring(R"("RecurrenceType": 0)")),
+                    {kRecurrencePath + ": it must have exactly one of PatternEndDate, Occurrences and NoEndDate"}},
+        InvalidCase{"two ends", OneStore(Recurring(R"("RecurrenceType": 0, "Occurrences": 3, "NoEndDate": true)")),
+                    {"exactly one of PatternEndDate, Occurrences and NoEndDate"}},
+        InvalidCase{"no end date false", OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": false)")),
+                    {"member \"NoEndDate\": must be true"}},
+        InvalidCase{"zero occurrences", OneStore(Recurring(R"("RecurrenceType": 0, "Occurrences": 0)")),
+                    {"member \"Occurrences\": 0 is outside 1 to"}},
+        InvalidCase{"end date with time",
+                    OneStore(Recurring(R"("RecurrenceType": 0, "PatternEndDate": "2026-12-01T00:00:00")")),
+                    {"member \"PatternEndDate\": \"2026-12-01T00:00:00\" is not a date of the form YYYY-MM-DD"}},
+        InvalidCase{"end before start", OneStore(Recurring(R"("RecurrenceType": 0, "PatternEndDate": "2026-11-01")")),
+                    {"member \"PatternEndDate\": is before the pattern's start"}},
+        InvalidCase{"unknown recurrence key",
+                    OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true, "Until": "2027-01-01")")),
+                    {kRecurrencePath + ", member \"Until\": is not a key of a Recurrence"}},
+        InvalidCase{"recurring without end member",
+                    OneStore(Calendar(R"({"type": "AppointmentItem", "Start": "2026-11-02T09:00:00",
+                                          "Recurrence": {"RecurrenceType": 0, "NoEndDate": true}})")),
+                    {"item 1 (AppointmentItem), member \"End\": is missing; a recurring appointment needs"}},
+        InvalidCase{"exception at another time",
+                    OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true,
+                                          "Exceptions": [{"OriginalDate": "2026-11-03T10:00:00", "Deleted": true}])")),
+                    {kRecurrencePath + " > exception 1, member \"OriginalDate\"", "not at the series' time of day"}},
+        InvalidCase{"exception before the pattern",
+                    OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true,
+                                          "Exceptions": [{"OriginalDate": "2026-11-01T09:00:00", "Deleted": true}])")),
+                    {"exception 1, member \"OriginalDate\"", "lies outside the pattern's dates"}},
+        InvalidCase{"deleted exception with members",
+                    OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true, "Exceptions": [
+                        {"OriginalDate": "2026-11-03T09:00:00", "Deleted": true, "Subject": "x"}])")),
+                    {"exception 1, member \"Subject\": a deleted occurrence has no members"}},
+        InvalidCase{"two exceptions of one occurrence",
+                    OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true, "Exceptions": [
+                        {"OriginalDate": "2026-11-03T09:00:00", "Deleted": true},
+                        {"OriginalDate": "2026-11-03T09:00:00", "Subject": "x"}])")),
+                    {"exception 2, member \"OriginalDate\": another exception already has"}},
+        InvalidCase{"exception with entry id",
+                    OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true, "Exceptions": [
+                        {"OriginalDate": "2026-11-03T09:00:00", "EntryID": "X"}])")),
+                    {"member \"EntryID\": an occurrence keeps the EntryID of its series"}},
+        InvalidCase{"exception member of wrong kind",
+                    OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true, "Exceptions": [
+                        {"OriginalDate": "2026-11-03T09:00:00", "Importance": "high"}])")),
+                    {"exception 1, member \"Importance\": must be a whole number, not string"}}));
+
+TEST(MailboxLoaderTest, FileThatCannotBeReadIsFailure429NamingFileAndReason) {
+    try {
+        LoadMailboxFile("no-such-dir/missing.json");
+        FAIL() << "read a missing file";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), kStoreCannotOpen);
+        EXPECT_EQ(failure.Description(),
+                  "The mailbox file \"no-such-dir/missing.json\" cannot be read: No such file or directory.");
+    }
+    try {
+        LoadMailboxFile(".");
+        FAIL() << "read a directory";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), kStoreCannotOpen);
+        EXPECT_EQ(failure.Description(), "The mailbox file \".\" cannot be read: it is a directory.");
+    }
+}
+
+TEST(MailboxLoaderTest, DemoMailboxLoads) {
+    const auto mailbox = LoadMailboxFile("../../samples/demo-mailbox.json");
+    ASSERT_EQ(mailbox->stores.size(), 2u);
+    EXPECT_EQ(mailbox->stores[0]->name, "Personal Folders");
+}
+
+}  // namespace
+}  // namespace kalendro::mailbox
