@@ -18,6 +18,9 @@ struct RegionalSettings {
     std::string timeSeparator = ":";
     std::array<std::string, 12> monthAbbreviations = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    // What tt in the long time form writes before and after noon (t: their first character).
+    std::string amDesignator = "AM";
+    std::string pmDesignator = "PM";
 
     // Derived from the process's LC_TIME locale.
     static RegionalSettings FromLocale();
