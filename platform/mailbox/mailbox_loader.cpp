@@ -15,6 +15,7 @@
 
 #include "platform/failure.h"
 #include "platform/mailbox/mailbox_schema.h"
+#include "platform/mailbox/recurrence.h"
 
 namespace kalendro::mailbox {
 
@@ -550,6 +551,9 @@ private:
         if (day < pattern.patternStartDate ||
             (pattern.end == RecurrenceEnd::kByDate && pattern.patternEndDate < day)) {
             Fail(where, "OriginalDate", original.ToText() + " lies outside the pattern's dates");
+        }
+        if (!RecurringSeries(pattern, span.start, span.end).IsPatternOccurrence(original)) {
+            Fail(where, "OriginalDate", original.ToText() + " is no occurrence of the pattern");
         }
     }
 

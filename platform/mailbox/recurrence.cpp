@@ -11,7 +11,6 @@ namespace kalendro::mailbox {
 namespace {
 
 constexpr std::int64_t kSecondsPerDay = 86400;
-constexpr int kAllDaysMask = 127;
 constexpr int kLastInstance = 5;
 
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
@@ -23,7 +22,6 @@ bool MaskHolds(int dayOfWeekMask, int dayOfWeek) { return ((dayOfWeekMask >> day
 
 bool IsMonthBased(RecurrenceType type) { return type != RecurrenceType::kDaily && type != RecurrenceType::kWeekly; }
 bool IsNth(RecurrenceType type) { return type == RecurrenceType::kMonthNth || type == RecurrenceType::kYearNth; }
-bool IsYearly(RecurrenceType type) { return type == RecurrenceType::kYearly || type == RecurrenceType::kYearNth; }
 
 // The instance-th day of the month whose weekday the mask holds; instance 5 is the last such day
 // even when the mask holds several weekdays.
@@ -147,6 +145,7 @@ void ForEachPatternDay(const RecurrencePattern& pattern, std::int64_t firstDay, 
     std::array<std::int64_t, 7> days{};
     for (;; ++period) {
         const int count = periods.DaysInPeriod(period, days);
+        if (count == 0 && period > 0) return;  // an empty day mask: no period holds a date
         for (int i = 0; i < count; ++i, ++index) {
             if (pattern.end == RecurrenceEnd::kAfterOccurrences && index >= pattern.occurrences) return;
             if (lastDay && days[i] > *lastDay) return;
@@ -166,37 +165,6 @@ bool StartsEarlier(const Occurrence& a, const Occurrence& b) {
 const StoreDate* DateMember(const Members& members, std::string_view name) {
     const auto found = members.find(name);
     return found == members.end() ? nullptr : std::get_if<StoreDate>(&found->second);
-}
-
-std::optional<std::string> CheckPatternFields(const RecurrencePattern& pattern) {
-    switch (pattern.type) {
-        case RecurrenceType::kDaily:
-        case RecurrenceType::kWeekly:
-        case RecurrenceType::kMonthly:
-        case RecurrenceType::kMonthNth:
-        case RecurrenceType::kYearly:
-        case RecurrenceType::kYearNth:
-            break;
-        default:
-            return "RecurrenceType " + std::to_string(static_cast<int>(pattern.type)) + " is none of 0, 1, 2, 3, 5, 6";
-    }
-    if (pattern.interval < 1) return "Interval must be at least 1";
-    const bool usesMask = pattern.type == RecurrenceType::kWeekly || IsNth(pattern.type);
-    if (usesMask && (pattern.dayOfWeekMask < 1 || pattern.dayOfWeekMask > kAllDaysMask)) {
-        return "DayOfWeekMask must hold at least one day and no other bits (1 to 127)";
-    }
-    const bool usesDayOfMonth = pattern.type == RecurrenceType::kMonthly || pattern.type == RecurrenceType::kYearly;
-    if (usesDayOfMonth && (pattern.dayOfMonth < 1 || pattern.dayOfMonth > 31)) return "DayOfMonth must be 1 to 31";
-    if (IsNth(pattern.type) && (pattern.instance < 1 || pattern.instance > kLastInstance)) {
-        return "Instance must be 1 to 5";
-    }
-    if (IsYearly(pattern.type) && (pattern.monthOfYear < 1 || pattern.monthOfYear > 12)) {
-        return "MonthOfYear must be 1 to 12";
-    }
-    if (pattern.end == RecurrenceEnd::kAfterOccurrences && pattern.occurrences < 1) {
-        return "Occurrences must be at least 1";
-    }
-    return std::nullopt;
 }
 
 }  // namespace
@@ -271,23 +239,6 @@ bool RecurringSeries::HasException(std::int64_t originalStartSeconds) const {
         exceptionsByOriginal_.begin(), exceptionsByOriginal_.end(), original,
         [](const RecurrenceException* exception, const StoreDate& date) { return exception->originalDate < date; });
     return found != exceptionsByOriginal_.end() && (*found)->originalDate == original;
-}
-
-std::optional<std::string> CheckPattern(const RecurrencePattern& pattern, const StoreDate& seriesStart,
-                                        const StoreDate& seriesEnd) {
-    if (auto fault = CheckPatternFields(pattern)) return fault;
-    const RecurringSeries series(pattern, seriesStart, seriesEnd);
-    std::vector<StoreDate> originals;
-    for (const RecurrenceException& exception : pattern.exceptions) {
-        if (!series.IsPatternOccurrence(exception.originalDate)) {
-            return "the exception's OriginalDate " + exception.originalDate.ToText() + " is no occurrence of its pattern";
-        }
-        originals.push_back(exception.originalDate);
-    }
-    std::sort(originals.begin(), originals.end());
-    const auto twice = std::adjacent_find(originals.begin(), originals.end());
-    if (twice != originals.end()) return "two exceptions have the OriginalDate " + twice->ToText();
-    return std::nullopt;
 }
 
 }  // namespace kalendro::mailbox

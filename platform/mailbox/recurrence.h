@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "platform/mailbox/mailbox_data.h"
@@ -29,8 +28,8 @@ struct DurationSpan {
     std::int64_t longestSeconds = 0;
 };
 
-// A recurring appointment: its pattern with the Start and End of the series item. The pattern must
-// have passed CheckPattern and outlive the series.
+// A recurring appointment: its pattern with the Start and End of the series item. The pattern's fields
+// must lie in the ranges the mailbox loader enforces, and the pattern must outlive the series.
 //
 // Occurrences are found by arithmetic: the pattern's dates fall into periods (interval days, weeks,
 // months or years counted from the pattern's start), so the first period that can reach a window is
@@ -62,11 +61,5 @@ private:
     std::int64_t durationSeconds_;
     std::vector<const RecurrenceException*> exceptionsByOriginal_;
 };
-
-// Why a pattern read from a file cannot be used (interval, mask, day, month or instance out of range,
-// count below one, an exception on a moment that is no occurrence, two exceptions for one occurrence);
-// nothing when it is sound.
-std::optional<std::string> CheckPattern(const RecurrencePattern& pattern, const StoreDate& seriesStart,
-                                        const StoreDate& seriesEnd);
 
 }  // namespace kalendro::mailbox

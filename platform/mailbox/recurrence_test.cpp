@@ -137,85 +137,45 @@ TEST(RecurringSeries, PatternOccurrencesNeedTheDateTheTimeOfDayAndTheCount) {
     EXPECT_FALSE(series.IsPatternOccurrence(At("2023-12-30T09:00:00")));  // before the pattern
 }
 
-class CheckPatternTest : public ::testing::Test {
-protected:
-    std::optional<std::string> Check() const {
-        return CheckPattern(pattern_, At("2024-01-01T09:00:00"), At("2024-01-01T10:00:00"));
+// The loader refuses an exception that the pattern does not give, naming the file, the item and the date.
+Failure LoadFailure(const json& recurrence) {
+    json vector = {{"name", "Refused"},
+                   {"Start", "2024-01-01T09:00:00"},
+                   {"End", "2024-01-01T10:00:00"},
+                   {"Recurrence", recurrence}};
+    try {
+        LoadSeries(vector);
+    } catch (const Failure& failure) {
+        return failure;
     }
-
-    RecurrencePattern pattern_ = Daily("2024-01-01");
-};
-
-TEST_F(CheckPatternTest, ASoundPatternPasses) {
-    pattern_.exceptions.push_back({At("2024-01-02T09:00:00"), true, {}});
-    EXPECT_EQ(Check(), std::nullopt);
+    return Failure(0, "loaded");
 }
 
-TEST_F(CheckPatternTest, AnExceptionOnNoOccurrenceIsNamed) {
-    pattern_.interval = 2;
-    pattern_.exceptions.push_back({At("2024-01-02T09:00:00"), true, {}});
-    ASSERT_TRUE(Check().has_value());
-    EXPECT_NE(Check()->find("2024-01-02T09:00:00"), std::string::npos) << *Check();
+TEST(RecurrenceLoading, AnExceptionOffTheIntervalMakesTheFileInvalid) {
+    const Failure failure = LoadFailure(json::parse(R"({"RecurrenceType": 0, "Interval": 2, "NoEndDate": true,
+        "Exceptions": [{"OriginalDate": "2024-01-02T09:00:00", "Deleted": true}]})"));
+    EXPECT_EQ(failure.Number(), kStoreCannotOpen);
+    EXPECT_NE(failure.Description().find("vector"), std::string::npos) << failure.Description();
+    EXPECT_NE(failure.Description().find("2024-01-02T09:00:00 is no occurrence"), std::string::npos)
+        << failure.Description();
 }
 
-TEST_F(CheckPatternTest, AnExceptionAtAnotherTimeOfDayIsNoOccurrence) {
-    pattern_.exceptions.push_back({At("2024-01-02T10:00:00"), false, {}});
-    EXPECT_TRUE(Check().has_value());
+TEST(RecurrenceLoading, AnExceptionOnADayOutsideTheMaskMakesTheFileInvalid) {
+    const Failure failure = LoadFailure(json::parse(R"({"RecurrenceType": 1, "DayOfWeekMask": 2, "NoEndDate": true,
+        "Exceptions": [{"OriginalDate": "2024-01-02T09:00:00", "Deleted": true}]})"));
+    EXPECT_EQ(failure.Number(), kStoreCannotOpen);
 }
 
-TEST_F(CheckPatternTest, AnExceptionAfterTheLastCountedOccurrenceIsNoOccurrence) {
-    pattern_.end = RecurrenceEnd::kAfterOccurrences;
-    pattern_.occurrences = 2;
-    pattern_.exceptions.push_back({At("2024-01-03T09:00:00"), true, {}});
-    EXPECT_TRUE(Check().has_value());
+TEST(RecurrenceLoading, AnExceptionAfterTheLastCountedOccurrenceMakesTheFileInvalid) {
+    const Failure failure = LoadFailure(json::parse(R"({"RecurrenceType": 0, "Occurrences": 2,
+        "Exceptions": [{"OriginalDate": "2024-01-03T09:00:00", "Deleted": true}]})"));
+    EXPECT_EQ(failure.Number(), kStoreCannotOpen);
 }
 
-TEST_F(CheckPatternTest, TwoExceptionsForOneOccurrenceAreRefused) {
-    pattern_.exceptions.push_back({At("2024-01-02T09:00:00"), true, {}});
-    pattern_.exceptions.push_back({At("2024-01-02T09:00:00"), false, {}});
-    ASSERT_TRUE(Check().has_value());
-    EXPECT_NE(Check()->find("two exceptions"), std::string::npos);
-}
-
-TEST_F(CheckPatternTest, FieldsOutOfRangeAreRefused) {
-    const auto refuses = [this](auto change) {
-        RecurrencePattern saved = pattern_;
-        change(pattern_);
-        const bool refused = Check().has_value();
-        pattern_ = saved;
-        return refused;
-    };
-    EXPECT_TRUE(refuses([](RecurrencePattern& p) { p.interval = 0; }));
-    EXPECT_TRUE(refuses([](RecurrencePattern& p) { p.type = static_cast<RecurrenceType>(4); }));
-    EXPECT_TRUE(refuses([](RecurrencePattern& p) { p.type = RecurrenceType::kWeekly; }));  // empty mask
-    EXPECT_TRUE(refuses([](RecurrencePattern& p) {
-        p.type = RecurrenceType::kWeekly;
-        p.dayOfWeekMask = 128;
-    }));
-    EXPECT_TRUE(refuses([](RecurrencePattern& p) {
-        p.type = RecurrenceType::kMonthly;
-        p.dayOfMonth = 32;
-    }));
-    EXPECT_TRUE(refuses([](RecurrencePattern& p) {
-        p.type = RecurrenceType::kMonthNth;
-        p.dayOfWeekMask = 2;
-        p.instance = 6;
-    }));
-    EXPECT_TRUE(refuses([](RecurrencePattern& p) {
-        p.type = RecurrenceType::kYearly;
-        p.dayOfMonth = 1;
-        p.monthOfYear = 13;
-    }));
-    EXPECT_TRUE(refuses([](RecurrencePattern& p) {
-        p.end = RecurrenceEnd::kAfterOccurrences;
-        p.occurrences = 0;
-    }));
-    EXPECT_FALSE(refuses([](RecurrencePattern& p) {
-        p.type = RecurrenceType::kYearNth;
-        p.dayOfWeekMask = 127;
-        p.instance = 5;
-        p.monthOfYear = 12;
-    }));
+TEST(RecurrenceLoading, AnExceptionOnTheLastCountedOccurrenceIsSound) {
+    const Failure failure = LoadFailure(json::parse(R"({"RecurrenceType": 0, "Occurrences": 2,
+        "Exceptions": [{"OriginalDate": "2024-01-02T09:00:00", "Deleted": true}]})"));
+    EXPECT_EQ(failure.Description(), "loaded");
 }
 
 }  // namespace
