@@ -1,5 +1,7 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <map>
 #include <memory>
@@ -129,5 +131,98 @@ public:
     int eventRounds = 0;
     std::function<void()> onProcessEvents;
 };
+
+// The default contacts folder of a fake store; every part can be told to fail.
+class FakeStore : public StoreApplication,
+                  public StoreSession,
+                  public StoreFolder,
+                  public StoreItems,
+                  public std::enable_shared_from_this<FakeStore> {
+public:
+    std::vector<std::shared_ptr<StoreItem>> items;
+    int failingFolder = 0;  // GetDefaultFolder of this number fails
+    bool failCount = false;
+    std::string namespaceType;
+    int folderAsked = 0;
+    std::function<void()> onNext;  // called before each item is handed out
+
+    std::shared_ptr<StoreSession> GetNamespace(std::string_view type) override {
+        namespaceType = type;
+        return shared_from_this();
+    }
+    std::shared_ptr<StoreFolder> GetDefaultFolder(int folderType) override {
+        folderAsked = folderType;
+        if (folderType == failingFolder) {
+            throw Failure(kStoreOperationFailed, "No default folder");
+        }
+        return shared_from_this();
+    }
+    std::unique_ptr<StoreItems> Items() override { return std::make_unique<ItemsView>(shared_from_this()); }
+    std::int32_t Count() override {
+        if (failCount) {
+            throw Failure(kStoreOperationFailed, "Count failed");
+        }
+        return static_cast<std::int32_t>(items.size());
+    }
+    std::unique_ptr<StoreItemEnumerator> Enumerate() override { return std::make_unique<Enumerator>(items, onNext); }
+
+    std::shared_ptr<StoreFolder> GetFolderFromID(std::string_view, std::string_view) override { return nullptr; }
+    std::vector<std::shared_ptr<StoreFolder>> Folders() override { return {}; }
+    std::string Name() override { return "Contacts"; }
+    std::string EntryID() override { return "F1"; }
+    std::string StoreID() override { return "S1"; }
+    std::int32_t DefaultItemType() override { return 2; }
+    void Sort(std::string_view) override { ADD_FAILURE() << "the contact run sorts nothing"; }
+    void SetIncludeRecurrences(bool) override { ADD_FAILURE() << "the contact run expands nothing"; }
+    std::unique_ptr<StoreItems> Restrict(std::string_view) override {
+        ADD_FAILURE() << "the contact run filters nothing";
+        return nullptr;
+    }
+
+private:
+    // Items() hands out a collection of its own, as the store does.
+    class ItemsView : public StoreItems {
+    public:
+        explicit ItemsView(std::shared_ptr<FakeStore> store) : store_(std::move(store)) {}
+        std::int32_t Count() override { return store_->Count(); }
+        std::unique_ptr<StoreItemEnumerator> Enumerate() override { return store_->Enumerate(); }
+        void Sort(std::string_view property) override { store_->Sort(property); }
+        void SetIncludeRecurrences(bool include) override { store_->SetIncludeRecurrences(include); }
+        std::unique_ptr<StoreItems> Restrict(std::string_view filter) override { return store_->Restrict(filter); }
+
+    private:
+        std::shared_ptr<FakeStore> store_;
+    };
+    class Enumerator : public StoreItemEnumerator {
+    public:
+        Enumerator(const std::vector<std::shared_ptr<StoreItem>>& items, const std::function<void()>& onNext)
+            : items_(items), onNext_(onNext) {}
+        std::shared_ptr<StoreItem> Next() override {
+            if (onNext_) {
+                onNext_();
+            }
+            return next_ < items_.size() ? items_[next_++] : nullptr;
+        }
+
+    private:
+        const std::vector<std::shared_ptr<StoreItem>>& items_;
+        const std::function<void()>& onNext_;
+        std::size_t next_ = 0;
+    };
+};
+
+inline std::shared_ptr<FakeItem> Contact(const std::string& lastName) {
+    auto contact = std::make_shared<FakeItem>();
+    contact->Set("LastName", lastName).Set("EntryID", "ID-" + lastName);
+    return contact;
+}
+
+inline int CountOf(const std::string& text, const std::string& part) {
+    int count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
 
 }  // namespace kalendro::testing

@@ -1,0 +1,244 @@
+#include "contact_export/form2.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "contact_export/contact_test_support.h"
+
+namespace kalendro {
+namespace {
+
+using testing::Contact;
+using testing::CountOf;
+using testing::FakeItem;
+using testing::FakeStore;
+
+// Runs `action` between two cards: posted before the run, it is handled by the run's own event
+// processing after the first contact.
+void DuringRun(std::function<void()> action) {
+    QMetaObject::invokeMethod(qApp, std::move(action), Qt::QueuedConnection);
+}
+
+class Form2Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(directory_.isValid());
+        PlatformServices services;
+        services.createStoreApplication = [this] { return std::static_pointer_cast<StoreApplication>(store_); };
+        const std::string root = directory_.path().toStdString();
+        services.createFileSystem = [root] {
+            return OpenDiskFileSystem([root] { return std::vector<DriveEntry>{{"c:", "home", root}}; }, "UTF-8", root);
+        };
+        window_ = new Form2(services);
+        Find<QLineEdit>("TXT_path")->setText(QString::fromStdString(OutputPath()));
+    }
+    void TearDown() override { delete window_.data(); }
+
+    template <typename Control>
+    Control* Find(const char* name) {
+        auto* control = window_->findChild<Control*>(name);
+        EXPECT_NE(control, nullptr) << name;
+        return control;
+    }
+    QPushButton* StartButton() { return Find<QPushButton>("BTN_Start"); }
+    std::string OutputPath() const { return directory_.filePath("contacts.vcf").toStdString(); }
+    std::string Output() const {
+        QFile file(QString::fromStdString(OutputPath()));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        return file.readAll().toStdString();
+    }
+    void AddContacts(int count) {
+        for (int i = 1; i <= count; ++i) {
+            store_->items.push_back(Contact("C" + std::to_string(i)));
+        }
+    }
+    void ExpectIdle(const char* caption) {
+        EXPECT_EQ(StartButton()->text(), caption);
+        EXPECT_TRUE(Find<QLineEdit>("TXT_path")->isEnabled());
+        EXPECT_TRUE(Find<QCheckBox>("CB_addBday")->isEnabled());
+        EXPECT_TRUE(Find<QCheckBox>("CB_addAnniversary")->isEnabled());
+        EXPECT_EQ(Find<QLabel>("LBL_status")->text(), "");
+    }
+
+    QTemporaryDir directory_;
+    std::shared_ptr<FakeStore> store_ = std::make_shared<FakeStore>();
+    QPointer<Form2> window_;
+};
+
+TEST_F(Form2Test, OpensInTheDesignTimeState) {
+    EXPECT_EQ(window_->windowTitle(), "MOLV - Kalendro Version 0.4 Export Contacts");
+    EXPECT_EQ(window_->size(), QSize(497, 309));
+    EXPECT_EQ(window_->font().family(), "MS Sans Serif");
+    EXPECT_DOUBLE_EQ(window_->font().pointSizeF(), 8.25);
+    EXPECT_TRUE(window_->isWindow());
+    EXPECT_TRUE(window_->testAttribute(Qt::WA_DeleteOnClose));
+    EXPECT_EQ(Find<QLineEdit>("TXT_path")->geometry(), QRect(136, 16, 289, 25));
+    EXPECT_EQ(Find<QLabel>("Label1")->text(), "Save path:");
+    EXPECT_EQ(Find<QLabel>("LBL_status")->geometry(), QRect(16, 144, 457, 33));
+    EXPECT_EQ(Find<QPushButton>("Command1")->text(), "&Close");
+    EXPECT_EQ(Find<QPushButton>("Command1")->geometry(), QRect(384, 256, 97, 33));
+    EXPECT_EQ(Find<QCheckBox>("CB_addBday")->text(), "Add birthday to \"Notes\"");
+    EXPECT_EQ(Find<QCheckBox>("CB_addAnniversary")->text(), "Add anniversary to \"Notes\"");
+    EXPECT_TRUE(Find<QCheckBox>("CB_addBday")->isChecked());
+    EXPECT_TRUE(Find<QCheckBox>("CB_addAnniversary")->isChecked());
+    ExpectIdle("&Start");
+    EXPECT_EQ(StartButton()->geometry(), QRect(16, 256, 97, 33));
+
+    Form2 fresh{PlatformServices{}};
+    EXPECT_EQ(fresh.findChild<QLineEdit*>("TXT_path")->text(), "c:\\contacts.vcf");
+    std::vector<QString> tabOrder;
+    QWidget* control = fresh.findChild<QPushButton*>("BTN_Start");
+    do {
+        if (control->focusPolicy() & Qt::TabFocus) {
+            tabOrder.push_back(control->objectName());
+        }
+        control = control->nextInFocusChain();
+    } while (control != fresh.findChild<QPushButton*>("BTN_Start"));
+    EXPECT_EQ(tabOrder, (std::vector<QString>{"BTN_Start", "TXT_path", "CB_addBday", "CB_addAnniversary", "Command1"}));
+}
+
+TEST_F(Form2Test, RunDisablesTheInputsAndShowsStopThenReturnsToIdle) {
+    AddContacts(3);
+    bool checkedDuringRun = false;
+    DuringRun([this, &checkedDuringRun] {
+        EXPECT_EQ(StartButton()->text(), "Stop");
+        EXPECT_EQ(Find<QLabel>("LBL_status")->text(), "Status: C1 (1 of 3)");
+        EXPECT_FALSE(Find<QLineEdit>("TXT_path")->isEnabled());
+        EXPECT_FALSE(Find<QCheckBox>("CB_addAnniversary")->isEnabled());
+        // A disabled box ignores the click: the value of the run's start holds for the whole run.
+        QTest::mouseClick(Find<QCheckBox>("CB_addBday"), Qt::LeftButton);
+        EXPECT_TRUE(Find<QCheckBox>("CB_addBday")->isChecked());
+        checkedDuringRun = true;
+    });
+    QTest::mouseClick(StartButton(), Qt::LeftButton);
+    EXPECT_TRUE(checkedDuringRun);
+    EXPECT_EQ(CountOf(Output(), "END:VCARD\r\n"), 3);
+    ExpectIdle("Start");
+}
+
+TEST_F(Form2Test, CheckBoxesAtTheStartDecideTheNote) {
+    const auto contact = Contact("A");
+    contact->Set("Birthday", StoreDate{1990, 2, 1}).Set("Anniversary", StoreDate{2010, 5, 9});
+    store_->items = {contact};
+    Find<QCheckBox>("CB_addBday")->setChecked(false);
+    QTest::mouseClick(StartButton(), Qt::LeftButton);
+    EXPECT_NE(Output().find("\r\nNOTE:anniversary: May 9\\, 2010\r\n"), std::string::npos) << Output();
+}
+
+TEST_F(Form2Test, StopClickEndsTheFileWithTheCurrentCard) {
+    AddContacts(5);
+    DuringRun([this] {
+        QTest::mouseClick(StartButton(), Qt::LeftButton);
+        EXPECT_EQ(StartButton()->text(), "Stop");  // stop requested, the run not yet returned
+        EXPECT_FALSE(Find<QLineEdit>("TXT_path")->isEnabled());
+    });
+    QTest::mouseClick(StartButton(), Qt::LeftButton);
+    EXPECT_EQ(CountOf(Output(), "BEGIN:VCARD"), 1);
+    EXPECT_TRUE(Output().ends_with("END:VCARD\r\n"));
+    ExpectIdle("Start");
+}
+
+TEST_F(Form2Test, ProgressEndsWithTheTrueCountsOfContactsAndLists) {
+    AddContacts(10);
+    store_->items.insert(store_->items.begin() + 3, std::make_shared<FakeItem>("DistListItem"));
+    store_->items.push_back(std::make_shared<FakeItem>("DistListItem"));
+    std::vector<std::string> shown;
+    store_->onNext = [this, &shown] { shown.push_back(Find<QLabel>("LBL_status")->text().toStdString()); };
+    QTest::mouseClick(StartButton(), Qt::LeftButton);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back(), "Status: C10 (10 of 12)");
+    EXPECT_EQ(CountOf(Output(), "END:VCARD\r\n"), 10);
+}
+
+TEST_F(Form2Test, PathInAMissingFolderShowsTheMessageAndLeavesNoFile) {
+    AddContacts(1);
+    const QString path = directory_.filePath("missing/contacts.vcf");
+    Find<QLineEdit>("TXT_path")->setText(path);
+    QString shownText, shownTitle;
+    QMessageBox::StandardButtons shownButtons;
+    QTimer::singleShot(0, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        shownText = box->text();
+        shownTitle = box->windowTitle();
+        shownButtons = box->standardButtons();
+        box->button(QMessageBox::Ok)->click();
+    });
+    QTest::mouseClick(StartButton(), Qt::LeftButton);
+    EXPECT_EQ(shownText, "The output file could not be created at the specified path.");
+    EXPECT_EQ(shownTitle, "Kalendro");
+    EXPECT_EQ(shownButtons, QMessageBox::Ok);
+    EXPECT_FALSE(QFile::exists(path));
+    ExpectIdle("Start");
+}
+
+TEST_F(Form2Test, ExistingFileIsReplacedAndAnEmptyFolderEmptiesIt) {
+    {
+        QFile old(QString::fromStdString(OutputPath()));
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write(std::string(5000, '#').c_str());
+    }
+    store_->items = {Contact("A")};
+    QTest::mouseClick(StartButton(), Qt::LeftButton);
+    EXPECT_TRUE(Output().starts_with("BEGIN:VCARD\r\n"));
+    EXPECT_EQ(CountOf(Output(), "#"), 0);
+
+    store_->items.clear();
+    QTest::mouseClick(StartButton(), Qt::LeftButton);
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(OutputPath())));
+    EXPECT_EQ(Output(), "");
+}
+
+// Closing during the run stops it after the current card; the window outlives its run even when
+// deferred deletes are carried out inside the run's event processing.
+TEST_F(Form2Test, ClosingTheWindowDuringARunStopsItAndDeletesTheWindowAfterwards) {
+    AddContacts(5);
+    window_->show();
+    bool stillThereAfterClose = false;
+    DuringRun([this, &stillThereAfterClose] {
+        Find<QPushButton>("Command1")->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        stillThereAfterClose = !window_.isNull();
+    });
+    QTest::mouseClick(StartButton(), Qt::LeftButton);
+    EXPECT_TRUE(stillThereAfterClose);
+    ASSERT_FALSE(window_.isNull());
+    EXPECT_FALSE(window_->isVisible());
+    EXPECT_EQ(CountOf(Output(), "BEGIN:VCARD"), 1);
+    EXPECT_TRUE(Output().ends_with("END:VCARD\r\n"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window_.isNull());
+}
+
+TEST_F(Form2Test, ClosingAllWindowsDuringARunLeavesACompleteFile) {
+    AddContacts(4);
+    window_->show();
+    DuringRun([] { QApplication::closeAllWindows(); });
+    QTest::mouseClick(StartButton(), Qt::LeftButton);
+    EXPECT_EQ(CountOf(Output(), "END:VCARD\r\n"), 1);
+    EXPECT_TRUE(Output().ends_with("END:VCARD\r\n"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window_.isNull());
+}
+
+TEST_F(Form2Test, ClosingAnIdleWindowDeletesIt) {
+    window_->show();
+    QTest::mouseClick(Find<QPushButton>("Command1"), Qt::LeftButton);
+    EXPECT_FALSE(window_->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(window_.isNull());
+}
+
+}  // namespace
+}  // namespace kalendro
