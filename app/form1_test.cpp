@@ -1,0 +1,405 @@
+#include "app/form1.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCalendarWidget>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/image_list.h"
+#include "platform/failure.h"
+#include "platform/mailbox/mailbox_store.h"
+
+namespace kalendro {
+namespace {
+
+const QDate kToday(2002, 11, 5);
+
+// One store "Personal Folders" (S1) whose default calendar C1 holds three appointments on 5 November 2002
+// and a nested calendar, an inbox and an empty calendar; a second store "Archive" without calendars.
+const char* const kTwoStores = R"({"format": "kalendro-mailbox/1", "stores": [
+  {"name": "Personal Folders", "storeId": "S1", "folders": [
+    {"name": "Calendar", "entryId": "C1", "defaultItemType": 1, "default": "calendar", "items": [
+      {"type": "AppointmentItem", "Subject": "Dentist", "Start": "2002-11-05T14:00:00", "End": "2002-11-05T15:00:00"},
+      {"type": "AppointmentItem", "Subject": "Holiday", "Start": "2002-11-05T00:00:00", "End": "2002-11-06T00:00:00",
+       "AllDayEvent": true},
+      {"type": "AppointmentItem", "Subject": "Next week", "Start": "2002-11-12T09:00:00",
+       "End": "2002-11-12T10:00:00"}],
+     "folders": [{"name": "Nested", "entryId": "N1", "defaultItemType": 1}]},
+    {"name": "Inbox", "entryId": "I1", "defaultItemType": 0},
+    {"name": "Empty", "entryId": "E1", "defaultItemType": 1}]},
+  {"name": "Archive", "storeId": "S2", "folders": [{"name": "Deleted Items", "defaultItemType": 0}]}]})";
+
+// Store names that cannot serve as keys as they stand: the root's own and repeated ones.
+const char* const kClashingStoreNames = R"({"format": "kalendro-mailbox/1", "stores": [
+  {"name": "Outlook Folders", "storeId": "S1", "folders": [
+    {"name": "Calendar", "entryId": "C1", "defaultItemType": 1, "default": "calendar"}]},
+  {"name": "Mail", "storeId": "S2"}, {"name": "Mail", "storeId": "S3"}, {"name": "Mail", "storeId": "S4"},
+  {"name": "Mail#2", "storeId": "S5"}]})";
+
+template <typename Control>
+Control* Find(const QWidget& window, const char* name) {
+    auto* control = window.findChild<Control*>(QString::fromLatin1(name));
+    EXPECT_NE(control, nullptr) << name;
+    return control;
+}
+
+// Each node as "text [key]", indented by its depth, marked "+" when expanded.
+void DumpNode(const QTreeWidgetItem& node, int depth, std::ostringstream& out) {
+    out << std::string(depth, ' ') << (node.isExpanded() ? "+" : "") << node.text(0).toStdString() << " ["
+        << node.data(0, Qt::UserRole).toString().toStdString() << "]\n";
+    for (int child = 0; child < node.childCount(); ++child) {
+        DumpNode(*node.child(child), depth + 1, out);
+    }
+}
+
+std::string DumpTree(const QTreeWidget& tree) {
+    std::ostringstream out;
+    for (int top = 0; top < tree.topLevelItemCount(); ++top) {
+        DumpNode(*tree.topLevelItem(top), 0, out);
+    }
+    return out.str();
+}
+
+QTreeWidgetItem* NodeByText(const QTreeWidget& tree, const char* text) {
+    const auto found = tree.findItems(QString::fromLatin1(text), Qt::MatchExactly | Qt::MatchRecursive);
+    EXPECT_EQ(found.size(), 1) << text;
+    return found.value(0);
+}
+
+QImage Image(const QIcon& icon) { return icon.pixmap(16, 16).toImage(); }
+
+std::vector<std::string> ListLines(const QListWidget& list) {
+    std::vector<std::string> lines;
+    for (int row = 0; row < list.count(); ++row) {
+        lines.push_back(list.item(row)->text().toStdString());
+    }
+    return lines;
+}
+
+int OpenWindowsOfClass(const char* className) {
+    int count = 0;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        count += window->inherits(className) && window->isVisible() ? 1 : 0;
+    }
+    return count;
+}
+
+// A session whose top-level folders cannot be read, as when a store fails to open.
+class SessionWithBrokenStores : public StoreSession {
+public:
+    explicit SessionWithBrokenStores(std::shared_ptr<StoreSession> session) : session_(std::move(session)) {}
+    std::shared_ptr<StoreFolder> GetDefaultFolder(int folderType) override {
+        return session_->GetDefaultFolder(folderType);
+    }
+    std::shared_ptr<StoreFolder> GetFolderFromID(std::string_view entryId, std::string_view storeId) override {
+        return session_->GetFolderFromID(entryId, storeId);
+    }
+    std::vector<std::shared_ptr<StoreFolder>> Folders() override {
+        throw Failure(kStoreOperationFailed, "The store Archive cannot be opened");
+    }
+
+private:
+    std::shared_ptr<StoreSession> session_;
+};
+
+class ApplicationWithBrokenStores : public StoreApplication {
+public:
+    explicit ApplicationWithBrokenStores(std::shared_ptr<StoreApplication> application)
+        : application_(std::move(application)) {}
+    std::shared_ptr<StoreSession> GetNamespace(std::string_view type) override {
+        return std::make_shared<SessionWithBrokenStores>(application_->GetNamespace(type));
+    }
+
+private:
+    std::shared_ptr<StoreApplication> application_;
+};
+
+// The main window over a mailbox text, with the drives c: [home] and d: [IPOD] in temporary directories,
+// the short date form d-M-yy and 5 November 2002 as today.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        QApplication::closeAllWindows();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    PlatformServices Services(std::string mailbox, std::string workingDirectory) const {
+        PlatformServices services;
+        services.regional.shortDateForm = "d-M-yy";
+        services.today = StoreDate{kToday.year(), kToday.month(), kToday.day()};
+        services.createStoreApplication = [mailbox, regional = services.regional] {
+            return OpenMailboxText(mailbox, "test.json", regional);
+        };
+        const DriveLister drives = [c = DriveC(), d = DriveD()] {
+            return std::vector<DriveEntry>{{"c:", "home", c}, {"d:", "IPOD", d}};
+        };
+        services.createFileSystem = [drives, workingDirectory] {
+            return OpenDiskFileSystem(drives, "UTF-8", workingDirectory);
+        };
+        return services;
+    }
+
+    std::unique_ptr<Form1> StartedWindow(const char* mailbox = kTwoStores) {
+        return StartedWindow(Services(mailbox, DriveC()));
+    }
+
+    std::unique_ptr<Form1> StartedWindow(PlatformServices services) {
+        auto window = std::make_unique<Form1>(std::move(services));
+        window->Form_Initialize();
+        return window;
+    }
+
+    std::string DriveC() const { return drives_.filePath("c").toStdString(); }
+    std::string DriveD() const { return drives_.filePath("d").toStdString(); }
+
+    void SetUp() override {
+        ASSERT_TRUE(drives_.isValid());
+        std::filesystem::create_directories(DriveC());
+        std::filesystem::create_directories(DriveD() + "/music");
+    }
+
+    QTemporaryDir drives_;
+};
+
+TEST_F(MainWindowTest, StartUpSetsTheDefaultsOfTheExport) {
+    const auto window = StartedWindow();
+    EXPECT_EQ(window->windowTitle(), "MOLV - Kalendro Version 0.5 kalendro@example.org");
+    EXPECT_EQ(Find<QCalendarWidget>(*window, "dtStart")->selectedDate(), kToday);
+    EXPECT_EQ(Find<QCalendarWidget>(*window, "dtEnd")->selectedDate(), kToday);
+    EXPECT_EQ(Find<QLabel>(*window, "lbStart")->text(), "5-11-02");
+    EXPECT_EQ(Find<QLabel>(*window, "lbEnd")->text(), "5-11-02");
+    EXPECT_EQ(Find<QLabel>(*window, "lbCountApp")->text(), "");
+    EXPECT_EQ(Find<QLabel>(*window, "lbProcessDate")->text(), "");
+    EXPECT_EQ(Find<QListWidget>(*window, "lstSubject")->count(), 0);
+    EXPECT_EQ(Find<QLabel>(*window, "SaveFileName")->text(), "c:\\Calendars\\vCalendar.ics");
+    EXPECT_FALSE(Find<QCheckBox>(*window, "CalName")->isChecked());
+    const auto* drives = Find<QComboBox>(*window, "Drive1");
+    ASSERT_EQ(drives->count(), 2);
+    EXPECT_EQ(drives->itemText(1), "d: [IPOD]");
+    EXPECT_EQ(drives->currentText(), "c: [home]");
+    EXPECT_EQ(window->focusWidget(), Find<QPushButton>(*window, "Command1"));
+
+    const CalendarExportChoice choice = window->ExportChoice();
+    EXPECT_TRUE(choice.useDefaultCalendar);
+    EXPECT_EQ(choice.selectedFolderKey, "");
+    EXPECT_EQ(choice.driveText, "c: [home]");
+    EXPECT_EQ(choice.startDate, (StoreDate{2002, 11, 5}));
+    EXPECT_EQ(choice.endDate, (StoreDate{2002, 11, 5}));
+}
+
+TEST_F(MainWindowTest, ADriveWithALabelGivesThePathOfTheBareDrive) {
+    const auto window = StartedWindow(Services(kTwoStores, DriveD() + "/music"));
+    auto* drives = Find<QComboBox>(*window, "Drive1");
+    EXPECT_EQ(drives->currentText(), "d: [IPOD]");
+    EXPECT_EQ(Find<QLabel>(*window, "SaveFileName")->text(), "d:\\Calendars\\vCalendar.ics");
+
+    drives->setCurrentIndex(0);
+    EXPECT_EQ(Find<QLabel>(*window, "SaveFileName")->text(), "c:\\Calendars\\vCalendar.ics");
+    EXPECT_EQ(window->ExportChoice().driveText, "c: [home]");
+}
+
+TEST_F(MainWindowTest, ControlsStandWhereTheyWereDesignedInTheirTabOrder) {
+    const auto window = StartedWindow();
+    EXPECT_EQ(window->size(), QSize(606, 472));
+    EXPECT_EQ(Find<QCalendarWidget>(*window, "dtEnd")->geometry(), QRect(208, 32, 166, 158));
+    EXPECT_EQ(Find<QLabel>(*window, "Label3")->text(), "# of App. in time range:");
+    const auto* frame = Find<QGroupBox>(*window, "Frame1");
+    EXPECT_EQ(frame->title(), "Saving Drive");
+    const auto* drives = Find<QComboBox>(*window, "Drive1");
+    EXPECT_EQ(drives->parentWidget(), frame);
+    EXPECT_EQ(drives->geometry(), QRect(8, 112, 161, 21));
+    const auto* exportButton = Find<QPushButton>(*window, "Command3");
+    EXPECT_EQ(exportButton->text(), "&Export vCalender");
+    EXPECT_EQ(exportButton->geometry(), QRect(8, 424, 113, 33));
+
+    // Walk the focus chain from Command1, naming each control that takes the focus by Tab once.
+    const QStringList controls = {"Command1", "dtStart", "dtEnd",   "Command2", "lstSubject",
+                                  "Command3", "Command4", "CalTree", "Drive1",   "CalName"};
+    QStringList order = {"Command1"};
+    QWidget* command1 = Find<QPushButton>(*window, "Command1");
+    for (QWidget* widget = command1->nextInFocusChain(); widget != command1; widget = widget->nextInFocusChain()) {
+        QWidget* control = widget;
+        while (control != nullptr && !controls.contains(control->objectName())) {
+            control = control->parentWidget();
+        }
+        if (control != nullptr && (widget->focusPolicy() & Qt::TabFocus) && order.last() != control->objectName()) {
+            order.append(control->objectName());
+        }
+    }
+    EXPECT_EQ(order, controls);
+}
+
+TEST_F(MainWindowTest, AStoreThatCannotBeOpenedEndsTheStartUp) {
+    PlatformServices services = Services(kTwoStores, DriveC());
+    services.createStoreApplication = []() -> std::shared_ptr<StoreApplication> {
+        throw Failure(kStoreCannotOpen, "No mailbox given");
+    };
+    Form1 window(std::move(services));
+    try {
+        window.Form_Initialize();
+        FAIL() << "start-up succeeded without a store";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), kStoreCannotOpen);
+    }
+}
+
+TEST_F(MainWindowTest, AStoreFailingWhileTheTreeIsFilledEndsTheStartUp) {
+    PlatformServices services = Services(kTwoStores, DriveC());
+    services.createStoreApplication = [open = services.createStoreApplication] {
+        return std::make_shared<ApplicationWithBrokenStores>(open());
+    };
+    Form1 window(std::move(services));
+    EXPECT_THROW(window.Form_Initialize(), Failure);
+}
+
+TEST_F(MainWindowTest, TreeShowsEveryStoreWithTheCalendarsDirectlyInsideIt) {
+    const auto window = StartedWindow();
+    const auto* tree = Find<QTreeWidget>(*window, "CalTree");
+    EXPECT_EQ(DumpTree(*tree),
+              "+Outlook Folders [@Outlook Folders]\n"
+              " +Personal Folders [@Personal Folders]\n"
+              "  Calendar (3) [C1@S1]\n"
+              "  Empty (0) [E1@S1]\n"
+              " Archive [@Archive]\n");
+
+    const std::vector<QIcon> images = DrawFolderTreeImages();
+    EXPECT_EQ(Image(NodeByText(*tree, "Outlook Folders")->icon(0)), Image(images[kRootImage - 1]));
+    EXPECT_EQ(Image(NodeByText(*tree, "Archive")->icon(0)), Image(images[kStoreImage - 1]));
+    EXPECT_EQ(Image(NodeByText(*tree, "Empty (0)")->icon(0)), Image(images[kCalendarImage - 1]));
+    EXPECT_NE(Image(images[kStoreImage - 1]), Image(images[kCalendarImage - 1]));
+    EXPECT_NE(Image(images[kRootImage - 1]), Image(images[kBookImage - 1]));
+}
+
+TEST_F(MainWindowTest, StoreNodesWithTakenKeysGetNumberedKeys) {
+    const auto window = StartedWindow(kClashingStoreNames);
+    EXPECT_EQ(DumpTree(*Find<QTreeWidget>(*window, "CalTree")),
+              "+Outlook Folders [@Outlook Folders]\n"
+              " +Outlook Folders [@Outlook Folders#2]\n"
+              "  Calendar (0) [C1@S1]\n"
+              " Mail [@Mail]\n"
+              " Mail [@Mail#2]\n"
+              " Mail [@Mail#3]\n"
+              " Mail#2 [@Mail#2#2]\n");
+}
+
+TEST_F(MainWindowTest, ClickingACalendarChoosesItAndAnyOtherNodeTheDefault) {
+    const auto window = StartedWindow(kClashingStoreNames);
+    window->show();
+    auto* tree = Find<QTreeWidget>(*window, "CalTree");
+    QTreeWidgetItem* root = tree->topLevelItem(0);
+    QTreeWidgetItem* storeNamedAsTheRoot = root->child(0);
+    QTreeWidgetItem* calendar = storeNamedAsTheRoot->child(0);
+    const auto click = [tree](QTreeWidgetItem* node) {
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, tree->visualItemRect(node).center());
+    };
+
+    click(calendar);
+    EXPECT_FALSE(window->ExportChoice().useDefaultCalendar);
+    EXPECT_EQ(window->ExportChoice().selectedFolderKey, "C1@S1");
+
+    // A store node is no calendar, whatever its name; the key chosen before stays.
+    click(storeNamedAsTheRoot);
+    EXPECT_TRUE(window->ExportChoice().useDefaultCalendar);
+    EXPECT_EQ(window->ExportChoice().selectedFolderKey, "C1@S1");
+
+    click(calendar);
+    click(root);
+    EXPECT_TRUE(window->ExportChoice().useDefaultCalendar);
+    EXPECT_EQ(window->ExportChoice().selectedFolderKey, "C1@S1");
+}
+
+TEST_F(MainWindowTest, PickingADateMovesTheOtherCalendarOnlyWhenTheRangeWouldRunBackwards) {
+    const auto window = StartedWindow();
+    auto* start = Find<QCalendarWidget>(*window, "dtStart");
+    auto* end = Find<QCalendarWidget>(*window, "dtEnd");
+    const auto* startLabel = Find<QLabel>(*window, "lbStart");
+    const auto* endLabel = Find<QLabel>(*window, "lbEnd");
+
+    start->setSelectedDate(QDate(2002, 11, 9));
+    EXPECT_EQ(end->selectedDate(), QDate(2002, 11, 9));
+    EXPECT_EQ(startLabel->text(), "9-11-02");
+    EXPECT_EQ(endLabel->text(), "9-11-02");
+
+    end->setSelectedDate(QDate(2002, 12, 24));
+    EXPECT_EQ(start->selectedDate(), QDate(2002, 11, 9));
+    EXPECT_EQ(endLabel->text(), "24-12-02");
+
+    end->setSelectedDate(QDate(2002, 11, 9));
+    EXPECT_EQ(start->selectedDate(), QDate(2002, 11, 9));
+    EXPECT_EQ(endLabel->text(), "9-11-02");
+
+    end->setSelectedDate(QDate(2002, 10, 31));
+    EXPECT_EQ(start->selectedDate(), QDate(2002, 10, 31));
+    EXPECT_EQ(startLabel->text(), "31-10-02");
+    EXPECT_EQ(endLabel->text(), "31-10-02");
+
+    // The keyboard picks dates too: the arrow moves the start one day past the end, which follows.
+    QTest::keyClick(start->findChild<QAbstractItemView*>(), Qt::Key_Right);
+    EXPECT_EQ(start->selectedDate(), QDate(2002, 11, 1));
+    EXPECT_EQ(end->selectedDate(), QDate(2002, 11, 1));
+    EXPECT_EQ(endLabel->text(), "1-11-02");
+    EXPECT_EQ(window->ExportChoice().endDate, (StoreDate{2002, 11, 1}));
+}
+
+TEST_F(MainWindowTest, ExportFillsTheResultAreaAndDateClicksLeaveItInPlace) {
+    const auto window = StartedWindow();
+    Find<QPushButton>(*window, "Command3")->click();
+
+    const std::filesystem::path written = std::filesystem::path(DriveC()) / "Calendars" / "vCalendar.ics";
+    std::ifstream file(written, std::ios::binary);
+    const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content.rfind("BEGIN:VCALENDAR\r\n", 0), 0u);
+    EXPECT_NE(content.find("Dentist"), std::string::npos);
+    EXPECT_EQ(content.find("Next week"), std::string::npos);
+    const std::vector<std::string> expectedLines = {"5-11-02 Holiday", "5-11-02 14 Dentist"};
+    EXPECT_EQ(ListLines(*Find<QListWidget>(*window, "lstSubject")), expectedLines);
+    EXPECT_EQ(Find<QLabel>(*window, "lbProcessDate")->text(), "5-11-02 14");
+    EXPECT_EQ(Find<QLabel>(*window, "lbCountApp")->text(), "2");
+
+    Find<QCalendarWidget>(*window, "dtStart")->setSelectedDate(QDate(2002, 11, 20));
+    Find<QCalendarWidget>(*window, "dtEnd")->setSelectedDate(QDate(2002, 11, 1));
+    EXPECT_EQ(ListLines(*Find<QListWidget>(*window, "lstSubject")), expectedLines);
+    EXPECT_EQ(Find<QLabel>(*window, "lbProcessDate")->text(), "5-11-02 14");
+    EXPECT_EQ(Find<QLabel>(*window, "lbCountApp")->text(), "2");
+}
+
+TEST_F(MainWindowTest, ContactsAndAboutOpenOneWindowEachAndCloseEndsThemAll) {
+    const auto window = StartedWindow();
+    window->show();
+    for (const auto& [button, windowClass] : {std::pair{"Command4", "kalendro::Form2"},
+                                              std::pair{"Command2", "kalendro::FrmAbout"}}) {
+        Find<QPushButton>(*window, button)->click();
+        Find<QPushButton>(*window, button)->click();
+        EXPECT_EQ(OpenWindowsOfClass(windowClass), 1) << windowClass;
+    }
+    // Closing the main window through its frame leaves the others open.
+    window->close();
+    EXPECT_EQ(OpenWindowsOfClass("kalendro::Form2"), 1);
+
+    window->show();
+    Find<QPushButton>(*window, "Command1")->click();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(OpenWindowsOfClass("kalendro::Form2"), 0);
+    EXPECT_EQ(OpenWindowsOfClass("kalendro::FrmAbout"), 0);
+
+    // A window closed and gone is made anew by the next click.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    Find<QPushButton>(*window, "Command4")->click();
+    EXPECT_EQ(OpenWindowsOfClass("kalendro::Form2"), 1);
+}
+
+}  // namespace
+}  // namespace kalendro
