@@ -409,11 +409,5 @@ TEST(MailboxLoaderTest, FileThatCannotBeReadIsFailure429NamingFileAndReason) {
     }
 }
 
-TEST(MailboxLoaderTest, DemoMailboxLoads) {
-    const auto mailbox = LoadMailboxFile("../../samples/demo-mailbox.json");
-    ASSERT_EQ(mailbox->stores.size(), 2u);
-    EXPECT_EQ(mailbox->stores[0]->name, "Personal Folders");
-}
-
 }  // namespace
 }  // namespace kalendro::mailbox

@@ -186,5 +186,26 @@ TEST_F(MailboxStoreTest, EachOpeningReadsTheFileAfresh) {
     ExpectFailure(kStoreCannotOpen, "cannot be read", [&] { OpenMailboxFile(path, RegionalSettings{}); });
 }
 
+TEST_F(MailboxStoreTest, DemoMailboxOpensWithItsDefaultsAndFolders) {
+    auto session = OpenMailboxFile("../../samples/demo-mailbox.json", RegionalSettings{})->GetNamespace("MAPI");
+    const auto stores = session->Folders();
+    ASSERT_EQ(stores.size(), 2u);
+    EXPECT_EQ(stores[0]->Name(), "Personal Folders");
+    EXPECT_EQ(stores[1]->Name(), "Archive");
+    auto calendar = session->GetDefaultFolder(kDefaultCalendarFolder);
+    EXPECT_EQ(calendar->Name(), "Calendar");
+    EXPECT_GE(calendar->Items()->Count(), 30);
+    ASSERT_EQ(calendar->Folders().size(), 1u);
+    EXPECT_EQ(calendar->Folders()[0]->DefaultItemType(), kAppointmentItemType);
+    int contacts = 0;
+    int others = 0;
+    auto enumerator = session->GetDefaultFolder(kDefaultContactsFolder)->Items()->Enumerate();
+    while (auto item = enumerator->Next()) {
+        ++(item->TypeName() == "ContactItem" ? contacts : others);
+    }
+    EXPECT_EQ(contacts, 12);
+    EXPECT_EQ(others, 1);
+}
+
 }  // namespace
 }  // namespace kalendro
