@@ -156,11 +156,12 @@ private:
 
     Node ParseOperand() {
         SkipBlanks();
-        operandStart_ = at_;
+        const std::size_t operandStart = at_;
+        if (at_ < text_.size()) lastPartStart_ = at_;
         if (Take('(')) {
             Node inner = ParseJoined(Node::Join::kOr);
             SkipBlanks();
-            if (!Take(')')) FailAt(at_);
+            if (!Take(')')) Fail(operandStart, text_.size());
             return inner;
         }
         return Node{Node::Join::kNone, ParseCondition(), {}};
@@ -221,6 +222,7 @@ private:
                                              rest[keyword.size()] == '_')) {
             return false;
         }
+        lastPartStart_ = at_;
         at_ += keyword.size();
         return true;
     }
@@ -237,9 +239,9 @@ private:
         while (at_ < text_.size() && IsBlank(text_[at_])) ++at_;
     }
 
-    // The rest of the filter from there; at its end, the operand left unfinished.
+    // The rest of the filter from there; at its end, the last keyword or operand, left unfinished.
     [[noreturn]] void FailAt(std::size_t from) const {
-        Fail(Trim(text_.substr(from)).empty() ? operandStart_ : from, text_.size());
+        Fail(Trim(text_.substr(from)).empty() ? lastPartStart_ : from, text_.size());
     }
 
     [[noreturn]] void Fail(std::size_t from, std::size_t to) const {
@@ -250,7 +252,7 @@ private:
     std::string_view text_;
     const RegionalSettings& regional_;
     std::size_t at_ = 0;
-    std::size_t operandStart_ = 0;
+    std::size_t lastPartStart_ = 0;
 };
 
 template <typename T>
