@@ -1,0 +1,134 @@
+#include <iostream>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "contact_export/contact_export_run.h"
+#include "platform/mailbox/mailbox_store.h"
+#include "tools/commands.h"
+
+namespace kalendro::tools {
+
+namespace {
+
+constexpr int kExitWritten = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+constexpr const char* kContactsUsage =
+    R"usage(Usage: kalendro-export contacts --store FILE --output PATH [options]
+
+Writes every contact of the mailbox's default contacts folder to one vCard 3.0 file at
+PATH, replacing a file of that name. Exactly what the contact window's Start button does.
+
+  --store FILE        the mailbox file that plays the mail store (required)
+  --output PATH       the vCard file to write (required): a path on this machine, or a
+                      drive path such as c:\contacts.vcf (c: is the home directory)
+  --no-birthday       leave the birthday out of each card's note
+  --no-anniversary    leave the anniversary out of each card's note
+  --help              show this text
+
+Prints the progress of each card to standard error ("Status: NAME (DONE of TOTAL)"),
+then the number of contact items and the path of the file to standard output.
+
+Exit status: 0 the file was written; 1 the store could not be read or the file could
+not be written (the message and the underlying error go to standard error, and the file
+keeps what was written before the failure); 2 a usage error.
+)usage";
+
+class UsageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct ContactsOptions {
+    std::string store;
+    std::string output;
+    bool addBirthday = true;
+    bool addAnniversary = true;
+    bool help = false;
+};
+
+ContactsOptions ParseContactsOptions(const std::vector<std::string>& arguments) {
+    ContactsOptions options;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& option = arguments[i];
+        const auto value = [&]() -> const std::string& {
+            if (i + 1 >= arguments.size()) {
+                throw UsageError(option + " wants a value");
+            }
+            return arguments[++i];
+        };
+        if (option == "--help") {
+            options.help = true;
+        } else if (option == "--store") {
+            options.store = value();
+        } else if (option == "--output") {
+            options.output = value();
+        } else if (option == "--no-birthday") {
+            options.addBirthday = false;
+        } else if (option == "--no-anniversary") {
+            options.addAnniversary = false;
+        } else {
+            throw UsageError("unknown option \"" + option + "\"");
+        }
+    }
+    if (!options.help && (options.store.empty() || options.output.empty())) {
+        throw UsageError("--store FILE and --output PATH are required");
+    }
+    return options;
+}
+
+// The contact window on a terminal: progress and failures to standard error, no events to
+// process since nothing can click Stop.
+class ConsoleContactView : public ContactExportView {
+public:
+    void ShowStatus(const std::string& text) override { std::cerr << text << '\n'; }
+    void ShowMessage(const std::string& text, const Failure& cause) override {
+        failed_ = true;
+        std::cerr << text << '\n' << cause.what() << '\n';
+    }
+    void ProcessPendingEvents() override {}
+
+    bool Failed() const { return failed_; }
+
+private:
+    bool failed_ = false;
+};
+
+int ExportContactsToFile(const ContactsOptions& options) {
+    PlatformServices services;
+    services.regional = RegionalSettings::FromLocale();
+    services.createStoreApplication = [&] { return OpenMailboxFile(options.store, services.regional); };
+    services.createFileSystem = [] { return OpenDiskFileSystem(); };
+    ContactExportState state;
+    state.ExportRunning = true;
+    state.AddBirthday = options.addBirthday;
+    state.AddAnniversary = options.addAnniversary;
+    ConsoleContactView view;
+    ExportContacts(services, options.output, state, view);
+    if (view.Failed()) {
+        return kExitFailed;
+    }
+    std::cout << state.ContactsDone << " contacts exported to " << options.output << '\n';
+    return kExitWritten;
+}
+
+}  // namespace
+
+int RunContactsCommand(const std::vector<std::string>& arguments) {
+    try {
+        const ContactsOptions options = ParseContactsOptions(arguments);
+        if (options.help) {
+            std::cout << kContactsUsage;
+            return kExitWritten;
+        }
+        return ExportContactsToFile(options);
+    } catch (const UsageError& error) {
+        std::cerr << "kalendro-export contacts: " << error.what() << "\nTry 'kalendro-export contacts --help'.\n";
+        return kExitUsage;
+    }
+}
+
+}  // namespace kalendro::tools
