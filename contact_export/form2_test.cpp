@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <iostream>
+#include <sstream>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -15,6 +17,8 @@
 #include <QTimer>
 
 #include "contact_export/contact_test_support.h"
+#include "platform/mailbox/mailbox_store.h"
+#include "tools/commands.h"
 
 namespace kalendro {
 namespace {
@@ -34,8 +38,14 @@ class Form2Test : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(directory_.isValid());
+        OpenWindow([this] { return std::static_pointer_cast<StoreApplication>(store_); });
+    }
+    void TearDown() override { delete window_.data(); }
+
+    void OpenWindow(StoreApplicationFactory createStoreApplication) {
+        delete window_.data();
         PlatformServices services;
-        services.createStoreApplication = [this] { return std::static_pointer_cast<StoreApplication>(store_); };
+        services.createStoreApplication = std::move(createStoreApplication);
         const std::string root = directory_.path().toStdString();
         services.createFileSystem = [root] {
             return OpenDiskFileSystem([root] { return std::vector<DriveEntry>{{"c:", "home", root}}; }, "UTF-8", root);
@@ -43,7 +53,6 @@ protected:
         window_ = new Form2(services);
         Find<QLineEdit>("TXT_path")->setText(QString::fromStdString(OutputPath()));
     }
-    void TearDown() override { delete window_.data(); }
 
     template <typename Control>
     Control* Find(const char* name) {
@@ -238,6 +247,26 @@ TEST_F(Form2Test, ClosingAnIdleWindowDeletesIt) {
     EXPECT_FALSE(window_->isVisible());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window_.isNull());
+}
+
+TEST_F(Form2Test, WindowAndHeadlessCommandWriteTheSameFileForTheDemoMailbox) {
+    const std::string demo = KALENDRO_SOURCE_DIR "/samples/demo-mailbox.json";
+    OpenWindow([demo] { return OpenMailboxFile(demo, RegionalSettings()); });
+    QTest::mouseClick(StartButton(), Qt::LeftButton);
+    const std::string windowFile = Output();
+
+    const std::string commandPath = directory_.filePath("command.vcf").toStdString();
+    std::ostringstream out, err;
+    auto* oldOut = std::cout.rdbuf(out.rdbuf());
+    auto* oldErr = std::cerr.rdbuf(err.rdbuf());
+    const int status = tools::RunContactsCommand({"--store", demo, "--output", commandPath});
+    std::cout.rdbuf(oldOut);
+    std::cerr.rdbuf(oldErr);
+    ASSERT_EQ(status, 0) << err.str();
+    QFile commandFile(QString::fromStdString(commandPath));
+    ASSERT_TRUE(commandFile.open(QIODevice::ReadOnly));
+    EXPECT_GT(CountOf(windowFile, "END:VCARD\r\n"), 1);
+    EXPECT_EQ(commandFile.readAll().toStdString(), windowFile);
 }
 
 }  // namespace
