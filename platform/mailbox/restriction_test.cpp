@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/failure.h"
+#include "platform/mailbox/mailbox_store.h"
+
+namespace kalendro {
+namespace {
+
+constexpr const char* kRange = "[Start] >= '05-11-2002 00:00' And [End] <= '08-11-2002 00:00'";
+
+std::string Calendar(const std::string& items) {
+    return R"({"format": "kalendro-mailbox/1", "stores": [{"name": "Personal Folders", "folders": [
+        {"name": "Calendar", "defaultItemType": 1, "default": "calendar", "items": [)" +
+           items + "]}]}]}";
+}
+
+// A daily series from 3 to 9 November 2002 at 9:00, the 6th moved to 7:00 and retitled, the 7th deleted.
+constexpr const char* kDailySeries = R"({"type": "AppointmentItem", "Subject": "Stand-up", "EntryID": "SERIES",
+    "Location": "Room 1", "Start": "2002-11-03T09:00:00", "End": "2002-11-03T09:15:00",
+    "Recurrence": {"RecurrenceType": 0, "PatternEndDate": "2002-11-09", "Exceptions": [
+        {"OriginalDate": "2002-11-06T09:00:00", "Start": "2002-11-06T07:00:00", "End": "2002-11-06T07:15:00",
+         "Subject": "Early stand-up"},
+        {"OriginalDate": "2002-11-07T09:00:00", "Deleted": true}]}})";
+
+std::string Single(const char* subject, const char* start, const char* end) {
+    return std::string(R"({"type": "AppointmentItem", "Subject": ")") + subject + R"(", "Start": ")" + start +
+           R"(", "End": ")" + end + R"("})";
+}
+
+class RestrictTest : public ::testing::Test {
+protected:
+    std::unique_ptr<StoreItems> CalendarItems(const std::string& items) {
+        RegionalSettings regional;
+        regional.shortDateForm = "dd-MM-yyyy";
+        const auto application = OpenMailboxText(Calendar(items), "restrict-test.json", regional);
+        return application->GetNamespace("MAPI")->GetDefaultFolder(kDefaultCalendarFolder)->Items();
+    }
+
+    // The run's order of calls: sort, include recurrences, restrict.
+    std::unique_ptr<StoreItems> RunRange(const std::string& items) {
+        auto all = CalendarItems(items);
+        all->Sort("[Start]");
+        all->SetIncludeRecurrences(true);
+        return all->Restrict(kRange);
+    }
+
+    static std::vector<std::string> Lines(StoreItems& items) {
+        std::vector<std::string> lines;
+        auto enumerator = items.Enumerate();
+        while (auto item = enumerator->Next()) {
+            lines.push_back(item->Date("Start").ToText() + " " + item->Text("Subject"));
+        }
+        return lines;
+    }
+};
+
+TEST_F(RestrictTest, OccurrencesInTheRangeComeInOrderOfStartBesideSingleItems) {
+    auto range = RunRange(Single("Late", "2002-11-07T20:00:00", "2002-11-07T21:00:00") + "," + kDailySeries + "," +
+                          Single("Crossing", "2002-11-07T23:00:00", "2002-11-08T01:00:00") + "," +
+                          Single("Before", "2002-11-04T23:00:00", "2002-11-05T01:00:00"));
+    EXPECT_EQ(Lines(*range), (std::vector<std::string>{
+                                 "2002-11-05T09:00:00 Stand-up",
+                                 "2002-11-06T07:00:00 Early stand-up",
+                                 "2002-11-07T20:00:00 Late",
+                             }));
+    EXPECT_EQ(range->Count(), 3);
+}
+
+TEST_F(RestrictTest, AnOccurrenceCarriesTheSeriesMembersWithItsOwnStartAndEnd) {
+    auto range = RunRange(kDailySeries);
+    auto enumerator = range->Enumerate();
+    const auto first = enumerator->Next();
+    const auto moved = enumerator->Next();
+    ASSERT_TRUE(first && moved);
+    EXPECT_EQ(first->TypeName(), "AppointmentItem");
+    EXPECT_EQ(first->Text("EntryID"), "SERIES");
+    EXPECT_EQ(first->Text("Location"), "Room 1");
+    EXPECT_EQ(first->Date("End").ToText(), "2002-11-05T09:15:00");
+    EXPECT_EQ(moved->Text("EntryID"), "SERIES");
+    EXPECT_EQ(moved->Text("Location"), "Room 1");
+    EXPECT_EQ(moved->Date("End").ToText(), "2002-11-06T07:15:00");
+    EXPECT_EQ(enumerator->Next(), nullptr);
+}
+
+TEST_F(RestrictTest, AWeeklySeriesGivesEachOccurrenceInTheRange) {
+    auto all = CalendarItems(R"({"type": "AppointmentItem", "Subject": "Yoga", "Start": "2002-10-01T18:00:00",
+        "End": "2002-10-01T19:00:00", "Recurrence": {"RecurrenceType": 1, "DayOfWeekMask": 42, "NoEndDate": true}})");
+    all->Sort("[Start]");
+    all->SetIncludeRecurrences(true);
+    // Monday 4 to Sunday 10 November 2002.
+    auto week = all->Restrict("[Start] >= '04-11-2002 00:00' And [End] <= '11-11-2002 00:00'");
+    EXPECT_EQ(Lines(*week), (std::vector<std::string>{"2002-11-04T18:00:00 Yoga", "2002-11-06T18:00:00 Yoga",
+                                                      "2002-11-08T18:00:00 Yoga"}));
+}
+
+TEST_F(RestrictTest, EqualStartsKeepTheOrderOfTheirItemsAfterTheSort) {
+    // The single item and the series start together, so the sort keeps their file order, and so
+    // does the series' first occurrence against the single item.
+    const std::string same = Single("Same moment", "2002-11-03T09:00:00", "2002-11-03T09:30:00");
+    const char* firstDay = "[Start] >= '03-11-2002 00:00' And [End] <= '04-11-2002 00:00'";
+    const auto restricted = [&](const std::string& items) {
+        auto all = CalendarItems(items);
+        all->Sort("[Start]");
+        all->SetIncludeRecurrences(true);
+        return Lines(*all->Restrict(firstDay));
+    };
+    EXPECT_EQ(restricted(same + "," + kDailySeries),
+              (std::vector<std::string>{"2002-11-03T09:00:00 Same moment", "2002-11-03T09:00:00 Stand-up"}));
+    EXPECT_EQ(restricted(std::string(kDailySeries) + "," + same),
+              (std::vector<std::string>{"2002-11-03T09:00:00 Stand-up", "2002-11-03T09:00:00 Same moment"}));
+    // An occurrence at the moment of an item that sorts after the series comes first.
+    const std::string later = Single("Same moment", "2002-11-05T09:00:00", "2002-11-05T09:30:00");
+    EXPECT_EQ(Lines(*RunRange(later + "," + kDailySeries)),
+              (std::vector<std::string>{"2002-11-05T09:00:00 Stand-up", "2002-11-05T09:00:00 Same moment",
+                                        "2002-11-06T07:00:00 Early stand-up"}));
+}
+
+TEST_F(RestrictTest, WithoutRecurrencesASeriesIsAnOrdinaryItem) {
+    auto all = CalendarItems(std::string(kDailySeries) + "," + Single("Inside", "2002-11-05T10:00:00", "2002-11-05T11:00:00"));
+    all->Sort("[Start]");
+    EXPECT_EQ(Lines(*all->Restrict(kRange)), (std::vector<std::string>{"2002-11-05T10:00:00 Inside"}));
+    EXPECT_EQ(Lines(*all->Restrict("[Start] < '04-11-2002 00:00'")),
+              (std::vector<std::string>{"2002-11-03T09:00:00 Stand-up"}));
+}
+
+TEST_F(RestrictTest, AnUnsortedCollectionKeepsTheStoreOrder) {
+    auto all = CalendarItems(Single("Late", "2002-11-07T20:00:00", "2002-11-07T21:00:00") + "," + kDailySeries);
+    all->SetIncludeRecurrences(true);
+    EXPECT_EQ(Lines(*all->Restrict(kRange)),
+              (std::vector<std::string>{"2002-11-07T20:00:00 Late", "2002-11-05T09:00:00 Stand-up",
+                                        "2002-11-06T07:00:00 Early stand-up"}));
+}
+
+TEST_F(RestrictTest, ARestrictedCollectionCanBeSortedAndRestrictedAgain) {
+    auto all = CalendarItems(Single("Late", "2002-11-07T20:00:00", "2002-11-07T21:00:00") + "," + kDailySeries);
+    all->SetIncludeRecurrences(true);
+    auto range = all->Restrict(kRange);
+    range->Sort("[Start]");
+    EXPECT_EQ(Lines(*range).front(), "2002-11-05T09:00:00 Stand-up");
+    // Occurrences stay occurrences: including recurrences again expands nothing twice.
+    range->SetIncludeRecurrences(true);
+    auto stand = range->Restrict("[Location] = 'room 1'");
+    EXPECT_EQ(Lines(*stand), (std::vector<std::string>{"2002-11-05T09:00:00 Stand-up",
+                                                       "2002-11-06T07:00:00 Early stand-up"}));
+    EXPECT_EQ(stand->Count(), 2);
+}
+
+TEST_F(RestrictTest, ASeriesWithoutEndNeedsALatestStart) {
+    auto all = CalendarItems(R"({"type": "AppointmentItem", "Subject": "Forever", "Start": "2002-10-01T18:00:00",
+        "End": "2002-10-01T19:00:00", "Recurrence": {"RecurrenceType": 0, "NoEndDate": true}})");
+    all->SetIncludeRecurrences(true);
+    try {
+        all->Restrict("[Start] >= '05-11-2002 00:00'");
+        FAIL() << "an unbounded series was expanded";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), kStoreOperationFailed);
+        EXPECT_NE(failure.Description().find("\"Forever\""), std::string::npos) << failure.Description();
+    }
+    EXPECT_EQ(all->Restrict("[Start] <= '03-10-2002 18:00'")->Count(), 3);
+}
+
+TEST_F(RestrictTest, AFilterThatCannotBeReadIsAFailure) {
+    auto all = CalendarItems(kDailySeries);
+    try {
+        all->Restrict("[Start] >= '05-11-2002 00:00' And");
+        FAIL() << "the filter was read";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), kStoreOperationFailed);
+        EXPECT_EQ(failure.Description(), "Cannot parse condition. Error at \"And\".");
+    }
+}
+
+}  // namespace
+}  // namespace kalendro
