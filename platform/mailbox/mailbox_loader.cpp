@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <limits>
 #include <set>
@@ -112,6 +113,15 @@ std::uint64_t Mix(std::uint64_t value) {
     return value ^ (value >> 31);
 }
 
+// The parser's message without its "[json.exception...] " prefix.
+std::string ParserMessage(const nlohmann::json::exception& error) {
+    std::string message = error.what();
+    if (auto end = message.find("] "); message.starts_with("[json.exception") && end != std::string::npos) {
+        message.erase(0, end + 2);
+    }
+    return message;
+}
+
 struct RecurrenceRule {
     RecurrenceType type;
     std::string_view name;
@@ -132,11 +142,126 @@ constexpr std::array<RecurrenceRule, 6> kRecurrenceRules = {{
 
 constexpr int kMaximumInterval = 999;
 
+// Builds the document from the parser's events, as the library's own builder does, and hands
+// every element of an "items" array to the reader the moment it is complete. (The library's
+// callback parser would do the same, but it scans the whole array after each element.)
+class DocumentBuilder : public nlohmann::json_sax<Json> {
+public:
+    DocumentBuilder(Json& root, std::function<void(Json&)> onItem) : root_(root), onItem_(std::move(onItem)) {}
+
+    bool null() override { return Add(nullptr); }
+    bool boolean(bool value) override { return Add(value); }
+    bool number_integer(number_integer_t value) override { return Add(value); }
+    bool number_unsigned(number_unsigned_t value) override { return Add(value); }
+    bool number_float(number_float_t value, const string_t&) override { return Add(value); }
+    bool string(string_t& value) override { return Add(std::move(value)); }
+    bool binary(binary_t& value) override { return Add(Json::binary(std::move(value))); }
+
+    bool key(string_t& name) override {
+        keyIsItems_ = name == "items";
+        slot_ = &open_.back().node->get_ref<Json::object_t&>()[std::move(name)];
+        return true;
+    }
+
+    bool start_object(std::size_t) override { return Open(Json::object(), false); }
+    bool start_array(std::size_t) override {
+        const bool items = !open_.empty() && open_.back().node->is_object() && keyIsItems_;
+        return Open(Json::array(), items);
+    }
+
+    bool end_object() override {
+        Json* finished = open_.back().node;
+        open_.pop_back();
+        if (!open_.empty() && open_.back().holdsItems) {
+            onItem_(*finished);
+        }
+        return true;
+    }
+    bool end_array() override {
+        open_.pop_back();
+        return true;
+    }
+
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& error) override {
+        errorMessage_ = ParserMessage(error);
+        return false;
+    }
+
+    const std::string& ErrorMessage() const { return errorMessage_; }
+
+private:
+    struct OpenContainer {
+        Json* node;
+        bool holdsItems;
+    };
+
+    Json* Place(Json value) {
+        if (open_.empty()) {
+            root_ = std::move(value);
+            return &root_;
+        }
+        if (open_.back().node->is_array()) {
+            auto& elements = open_.back().node->get_ref<Json::array_t&>();
+            elements.push_back(std::move(value));
+            return &elements.back();
+        }
+        *slot_ = std::move(value);
+        return slot_;
+    }
+
+    bool Add(Json value) {
+        Place(std::move(value));
+        return true;
+    }
+
+    bool Open(Json container, bool holdsItems) {
+        open_.push_back({Place(std::move(container)), holdsItems});
+        return true;
+    }
+
+    Json& root_;
+    std::function<void(Json&)> onItem_;
+    std::vector<OpenContainer> open_;
+    Json* slot_ = nullptr;
+    bool keyIsItems_ = false;
+    std::string errorMessage_;
+};
+
+// A placeholder for an item read while parsing: a binary value, which no JSON text can hold,
+// whose subtype is the item's index among the items read so far.
+bool IsPlaceholder(const Json& node) {
+    return node.is_binary();
+}
+
 class MailboxReader {
 public:
     explicit MailboxReader(const std::string& sourceName) : sourceName_(sourceName) {}
 
-    std::shared_ptr<const Mailbox> Read(const Json& root) {
+    std::shared_ptr<const Mailbox> Read(std::string_view text) {
+        Json root;
+        DocumentBuilder builder(root, [this](Json& item) { ReadItemEarly(item); });
+        if (!Json::sax_parse(text, &builder)) {
+            throw Failure(kStoreCannotOpen, "The mailbox file " + Quoted(sourceName_) + " is not JSON: " +
+                                                builder.ErrorMessage() + ".");
+        }
+        return ReadTree(root);
+    }
+
+private:
+    // Each element of an "items" array is read into an item as soon as it is parsed and
+    // replaced by a placeholder, so the document never holds all items at once. An element
+    // that cannot be read stays as it is; the walk over the tree then reads it again in its
+    // place and reports the fault with its location.
+    void ReadItemEarly(Json& parsed) {
+        try {
+            earlyItems_.push_back(ReadItemMembers(parsed, Location{nullptr, "item", 0, &parsed}));
+        } catch (const Failure&) {
+            return;
+        }
+        parsed = Json::binary({}, earlyItems_.size() - 1);
+    }
+
+    std::shared_ptr<const Mailbox> ReadTree(const Json& root) {
         const Location top;
         if (!root.is_object()) {
             Fail(top, "", "the document must be a JSON object, not " + std::string(root.type_name()));
@@ -165,7 +290,6 @@ public:
         return mailbox;
     }
 
-private:
     enum class Required { kNo, kYes };
 
     [[noreturn]] void Fail(const Location& where, std::string_view member, const std::string& reason) const {
@@ -366,6 +490,16 @@ private:
 
     std::shared_ptr<const MailboxItem> ReadItem(const Json& node, const Location& where, const std::string& folderPlace,
                                                 std::size_t index) {
+        std::shared_ptr<MailboxItem> item = IsPlaceholder(node) ? std::move(earlyItems_.at(node.get_binary().subtype()))
+                                                                : ReadItemMembers(node, where);
+        if (!item->members.contains("EntryID")) {
+            item->members.emplace("EntryID", GeneratedId("EntryID:" + folderPlace + "/I" + std::to_string(index)));
+        }
+        return item;
+    }
+
+    // All of an item that does not depend on its place in the file.
+    std::shared_ptr<MailboxItem> ReadItemMembers(const Json& node, const Location& where) const {
         RequireObject(node, where);
         auto item = std::make_shared<MailboxItem>();
         item->typeName = TextValue(*RequiredKey(node, where, "type"), where, "type");
@@ -375,8 +509,6 @@ private:
         ReadMembers(node, where, item->typeName, {"type", "Recurrence"}, item->members);
         if (auto entryId = item->members.find("EntryID"); entryId != item->members.end()) {
             CheckEntryId(std::get<std::string>(entryId->second), where, "EntryID");
-        } else {
-            item->members.emplace("EntryID", GeneratedId("EntryID:" + folderPlace + "/I" + std::to_string(index)));
         }
         if (auto recurrence = node.find("Recurrence"); recurrence != node.end()) {
             if (item->typeName != "AppointmentItem") {
@@ -558,6 +690,7 @@ private:
     }
 
     const std::string& sourceName_;
+    std::vector<std::shared_ptr<MailboxItem>> earlyItems_;
     std::string firstDefaultCalendar_;
     std::string firstDefaultContacts_;
 };
@@ -580,15 +713,6 @@ std::string ReadWholeFile(const std::string& path) {
     return std::move(content).str();
 }
 
-// The parser's message without its "[json.exception...] " prefix.
-std::string ParserMessage(const nlohmann::json::exception& error) {
-    std::string message = error.what();
-    if (auto end = message.find("] "); message.starts_with("[json.exception") && end != std::string::npos) {
-        message.erase(0, end + 2);
-    }
-    return message;
-}
-
 }  // namespace
 
 std::string GeneratedId(std::string_view place) {
@@ -601,14 +725,7 @@ std::string GeneratedId(std::string_view place) {
 }
 
 std::shared_ptr<const Mailbox> LoadMailboxText(std::string_view text, const std::string& sourceName) {
-    Json root;
-    try {
-        root = Json::parse(text);
-    } catch (const nlohmann::json::exception& error) {
-        throw Failure(kStoreCannotOpen, "The mailbox file " + Quoted(sourceName) + " is not JSON: " +
-                                            ParserMessage(error) + ".");
-    }
-    return MailboxReader(sourceName).Read(root);
+    return MailboxReader(sourceName).Read(text);
 }
 
 std::shared_ptr<const Mailbox> LoadMailboxFile(const std::string& path) {
