@@ -84,7 +84,8 @@ ContactsOptions ParseContactsOptions(const std::vector<std::string>& arguments) 
 // process since nothing can click Stop.
 class ConsoleContactView : public ContactExportView {
 public:
-    void ShowStatus(const std::string& text) override { std::cerr << text << '\n'; }
+    // One write per line: the error stream flushes after every insertion.
+    void ShowStatus(const std::string& text) override { std::cerr << text + '\n'; }
     void ShowMessage(const std::string& text, const Failure& cause) override {
         failed_ = true;
         std::cerr << text << '\n' << cause.what() << '\n';
