@@ -373,6 +373,10 @@ INSTANTIATE_TEST_SUITE_P(
                     OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true,
                                           "Exceptions": [{"OriginalDate": "2026-11-01T09:00:00", "Deleted": true}])")),
                     {"exception 1, member \"OriginalDate\"", "lies outside the pattern's dates"}},
+        InvalidCase{"exception on a day the pattern skips",
+                    OneStore(Recurring(R"("RecurrenceType": 1, "DayOfWeekMask": 2, "NoEndDate": true,
+                                          "Exceptions": [{"OriginalDate": "2026-11-10T09:00:00", "Deleted": true}])")),
+                    {"exception 1, member \"OriginalDate\": 2026-11-10T09:00:00 is no occurrence of the pattern"}},
         InvalidCase{"deleted exception with members",
                     OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true, "Exceptions": [
                         {"OriginalDate": "2026-11-03T09:00:00", "Deleted": true, "Subject": "x"}])")),
