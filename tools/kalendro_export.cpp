@@ -11,7 +11,7 @@ namespace {
 
 constexpr const char* kUsage =
     R"(Usage: kalendro-export calendar --store FILE --target DIR [options]
-       kalendro-export contacts [options]
+       kalendro-export contacts --store FILE --output PATH [options]
        kalendro-export [COMMAND] --help
 
 Runs the exports of Kalendro's windows without a window: "calendar" writes the
