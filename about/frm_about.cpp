@@ -93,7 +93,7 @@ FrmAbout::FrmAbout(const PlatformServices& services, QWidget* parent)
     // The geometry of a window is that of its client area: the frame goes around it.
     setGeometry(TwipsRect(2340, 1935, 5730, 5535));
     setFixedSize(size());
-    SetFonts();
+    SetWindowFont();
     CreateControls();
     CreateSeparator();
     SetTabOrder();
@@ -107,7 +107,7 @@ bool FrmAbout::GetKeyValue(const RegistryRoot& keyRoot, const std::string& keyNa
     return kalendro::GetKeyValue(*sysInfo_.registry, keyRoot, keyName, subKeyRef, keyValue);
 }
 
-void FrmAbout::SetFonts() {
+void FrmAbout::SetWindowFont() {
     // MS Sans Serif where it exists, else a sans serif of about its width, so that the texts fit
     // the fixed label sizes as they do in it.
     QFont windowFont;

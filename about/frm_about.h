@@ -8,7 +8,6 @@
 #include "about/sys_info.h"
 #include "platform/platform_services.h"
 
-class QFrame;
 class QLabel;
 class QListWidget;
 class QPushButton;
@@ -31,7 +30,7 @@ public:
 private:
     void CreateControls();
     void CreateSeparator();
-    void SetFonts();
+    void SetWindowFont();
     void SetTabOrder();
     void Form_Load();
     void cmdOK_Click();

@@ -1,5 +1,7 @@
 #pragma once
 
+// Stand-ins for the registry and the system's programs in the system-information tests.
+
 #include <algorithm>
 #include <cstdint>
 #include <map>
@@ -14,8 +16,6 @@
 #include "platform/system_programs.h"
 
 namespace kalendro::testing {
-
-// Stand-ins for the registry and the system's programs in the system-information tests.
 
 // A registry held in memory for tests: keys under HKEY_LOCAL_MACHINE with their values. It counts
 // what is asked of it - the access masks of the opens, the value names queried, the keys closed
