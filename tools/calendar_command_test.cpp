@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "calendar_export/worked_example_for_tests.h"
 #include "tools/commands.h"
 
 namespace kalendro::tools {
@@ -30,16 +31,6 @@ std::string Mailbox(const std::string& agendaName) {
     {"type": "AppointmentItem", "Start": "2002-11-05T09:00:00", "End": "2002-11-05T10:00:00",
      "EntryID": "A1", "Subject": "Agenda item"}]}]}]})";
 }
-
-constexpr const char* kWorkedExampleFile =
-    "BEGIN:VCALENDAR\r\nPRODID:-//MOLV Calender Export//MOLVCal 1.0 MIMEDIR//EN\r\nVERSION:2.0\r\nMETHOD:PUBLISH\r\n"
-    "BEGIN:VEVENT\r\nORGANIZER:MAILTO:MOLVCal\r\nDTSTAMP:20021104T093012\r\nDTSTART:20021105T140000\r\n"
-    "DTEND:20021105T153000\r\nLAST-MODIFIED:20021104T093540\r\nLOCATION:Room 2\r\nUID:00000000AB12CD34\r\n"
-    "DESCRIPTION:Bring the figures\\nand the slides\r\nSUMMARY:Budget meeting\r\nPRIORITY:2\r\n"
-    "CATEGORIES:Business\r\nEND:VEVENT\r\n"
-    "BEGIN:VEVENT\r\nORGANIZER:MAILTO:MOLVCal\r\nDTSTAMP:20021101T080000\r\nDTSTART:20021106T000000\r\n"
-    "DTEND:20021107T000000\r\nLAST-MODIFIED:20021101T080000\r\nUID:00000000EF56AB78\r\nDESCRIPTION:\r\n"
-    "SUMMARY:Holiday\r\nPRIORITY:1\r\nTRANSP:TRANSPARENT\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
 
 struct CommandResult {
     int status;
@@ -99,7 +90,7 @@ TEST_F(CalendarCommandTest, WritesTheDefaultCalendarAndListsEachAppointment) {
     // The C locale's short date form is MM/dd/yy.
     EXPECT_EQ(result.out, "11/05/02 1 Budget meeting\n11/06/02 Holiday\n2 appointments written to " +
                               written.string() + "\n");
-    EXPECT_EQ(Contents(written), kWorkedExampleFile);
+    EXPECT_EQ(Contents(written), testing::JoinedLines(testing::kExampleLines, testing::kExampleLines.size()));
 }
 
 TEST_F(CalendarCommandTest, FolderOfTheTreeWithItsNameInTheFileName) {
