@@ -230,6 +230,22 @@ TEST_F(Form2Test, ClosingTheWindowDuringARunStopsItAndDeletesTheWindowAfterwards
     EXPECT_TRUE(window_.isNull());
 }
 
+TEST_F(Form2Test, WindowShownAgainWhileItsRunEndsStaysOpen) {
+    AddContacts(3);
+    window_->show();
+    DuringRun([this] {
+        Find<QPushButton>("Command1")->click();
+        window_->show();  // the main window's Contacts button, handled in the same round
+    });
+    QTest::mouseClick(StartButton(), Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(window_.isNull());
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_TRUE(window_->testAttribute(Qt::WA_DeleteOnClose));
+    ExpectIdle("Start");
+    EXPECT_EQ(CountOf(Output(), "END:VCARD\r\n"), 1);
+}
+
 TEST_F(Form2Test, ClosingAllWindowsDuringARunLeavesACompleteFile) {
     AddContacts(4);
     window_->show();
