@@ -9,11 +9,11 @@
 #include <array>
 
 #include "about/program_icon.h"
+#include "platform/application_identity.h"
 
 namespace kalendro {
 namespace {
 
-const QString kApplicationTitle = QStringLiteral("Kalendro");
 constexpr int kVersionMajor = KALENDRO_VERSION_MAJOR;
 constexpr int kVersionMinor = KALENDRO_VERSION_MINOR;
 constexpr int kVersionRevision = KALENDRO_VERSION_REVISION;
@@ -23,7 +23,7 @@ const QString kDescription = QStringLiteral(
     "c:\\ root folder. Copy the file manualy to iPod Calender folder with tools like XPlay from Mediafour. "
     "Limited to Outlook2000 or OutlookXP");
 const QString kAuthorCredit = QStringLiteral("Written by the Kalendro authors");
-const QString kDisclaimer = QStringLiteral("Mail for questions or suggestions: kalendro@example.org");
+const QString kDisclaimer = QStringLiteral("Mail for questions or suggestions: ") + QString::fromLatin1(kMakerAddress);
 const QString kReleaseDate = QStringLiteral("November 3th  2002");
 
 const std::array<QString, 8> kVersionHistory = {
@@ -175,9 +175,9 @@ void FrmAbout::SetTabOrder() {
 }
 
 void FrmAbout::Form_Load() {
-    setWindowTitle(QStringLiteral("About ") + kApplicationTitle);
+    setWindowTitle(QStringLiteral("About ") + QString::fromLatin1(kApplicationTitle));
     lblVersion->setText(QStringLiteral("Version %1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
-    lblTitle->setText(kApplicationTitle);
+    lblTitle->setText(QString::fromLatin1(kApplicationTitle));
     for (const QString& line : kVersionHistory) {
         lstVersion->addItem(line);
     }

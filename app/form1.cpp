@@ -20,13 +20,13 @@
 #include "app/single_window.h"
 #include "about/frm_about.h"
 #include "contact_export/form2.h"
+#include "platform/application_identity.h"
 
 namespace kalendro {
 
 namespace {
 
-const char* const kWindowTitle = "MOLV - Kalendro Version 0.5 kalendro@example.org";
-const char* const kApplicationTitle = "Kalendro";
+const QString kWindowTitle = QStringLiteral("MOLV - Kalendro Version 0.5 ") + QString::fromLatin1(kMakerAddress);
 const QString kRootKey = QStringLiteral("@Outlook Folders");
 const QChar kNonCalendarKeyMark = u'@';
 constexpr int kKeyRole = Qt::UserRole;
@@ -84,7 +84,7 @@ void SelectDate(QCalendarWidget* calendar, const QDate& date) {
 
 Form1::Form1(PlatformServices services, QWidget* parent)
     : QWidget(parent), services_(std::move(services)), ImageList1(DrawFolderTreeImages()) {
-    setWindowTitle(QString::fromLatin1(kWindowTitle));
+    setWindowTitle(kWindowTitle);
     QFont dialogFont = font();
     dialogFont.setFamilies(kNarrowFontFamilies);
     dialogFont.setPixelSize(kFontPixelSize);

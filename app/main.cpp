@@ -1,6 +1,7 @@
 // kalendro: the main window over the mailbox file that plays the mail store.
 #include <QApplication>
 #include <QDate>
+#include <QIcon>
 #include <QMessageBox>
 #include <clocale>
 #include <iostream>
@@ -8,7 +9,9 @@
 #include <string>
 #include <string_view>
 
+#include "about/program_icon.h"
 #include "app/form1.h"
+#include "platform/application_identity.h"
 #include "platform/failure.h"
 #include "platform/mailbox/mailbox_store.h"
 #include "platform/output_files.h"
@@ -29,7 +32,7 @@ const char* const kUsage =
 void ReportUnhandledFailure(const Failure& failure) {
     const std::string report = UnhandledFailureReport(failure);
     std::cerr << report << std::endl;
-    QMessageBox::critical(nullptr, QStringLiteral("Kalendro"), QString::fromStdString(report));
+    QMessageBox::critical(nullptr, QString::fromLatin1(kApplicationTitle), QString::fromStdString(report));
 }
 
 // The one place where a failure escaping an event handler is caught: it is reported and the program ends.
@@ -101,6 +104,7 @@ int main(int argc, char** argv) {
         storePath = argv[++index];
     }
     KalendroApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kalendro"));
+    QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
+    QApplication::setWindowIcon(QIcon(ProgramIcon()));
     return RunMainWindow(application, SystemServices(storePath));
 }

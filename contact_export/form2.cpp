@@ -9,6 +9,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "platform/application_identity.h"
+
 namespace kalendro {
 namespace {
 
@@ -111,7 +113,7 @@ void Form2::FinishDeferredClose() {
 void Form2::ShowStatus(const std::string& text) { LBL_status->setText(QString::fromStdString(text)); }
 
 void Form2::ShowMessage(const std::string& text, const Failure&) {
-    QMessageBox box(QMessageBox::NoIcon, "Kalendro", QString::fromStdString(text), QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, kApplicationTitle, QString::fromStdString(text), QMessageBox::Ok, this);
     box.exec();
 }
 
