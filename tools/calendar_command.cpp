@@ -10,15 +10,12 @@
 
 #include "calendar_export/calendar_export_run.h"
 #include "platform/mailbox/mailbox_store.h"
+#include "tools/command_line.h"
 #include "tools/commands.h"
 
 namespace kalendro::tools {
 
 namespace {
-
-constexpr int kExitWritten = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 // The target directory plays this drive, so that the run's Windows paths land inside it.
 constexpr const char* kTargetDrive = "c:";
@@ -48,11 +45,6 @@ not be written (the message and the underlying error go to standard error); 2 a 
 error.
 )";
 
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 struct CalendarOptions {
     std::string store;
     std::string target;
@@ -60,7 +52,6 @@ struct CalendarOptions {
     StoreDate to;
     std::optional<std::string> folder;
     bool useCalendarName = false;
-    bool help = false;
 };
 
 StoreDate ParseDay(const std::string& option, const std::string& text) {
@@ -85,17 +76,8 @@ std::string DayText(const StoreDate& day) {
 CalendarOptions ParseCalendarOptions(const std::vector<std::string>& arguments) {
     CalendarOptions options;
     options.from = options.to = Today();
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& option = arguments[i];
-        const auto value = [&]() -> const std::string& {
-            if (i + 1 >= arguments.size()) {
-                throw UsageError(option + " wants a value");
-            }
-            return arguments[++i];
-        };
-        if (option == "--help") {
-            options.help = true;
-        } else if (option == "--store") {
+    ReadOptions(arguments, [&](const std::string& option, const auto& value) {
+        if (option == "--store") {
             options.store = value();
         } else if (option == "--target") {
             options.target = value();
@@ -108,12 +90,10 @@ CalendarOptions ParseCalendarOptions(const std::vector<std::string>& arguments) 
         } else if (option == "--use-calendar-name") {
             options.useCalendarName = true;
         } else {
-            throw UsageError("unknown option \"" + option + "\"");
+            return false;
         }
-    }
-    if (options.help) {
-        return options;
-    }
+        return true;
+    });
     if (options.store.empty() || options.target.empty()) {
         throw UsageError("--store FILE and --target DIR are required");
     }
@@ -232,17 +212,8 @@ int ExportCalendar(const CalendarOptions& options) {
 }  // namespace
 
 int RunCalendarCommand(const std::vector<std::string>& arguments) {
-    try {
-        const CalendarOptions options = ParseCalendarOptions(arguments);
-        if (options.help) {
-            std::cout << kCalendarUsage;
-            return kExitWritten;
-        }
-        return ExportCalendar(options);
-    } catch (const UsageError& error) {
-        std::cerr << "kalendro-export calendar: " << error.what() << "\nTry 'kalendro-export calendar --help'.\n";
-        return kExitUsage;
-    }
+    return RunSubcommand("calendar", kCalendarUsage, arguments,
+                         [&] { return ExportCalendar(ParseCalendarOptions(arguments)); });
 }
 
 }  // namespace kalendro::tools

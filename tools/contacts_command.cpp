@@ -6,15 +6,12 @@
 
 #include "contact_export/contact_export_run.h"
 #include "platform/mailbox/mailbox_store.h"
+#include "tools/command_line.h"
 #include "tools/commands.h"
 
 namespace kalendro::tools {
 
 namespace {
-
-constexpr int kExitWritten = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 constexpr const char* kContactsUsage =
     R"usage(Usage: kalendro-export contacts --store FILE --output PATH [options]
@@ -37,32 +34,17 @@ not be written (the message and the underlying error go to standard error, and t
 keeps what was written before the failure); 2 a usage error.
 )usage";
 
-class UsageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
-
 struct ContactsOptions {
     std::string store;
     std::string output;
     bool addBirthday = true;
     bool addAnniversary = true;
-    bool help = false;
 };
 
 ContactsOptions ParseContactsOptions(const std::vector<std::string>& arguments) {
     ContactsOptions options;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& option = arguments[i];
-        const auto value = [&]() -> const std::string& {
-            if (i + 1 >= arguments.size()) {
-                throw UsageError(option + " wants a value");
-            }
-            return arguments[++i];
-        };
-        if (option == "--help") {
-            options.help = true;
-        } else if (option == "--store") {
+    ReadOptions(arguments, [&](const std::string& option, const auto& value) {
+        if (option == "--store") {
             options.store = value();
         } else if (option == "--output") {
             options.output = value();
@@ -71,10 +53,11 @@ ContactsOptions ParseContactsOptions(const std::vector<std::string>& arguments) 
         } else if (option == "--no-anniversary") {
             options.addAnniversary = false;
         } else {
-            throw UsageError("unknown option \"" + option + "\"");
+            return false;
         }
-    }
-    if (!options.help && (options.store.empty() || options.output.empty())) {
+        return true;
+    });
+    if (options.store.empty() || options.output.empty()) {
         throw UsageError("--store FILE and --output PATH are required");
     }
     return options;
@@ -119,17 +102,8 @@ int ExportContactsToFile(const ContactsOptions& options) {
 }  // namespace
 
 int RunContactsCommand(const std::vector<std::string>& arguments) {
-    try {
-        const ContactsOptions options = ParseContactsOptions(arguments);
-        if (options.help) {
-            std::cout << kContactsUsage;
-            return kExitWritten;
-        }
-        return ExportContactsToFile(options);
-    } catch (const UsageError& error) {
-        std::cerr << "kalendro-export contacts: " << error.what() << "\nTry 'kalendro-export contacts --help'.\n";
-        return kExitUsage;
-    }
+    return RunSubcommand("contacts", kContactsUsage, arguments,
+                         [&] { return ExportContactsToFile(ParseContactsOptions(arguments)); });
 }
 
 }  // namespace kalendro::tools

@@ -1,0 +1,38 @@
+#include "tools/command_line.h"
+
+#include <algorithm>
+#include <iostream>
+
+namespace kalendro::tools {
+
+void ReadOptions(const std::vector<std::string>& arguments, const OptionTaker& take) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& option = arguments[i];
+        const auto value = [&]() -> const std::string& {
+            if (i + 1 >= arguments.size()) {
+                throw UsageError(option + " wants a value");
+            }
+            return arguments[++i];
+        };
+        if (!take(option, value)) {
+            throw UsageError("unknown option \"" + option + "\"");
+        }
+    }
+}
+
+int RunSubcommand(std::string_view name, std::string_view usage, const std::vector<std::string>& arguments,
+                  const std::function<int()>& run) {
+    if (std::find(arguments.begin(), arguments.end(), "--help") != arguments.end()) {
+        std::cout << usage;
+        return kExitWritten;
+    }
+    try {
+        return run();
+    } catch (const UsageError& error) {
+        std::cerr << "kalendro-export " << name << ": " << error.what() << "\nTry 'kalendro-export " << name
+                  << " --help'.\n";
+        return kExitUsage;
+    }
+}
+
+}  // namespace kalendro::tools
