@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "calendar_export/worked_example_for_tests.h"
+#include "testing/temporary_directory.h"
+#include "tools/command_test_support.h"
 #include "tools/commands.h"
 
 namespace kalendro::tools {
@@ -32,37 +34,17 @@ std::string Mailbox(const std::string& agendaName) {
      "EntryID": "A1", "Subject": "Agenda item"}]}]}]})";
 }
 
-struct CommandResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
 class CalendarCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        directory = fs::temp_directory_path() /
-                    ("kalendro-calendar-command-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                     "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        target = directory / "player";
-        store = directory / "mailbox.json";
-        fs::remove_all(directory);
         fs::create_directories(target);
         WriteMailbox("Agenda");
     }
-    void TearDown() override { fs::remove_all(directory); }
 
     void WriteMailbox(const std::string& agendaName) { std::ofstream(store) << Mailbox(agendaName); }
 
-    CommandResult Run(std::vector<std::string> arguments) {
-        std::ostringstream out;
-        std::ostringstream err;
-        auto* oldOut = std::cout.rdbuf(out.rdbuf());
-        auto* oldErr = std::cerr.rdbuf(err.rdbuf());
-        const int status = RunCalendarCommand(arguments);
-        std::cout.rdbuf(oldOut);
-        std::cerr.rdbuf(oldErr);
-        return {status, out.str(), err.str()};
+    static CommandResult Run(const std::vector<std::string>& arguments) {
+        return RunCaught(RunCalendarCommand, arguments);
     }
 
     CommandResult RunRange(std::vector<std::string> more = {}) {
@@ -72,14 +54,9 @@ protected:
         return Run(arguments);
     }
 
-    static std::string Contents(const fs::path& path) {
-        std::ifstream file(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(file), {}};
-    }
-
-    fs::path directory;
-    fs::path target;
-    fs::path store;
+    testing::TemporaryDirectory directory;
+    fs::path target = directory.Path() / "player";
+    fs::path store = directory.Path() / "mailbox.json";
 };
 
 TEST_F(CalendarCommandTest, WritesTheDefaultCalendarAndListsEachAppointment) {
@@ -90,7 +67,7 @@ TEST_F(CalendarCommandTest, WritesTheDefaultCalendarAndListsEachAppointment) {
     // The C locale's short date form is MM/dd/yy.
     EXPECT_EQ(result.out, "11/05/02 1 Budget meeting\n11/06/02 Holiday\n2 appointments written to " +
                               written.string() + "\n");
-    EXPECT_EQ(Contents(written), testing::JoinedLines(testing::kExampleLines, testing::kExampleLines.size()));
+    EXPECT_EQ(testing::ReadFileBytes(written), testing::JoinedLines(testing::kExampleLines, testing::kExampleLines.size()));
 }
 
 TEST_F(CalendarCommandTest, FolderOfTheTreeWithItsNameInTheFileName) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "testing/temporary_directory.h"
+#include "tools/command_test_support.h"
 #include "tools/commands.h"
 
 namespace kalendro::tools {
@@ -38,49 +40,22 @@ constexpr const char* kWorkedExampleCard =
     "NOTE:birthday: Mar 7\\, 2002\\n\\nMet at the trade fair\\, prefers calls in the\r\n"
     "  morning; please ring before ten.\r\nEND:VCARD\r\n";
 
-struct CommandResult {
-    int status;
-    std::string out;
-    std::string err;
-};
-
 class ContactsCommandTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        directory = fs::temp_directory_path() /
-                    ("kalendro-contacts-command-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                     "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(directory);
-        fs::create_directories(directory);
-        store = directory / "mailbox.json";
-        output = directory / "contacts.vcf";
-        std::ofstream(store) << kMailbox;
-    }
-    void TearDown() override { fs::remove_all(directory); }
+    void SetUp() override { std::ofstream(store) << kMailbox; }
 
     static CommandResult Run(const std::vector<std::string>& arguments) {
-        std::ostringstream out;
-        std::ostringstream err;
-        auto* oldOut = std::cout.rdbuf(out.rdbuf());
-        auto* oldErr = std::cerr.rdbuf(err.rdbuf());
-        const int status = RunContactsCommand(arguments);
-        std::cout.rdbuf(oldOut);
-        std::cerr.rdbuf(oldErr);
-        return {status, out.str(), err.str()};
+        return RunCaught(RunContactsCommand, arguments);
     }
     CommandResult Export(std::vector<std::string> more = {}) {
         std::vector<std::string> arguments = {"--store", store.string(), "--output", output.string()};
         arguments.insert(arguments.end(), more.begin(), more.end());
         return Run(arguments);
     }
-    static std::string Contents(const fs::path& path) {
-        std::ifstream file(path, std::ios::binary);
-        return {std::istreambuf_iterator<char>(file), {}};
-    }
 
-    fs::path directory;
-    fs::path store;
-    fs::path output;
+    testing::TemporaryDirectory directory;
+    fs::path store = directory.Path() / "mailbox.json";
+    fs::path output = directory.Path() / "contacts.vcf";
 };
 
 TEST_F(ContactsCommandTest, WritesEveryContactWithProgressOnStandardError) {
@@ -88,7 +63,7 @@ TEST_F(ContactsCommandTest, WritesEveryContactWithProgressOnStandardError) {
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "Status: Doe, Dr. Jane (1 of 3)\nStatus: Tom (2 of 3)\n");
     EXPECT_EQ(result.out, "2 contacts exported to " + output.string() + "\n");
-    const std::string file = Contents(output);
+    const std::string file = testing::ReadFileBytes(output);
     EXPECT_EQ(file.substr(0, std::string(kWorkedExampleCard).size()), kWorkedExampleCard);
     EXPECT_NE(file.find("NOTE:birthday: Aug 9\\, 1975\\nanniversary: Jun 10\\, 2000\\n\\nCousin\r\n"), std::string::npos)
         << file;
@@ -96,14 +71,14 @@ TEST_F(ContactsCommandTest, WritesEveryContactWithProgressOnStandardError) {
 
 TEST_F(ContactsCommandTest, NoteOptionsLeaveTheDatesOut) {
     EXPECT_EQ(Export({"--no-birthday"}).status, 0);
-    EXPECT_NE(Contents(output).find("\r\nNOTE:anniversary: Jun 10\\, 2000\\n\\nCousin\r\n"), std::string::npos);
+    EXPECT_NE(testing::ReadFileBytes(output).find("\r\nNOTE:anniversary: Jun 10\\, 2000\\n\\nCousin\r\n"), std::string::npos);
     EXPECT_EQ(Export({"--no-anniversary", "--no-birthday"}).status, 0);
-    EXPECT_NE(Contents(output).find("\r\nNOTE:Cousin\r\n"), std::string::npos);
-    EXPECT_NE(Contents(output).find("\r\nBDAY:1975-08-09\r\n"), std::string::npos);
+    EXPECT_NE(testing::ReadFileBytes(output).find("\r\nNOTE:Cousin\r\n"), std::string::npos);
+    EXPECT_NE(testing::ReadFileBytes(output).find("\r\nBDAY:1975-08-09\r\n"), std::string::npos);
 }
 
 TEST_F(ContactsCommandTest, FailuresExitWithOneAndTellTheCause) {
-    const fs::path missing = directory / "missing" / "contacts.vcf";
+    const fs::path missing = directory.Path() / "missing" / "contacts.vcf";
     const CommandResult unwritable = Run({"--store", store.string(), "--output", missing.string()});
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_EQ(unwritable.out, "");
