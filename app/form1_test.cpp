@@ -18,9 +18,14 @@
 #include <fstream>
 #include <sstream>
 
+#include <langinfo.h>
+
 #include "app/image_list.h"
 #include "platform/failure.h"
 #include "platform/mailbox/mailbox_store.h"
+#include "testing/temporary_directory.h"
+#include "tools/command_test_support.h"
+#include "tools/commands.h"
 
 namespace kalendro {
 namespace {
@@ -374,6 +379,28 @@ TEST_F(MainWindowTest, ExportFillsTheResultAreaAndDateClicksLeaveItInPlace) {
     EXPECT_EQ(ListLines(*Find<QListWidget>(*window, "lstSubject")), expectedLines);
     EXPECT_EQ(Find<QLabel>(*window, "lbProcessDate")->text(), "5-11-02 14");
     EXPECT_EQ(Find<QLabel>(*window, "lbCountApp")->text(), "2");
+}
+
+TEST_F(MainWindowTest, WindowAndHeadlessCommandWriteTheSameFileForTheDemoMailbox) {
+    const std::string demo = KALENDRO_SOURCE_DIR "/samples/demo-mailbox.json";
+    PlatformServices services = Services("", DriveC());
+    services.createStoreApplication = [demo, regional = services.regional] { return OpenMailboxFile(demo, regional); };
+    // The command writes in the locale's character set; so does the window here.
+    const DriveLister drives = [c = DriveC()] { return std::vector<DriveEntry>{{"c:", "home", c}}; };
+    services.createFileSystem = [drives, c = DriveC()] { return OpenDiskFileSystem(drives, nl_langinfo(CODESET), c); };
+    const auto window = StartedWindow(std::move(services));
+    Find<QCalendarWidget>(*window, "dtEnd")->setSelectedDate(QDate(2027, 1, 31));
+    Find<QCalendarWidget>(*window, "dtStart")->setSelectedDate(QDate(2026, 11, 1));
+    Find<QPushButton>(*window, "Command3")->click();
+    const std::string windowFile = testing::ReadFileBytes(std::filesystem::path(DriveC()) / "Calendars/vCalendar.ics");
+
+    const testing::TemporaryDirectory target;
+    const tools::CommandResult result =
+        tools::RunCaught(tools::RunCalendarCommand, {"--store", demo, "--target", target.Path().string(), "--from",
+                                                     "2026-11-01", "--to", "2027-01-31"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_GT(Find<QListWidget>(*window, "lstSubject")->count(), 20);
+    EXPECT_EQ(testing::ReadFileBytes(target.Path() / "Calendars/vCalendar.ics"), windowFile);
 }
 
 TEST_F(MainWindowTest, ContactsAndAboutOpenOneWindowEachAndCloseEndsThemAll) {

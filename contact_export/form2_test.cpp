@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <iostream>
-#include <sstream>
 #include <QCheckBox>
 #include <QFile>
 #include <QLabel>
@@ -18,6 +16,7 @@
 
 #include "contact_export/contact_test_support.h"
 #include "platform/mailbox/mailbox_store.h"
+#include "tools/command_test_support.h"
 #include "tools/commands.h"
 
 namespace kalendro {
@@ -272,13 +271,9 @@ TEST_F(Form2Test, WindowAndHeadlessCommandWriteTheSameFileForTheDemoMailbox) {
     const std::string windowFile = Output();
 
     const std::string commandPath = directory_.filePath("command.vcf").toStdString();
-    std::ostringstream out, err;
-    auto* oldOut = std::cout.rdbuf(out.rdbuf());
-    auto* oldErr = std::cerr.rdbuf(err.rdbuf());
-    const int status = tools::RunContactsCommand({"--store", demo, "--output", commandPath});
-    std::cout.rdbuf(oldOut);
-    std::cerr.rdbuf(oldErr);
-    ASSERT_EQ(status, 0) << err.str();
+    const tools::CommandResult result =
+        tools::RunCaught(tools::RunContactsCommand, {"--store", demo, "--output", commandPath});
+    ASSERT_EQ(result.status, 0) << result.err;
     QFile commandFile(QString::fromStdString(commandPath));
     ASSERT_TRUE(commandFile.open(QIODevice::ReadOnly));
     EXPECT_GT(CountOf(windowFile, "END:VCARD\r\n"), 1);
