@@ -9,10 +9,11 @@
 #include <functional>
 #include <fstream>
 #include <limits>
+#include <optional>
 #include <set>
-#include <sstream>
 
 #include <nlohmann/json.hpp>
+#include <simdjson.h>
 
 #include "platform/failure.h"
 #include "platform/mailbox/mailbox_schema.h"
@@ -24,53 +25,201 @@ namespace {
 
 using Json = nlohmann::json;
 
+// The reader below is written once over a small view of a parsed JSON value and runs over two
+// parsers: simdjson, which reads a large file many times faster, and nlohmann's, whose parse
+// errors and type names the messages quote. A file is read with the first; only when that finds
+// anything amiss is it read again with the second, which then reports the fault.
+
+// A value parsed by nlohmann's parser.
+class JsonNode {
+public:
+    explicit JsonNode(const Json& value) : value_(&value) {}
+
+    bool IsObject() const { return value_->is_object(); }
+    bool IsArray() const { return value_->is_array(); }
+    bool IsString() const { return value_->is_string(); }
+    bool IsBoolean() const { return value_->is_boolean(); }
+    bool IsInteger() const { return value_->is_number_integer(); }
+    std::string_view Text() const { return value_->get_ref<const std::string&>(); }
+    bool Flag() const { return value_->get<bool>(); }
+    // Nothing when the whole number does not fit in 32 bits.
+    std::optional<std::int32_t> Int32() const {
+        constexpr std::int64_t lowest = std::numeric_limits<std::int32_t>::min();
+        constexpr std::int64_t highest = std::numeric_limits<std::int32_t>::max();
+        const bool fits = value_->is_number_unsigned()
+                              ? value_->get<std::uint64_t>() <= static_cast<std::uint64_t>(highest)
+                              : value_->get<std::int64_t>() >= lowest && value_->get<std::int64_t>() <= highest;
+        return fits ? std::optional(value_->get<std::int32_t>()) : std::nullopt;
+    }
+    std::string TypeName() const { return value_->type_name(); }
+    std::string Dump() const { return value_->dump(); }
+
+    std::optional<JsonNode> Find(std::string_view key) const {
+        if (!value_->is_object()) {
+            return std::nullopt;
+        }
+        auto found = value_->find(key);
+        return found == value_->end() ? std::nullopt : std::optional(JsonNode(*found));
+    }
+    std::size_t Size() const { return value_->size(); }
+    template <typename Visit>
+    void ForEachElement(Visit&& visit) const {
+        std::size_t index = 0;
+        for (const Json& element : *value_) {
+            visit(index++, JsonNode(element));
+        }
+    }
+    template <typename Visit>
+    void ForEachMember(Visit&& visit) const {
+        for (const auto& [key, value] : value_->items()) {
+            visit(std::string_view(key), JsonNode(value));
+        }
+    }
+
+    // An item the parser's builder has read already and left a placeholder for: a binary value,
+    // which no JSON text can hold, whose subtype is the item's index among those read early.
+    std::optional<std::size_t> EarlyItem() const {
+        return value_->is_binary() ? std::optional<std::size_t>(value_->get_binary().subtype()) : std::nullopt;
+    }
+
+private:
+    const Json* value_;
+};
+
+// simdjson keeps every key of an object, where nlohmann's parser keeps the last of repeated keys;
+// a file that repeats a key is left to the latter.
+struct RepeatedKey {};
+
+// A value parsed by simdjson.
+class SimdNode {
+public:
+    explicit SimdNode(simdjson::dom::element value) : value_(value) {}
+
+    bool IsObject() const { return value_.is_object(); }
+    bool IsArray() const { return value_.is_array(); }
+    bool IsString() const { return value_.is_string(); }
+    bool IsBoolean() const { return value_.is_bool(); }
+    bool IsInteger() const { return value_.is_int64() || value_.is_uint64(); }
+    std::string_view Text() const { return Get<std::string_view>(); }
+    bool Flag() const { return Get<bool>(); }
+    std::optional<std::int32_t> Int32() const {
+        std::int64_t number = 0;
+        const bool fits = value_.get_int64().get(number) == simdjson::SUCCESS &&
+                          number >= std::numeric_limits<std::int32_t>::min() &&
+                          number <= std::numeric_limits<std::int32_t>::max();
+        return fits ? std::optional(static_cast<std::int32_t>(number)) : std::nullopt;
+    }
+    // The names nlohmann's parser gives.
+    std::string TypeName() const {
+        switch (value_.type()) {
+            case simdjson::dom::element_type::ARRAY:
+                return "array";
+            case simdjson::dom::element_type::OBJECT:
+                return "object";
+            case simdjson::dom::element_type::STRING:
+                return "string";
+            case simdjson::dom::element_type::BOOL:
+                return "boolean";
+            case simdjson::dom::element_type::NULL_VALUE:
+                return "null";
+            default:
+                return "number";
+        }
+    }
+    std::string Dump() const { return simdjson::minify(value_); }
+
+    std::optional<SimdNode> Find(std::string_view key) const {
+        if (!value_.is_object()) {
+            return std::nullopt;
+        }
+        std::optional<SimdNode> found;
+        for (const simdjson::dom::key_value_pair field : Get<simdjson::dom::object>()) {
+            if (field.key == key) {
+                if (found) {
+                    throw RepeatedKey{};
+                }
+                found.emplace(field.value);
+            }
+        }
+        return found;
+    }
+    std::size_t Size() const { return Get<simdjson::dom::array>().size(); }
+    template <typename Visit>
+    void ForEachElement(Visit&& visit) const {
+        std::size_t index = 0;
+        for (const simdjson::dom::element element : Get<simdjson::dom::array>()) {
+            visit(index++, SimdNode(element));
+        }
+    }
+    template <typename Visit>
+    void ForEachMember(Visit&& visit) const {
+        for (const simdjson::dom::key_value_pair field : Get<simdjson::dom::object>()) {
+            visit(field.key, SimdNode(field.value));
+        }
+    }
+
+    std::optional<std::size_t> EarlyItem() const { return std::nullopt; }
+
+private:
+    // The value as a T; the reader asks only after checking the type.
+    template <typename T>
+    T Get() const {
+        T result{};
+        [[maybe_unused]] const simdjson::error_code error = value_.get<T>().get(result);
+        return result;
+    }
+
+    simdjson::dom::element value_;
+};
+
 // Where the reader stands, kept as a chain of stack frames so that nothing is formatted unless a
 // fault is found.
+template <typename Node>
 struct Location {
     const Location* parent = nullptr;
     std::string_view kind;    // "store", "folder", "item", "Recurrence", "exception"; empty for the top level
     std::size_t number = 0;   // position in its list, from 1
-    const Json* node = nullptr;
+    const Node* node = nullptr;
 };
 
 std::string Quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
 
-const std::string* StringMember(const Json& node, std::string_view key) {
-    if (!node.is_object()) {
-        return nullptr;
-    }
-    auto found = node.find(key);
-    return found != node.end() && found->is_string() ? found->get_ptr<const std::string*>() : nullptr;
+template <typename Node>
+std::optional<std::string_view> StringMember(const Node& node, std::string_view key) {
+    const std::optional<Node> found = node.Find(key);
+    return found && found->IsString() ? std::optional(found->Text()) : std::nullopt;
 }
 
 // What an item is called in messages: its Subject, else a contact's or list's name.
-std::string ItemLabel(const Json& node) {
+template <typename Node>
+std::string ItemLabel(const Node& node) {
     for (const char* key : {"Subject", "DLName", "CompanyName"}) {
-        if (const std::string* label = StringMember(node, key); label != nullptr && !label->empty()) {
-            return *label;
+        if (const auto label = StringMember(node, key); label && !label->empty()) {
+            return std::string(*label);
         }
     }
     std::string name;
     for (const char* key : {"FirstName", "LastName"}) {
-        if (const std::string* part = StringMember(node, key); part != nullptr && !part->empty()) {
-            name += (name.empty() ? "" : " ") + *part;
+        if (const auto part = StringMember(node, key); part && !part->empty()) {
+            name += (name.empty() ? "" : " ") + std::string(*part);
         }
     }
     return name;
 }
 
-std::string DescribeStep(const Location& where) {
+template <typename Node>
+std::string DescribeStep(const Location<Node>& where) {
     std::string text(where.kind);
     if (where.kind == "item") {
         text += " " + std::to_string(where.number);
-        const std::string* type = StringMember(*where.node, "type");
+        const auto type = StringMember(*where.node, "type");
         const std::string label = ItemLabel(*where.node);
-        if (type != nullptr || !label.empty()) {
-            text += " (" + (type != nullptr ? *type : std::string("item")) + (label.empty() ? "" : " " + Quoted(label)) + ")";
+        if (type || !label.empty()) {
+            text += " (" + (type ? std::string(*type) : std::string("item")) + (label.empty() ? "" : " " + Quoted(label)) + ")";
         }
-    } else if (const std::string* name = StringMember(*where.node, "name")) {
+    } else if (const auto name = StringMember(*where.node, "name")) {
         text += " " + Quoted(*name);
     } else if (where.number > 0) {
         text += " " + std::to_string(where.number);
@@ -78,7 +227,8 @@ std::string DescribeStep(const Location& where) {
     return text;
 }
 
-std::string Describe(const Location& where) {
+template <typename Node>
+std::string Describe(const Location<Node>& where) {
     if (where.parent == nullptr) {
         return "the top level";
     }
@@ -90,7 +240,8 @@ std::string InvalidPrefix(const std::string& sourceName) {
     return "The mailbox file " + Quoted(sourceName) + " is not valid: ";
 }
 
-[[noreturn]] void Fail(const std::string& sourceName, const Location& where, std::string_view member,
+template <typename Node>
+[[noreturn]] void Fail(const std::string& sourceName, const Location<Node>& where, std::string_view member,
                        const std::string& reason) {
     std::string message = InvalidPrefix(sourceName) + Describe(where);
     message += member.empty() ? ": " : ", member " + Quoted(member) + ": ";
@@ -227,83 +378,68 @@ private:
     std::string errorMessage_;
 };
 
-// A placeholder for an item read while parsing: a binary value, which no JSON text can hold,
-// whose subtype is the item's index among the items read so far.
-bool IsPlaceholder(const Json& node) {
-    return node.is_binary();
-}
-
+template <typename Node>
 class MailboxReader {
 public:
+    using Where = Location<Node>;
+
     explicit MailboxReader(const std::string& sourceName) : sourceName_(sourceName) {}
 
-    std::shared_ptr<const Mailbox> Read(std::string_view text) {
-        Json root;
-        DocumentBuilder builder(root, [this](Json& item) { ReadItemEarly(item); });
-        if (!Json::sax_parse(text, &builder)) {
-            throw Failure(kStoreCannotOpen, "The mailbox file " + Quoted(sourceName_) + " is not JSON: " +
-                                                builder.ErrorMessage() + ".");
-        }
-        return ReadTree(root);
-    }
-
-private:
-    // Each element of an "items" array is read into an item as soon as it is parsed and
-    // replaced by a placeholder, so the document never holds all items at once. An element
-    // that cannot be read stays as it is; the walk over the tree then reads it again in its
-    // place and reports the fault with its location.
-    void ReadItemEarly(Json& parsed) {
+    // Reads an element of an "items" array as soon as it is parsed, so that the document need not
+    // hold all items at once. Nothing when it cannot be read: the walk over the tree then reads it
+    // again in its place and reports the fault with its location.
+    std::optional<std::size_t> ReadItemEarly(const Node& parsed) {
         try {
-            earlyItems_.push_back(ReadItemMembers(parsed, Location{nullptr, "item", 0, &parsed}));
+            earlyItems_.push_back(ReadItemMembers(parsed, Where{nullptr, "item", 0, &parsed}));
         } catch (const Failure&) {
-            return;
+            return std::nullopt;
         }
-        parsed = Json::binary({}, earlyItems_.size() - 1);
+        return earlyItems_.size() - 1;
     }
 
-    std::shared_ptr<const Mailbox> ReadTree(const Json& root) {
-        const Location top;
-        if (!root.is_object()) {
-            Fail(top, "", "the document must be a JSON object, not " + std::string(root.type_name()));
+    std::shared_ptr<const Mailbox> ReadTree(const Node& root) {
+        const Where top;
+        if (!root.IsObject()) {
+            Fail(top, "", "the document must be a JSON object, not " + root.TypeName());
         }
-        for (const auto& [key, value] : root.items()) {
+        root.ForEachMember([&](std::string_view key, const Node&) {
             if (key != "format" && key != "stores") {
                 Fail(top, key, "is not a key of a mailbox (format, stores)");
             }
-        }
-        const Json* format = RequiredKey(root, top, "format");
-        if (!format->is_string() || format->get_ref<const std::string&>() != kMailboxFormat) {
-            Fail(top, "format", "is " + format->dump() + "; it must be " + Quoted(kMailboxFormat));
+        });
+        const Node format = RequiredKey(root, top, "format");
+        if (!format.IsString() || format.Text() != kMailboxFormat) {
+            Fail(top, "format", "is " + format.Dump() + "; it must be " + Quoted(kMailboxFormat));
         }
         auto mailbox = std::make_shared<Mailbox>();
         mailbox->sourceName = sourceName_;
-        const Json& stores = ArrayMember(root, top, "stores", Required::kYes);
         std::set<std::string, std::less<>> storeIds;
-        for (std::size_t index = 0; index < stores.size(); ++index) {
-            const Location where{&top, "store", index + 1, &stores[index]};
-            auto store = ReadStore(stores[index], where, "S" + std::to_string(index));
+        ArrayMember(root, top, "stores", Required::kYes)->ForEachElement([&](std::size_t index, const Node& node) {
+            const Where where{&top, "store", index + 1, &node};
+            auto store = ReadStore(node, where, "S" + std::to_string(index));
             if (!storeIds.insert(store->storeId).second) {
                 Fail(where, "storeId", Quoted(store->storeId) + " is already the storeId of another store");
             }
             mailbox->stores.push_back(std::move(store));
-        }
+        });
         return mailbox;
     }
 
+private:
     enum class Required { kNo, kYes };
 
-    [[noreturn]] void Fail(const Location& where, std::string_view member, const std::string& reason) const {
+    [[noreturn]] void Fail(const Where& where, std::string_view member, const std::string& reason) const {
         mailbox::Fail(sourceName_, where, member, reason);
     }
 
-    void RequireObject(const Json& node, const Location& where) const {
-        if (!node.is_object()) {
-            Fail(where, "", "must be a JSON object, not " + std::string(node.type_name()));
+    void RequireObject(const Node& node, const Where& where) const {
+        if (!node.IsObject()) {
+            Fail(where, "", "must be a JSON object, not " + node.TypeName());
         }
     }
 
-    void CheckKeys(const Json& node, const Location& where, std::initializer_list<std::string_view> known) const {
-        for (const auto& [key, value] : node.items()) {
+    void CheckKeys(const Node& node, const Where& where, std::initializer_list<std::string_view> known) const {
+        node.ForEachMember([&](std::string_view key, const Node&) {
             if (std::find(known.begin(), known.end(), key) == known.end()) {
                 std::string list;
                 for (std::string_view name : known) {
@@ -311,32 +447,32 @@ private:
                 }
                 Fail(where, key, "is not a key of a " + std::string(where.kind) + " (" + list + ")");
             }
-        }
+        });
     }
 
-    const Json* RequiredKey(const Json& node, const Location& where, std::string_view key) const {
-        auto found = node.find(key);
-        if (found == node.end()) {
+    Node RequiredKey(const Node& node, const Where& where, std::string_view key) const {
+        std::optional<Node> found = node.Find(key);
+        if (!found) {
             Fail(where, key, "is missing");
         }
-        return &*found;
+        return *found;
     }
 
-    [[noreturn]] void FailType(const Location& where, std::string_view member, std::string_view wanted,
-                               const Json& value) const {
-        Fail(where, member, "must be " + std::string(wanted) + ", not " + std::string(value.type_name()));
+    [[noreturn]] void FailType(const Where& where, std::string_view member, std::string_view wanted,
+                               const Node& value) const {
+        Fail(where, member, "must be " + std::string(wanted) + ", not " + value.TypeName());
     }
 
-    const std::string& TextValue(const Json& value, const Location& where, std::string_view member) const {
-        if (!value.is_string()) {
+    std::string_view TextValue(const Node& value, const Where& where, std::string_view member) const {
+        if (!value.IsString()) {
             FailType(where, member, "a text (a JSON string)", value);
         }
-        return value.get_ref<const std::string&>();
+        return value.Text();
     }
 
     // A date and time "YYYY-MM-DDTHH:MM:SS", or a date "YYYY-MM-DD" at midnight.
-    StoreDate DateValue(const Json& value, const Location& where, std::string_view member) const {
-        const std::string& text = TextValue(value, where, member);
+    StoreDate DateValue(const Node& value, const Where& where, std::string_view member) const {
+        const std::string_view text = TextValue(value, where, member);
         const std::optional<StoreDate> date = StoreDate::Parse(text);
         if (!date) {
             Fail(where, member, Quoted(text) + " is not a date of the form YYYY-MM-DDTHH:MM:SS");
@@ -345,8 +481,8 @@ private:
     }
 
     // A date alone, "YYYY-MM-DD".
-    StoreDate DayValue(const Json& value, const Location& where, std::string_view member) const {
-        const std::string& text = TextValue(value, where, member);
+    StoreDate DayValue(const Node& value, const Where& where, std::string_view member) const {
+        const std::string_view text = TextValue(value, where, member);
         const std::optional<StoreDate> date = StoreDate::Parse(text);
         if (!date || text.size() != 10) {
             Fail(where, member, Quoted(text) + " is not a date of the form YYYY-MM-DD");
@@ -354,21 +490,18 @@ private:
         return *date;
     }
 
-    std::int32_t NumberValue(const Json& value, const Location& where, std::string_view member) const {
-        if (!value.is_number_integer()) {
+    std::int32_t NumberValue(const Node& value, const Where& where, std::string_view member) const {
+        if (!value.IsInteger()) {
             FailType(where, member, "a whole number", value);
         }
-        const bool fits = value.is_number_unsigned()
-                              ? value.get<std::uint64_t>() <= std::numeric_limits<std::int32_t>::max()
-                              : value.get<std::int64_t>() >= std::numeric_limits<std::int32_t>::min() &&
-                                    value.get<std::int64_t>() <= std::numeric_limits<std::int32_t>::max();
-        if (!fits) {
-            Fail(where, member, value.dump() + " does not fit in 32 bits");
+        const std::optional<std::int32_t> number = value.Int32();
+        if (!number) {
+            Fail(where, member, value.Dump() + " does not fit in 32 bits");
         }
-        return value.get<std::int32_t>();
+        return *number;
     }
 
-    std::int32_t NumberInRange(const Json& value, const Location& where, std::string_view member, int lowest,
+    std::int32_t NumberInRange(const Node& value, const Where& where, std::string_view member, int lowest,
                                int highest) const {
         const std::int32_t number = NumberValue(value, where, member);
         if (number < lowest || number > highest) {
@@ -378,53 +511,54 @@ private:
         return number;
     }
 
-    bool FlagValue(const Json& value, const Location& where, std::string_view member) const {
-        if (!value.is_boolean()) {
+    bool FlagValue(const Node& value, const Where& where, std::string_view member) const {
+        if (!value.IsBoolean()) {
             FailType(where, member, "true or false", value);
         }
-        return value.get<bool>();
+        return value.Flag();
     }
 
-    const Json& ArrayMember(const Json& node, const Location& where, std::string_view key, Required required) const {
-        static const Json kNoElements = Json::array();
-        auto found = node.find(key);
-        if (found == node.end()) {
+    // Nothing when an array that is not required is absent.
+    std::optional<Node> ArrayMember(const Node& node, const Where& where, std::string_view key,
+                                    Required required) const {
+        std::optional<Node> found = node.Find(key);
+        if (!found) {
             if (required == Required::kYes) {
                 Fail(where, key, "is missing");
             }
-            return kNoElements;
+            return std::nullopt;
         }
-        if (!found->is_array()) {
+        if (!found->IsArray()) {
             FailType(where, key, "a JSON array", *found);
         }
-        return *found;
+        return found;
     }
 
     // An identifier the file gives, or the generated one when it gives none.
-    std::string IdValue(const Json& node, const Location& where, std::string_view key, std::string_view place) const {
-        auto found = node.find(key);
-        if (found == node.end()) {
+    std::string IdValue(const Node& node, const Where& where, std::string_view key, std::string_view place) const {
+        const std::optional<Node> found = node.Find(key);
+        if (!found) {
             return GeneratedId(place);
         }
-        const std::string& id = TextValue(*found, where, key);
+        const std::string_view id = TextValue(*found, where, key);
         CheckEntryId(id, where, key);
-        return id;
+        return std::string(id);
     }
 
-    void CheckEntryId(const std::string& id, const Location& where, std::string_view key) const {
+    void CheckEntryId(std::string_view id, const Where& where, std::string_view key) const {
         if (id.empty()) {
             Fail(where, key, "must not be empty");
         }
-        if (key != "storeId" && id.find('@') != std::string::npos) {
+        if (key != "storeId" && id.find('@') != std::string_view::npos) {
             Fail(where, key, Quoted(id) + " holds \"@\", which an entry ID never holds");
         }
     }
 
-    std::shared_ptr<MailboxFolder> ReadStore(const Json& node, const Location& where, const std::string& place) {
+    std::shared_ptr<MailboxFolder> ReadStore(const Node& node, const Where& where, const std::string& place) {
         RequireObject(node, where);
         CheckKeys(node, where, {"name", "storeId", "folders"});
         auto store = std::make_shared<MailboxFolder>();
-        store->name = TextValue(*RequiredKey(node, where, "name"), where, "name");
+        store->name = TextValue(RequiredKey(node, where, "name"), where, "name");
         store->storeId = IdValue(node, where, "storeId", "StoreID:" + place);
         store->entryId = GeneratedId("EntryID:" + place);
         std::set<std::string, std::less<>> entryIds{store->entryId};
@@ -432,45 +566,50 @@ private:
         return store;
     }
 
-    void ReadSubfolders(const Json& node, const Location& where, const std::string& place, MailboxFolder& parent,
+    void ReadSubfolders(const Node& node, const Where& where, const std::string& place, MailboxFolder& parent,
                         std::set<std::string, std::less<>>& entryIds) {
-        const Json& folders = ArrayMember(node, where, "folders", Required::kNo);
-        for (std::size_t index = 0; index < folders.size(); ++index) {
-            const Location folderWhere{&where, "folder", index + 1, &folders[index]};
-            auto folder = ReadFolder(folders[index], folderWhere, place + "/F" + std::to_string(index), parent.storeId);
+        const std::optional<Node> folders = ArrayMember(node, where, "folders", Required::kNo);
+        if (!folders) {
+            return;
+        }
+        folders->ForEachElement([&](std::size_t index, const Node& folderNode) {
+            const Where folderWhere{&where, "folder", index + 1, &folderNode};
+            const std::string folderPlace = place + "/F" + std::to_string(index);
+            auto folder = ReadFolder(folderNode, folderWhere, folderPlace, parent.storeId);
             if (!entryIds.insert(folder->entryId).second) {
                 Fail(folderWhere, "entryId", Quoted(folder->entryId) + " is already the entryId of another folder of this store");
             }
-            ReadSubfolders(folders[index], folderWhere, place + "/F" + std::to_string(index), *folder, entryIds);
+            ReadSubfolders(folderNode, folderWhere, folderPlace, *folder, entryIds);
             parent.folders.push_back(std::move(folder));
-        }
+        });
     }
 
-    std::shared_ptr<MailboxFolder> ReadFolder(const Json& node, const Location& where, const std::string& place,
+    std::shared_ptr<MailboxFolder> ReadFolder(const Node& node, const Where& where, const std::string& place,
                                               const std::string& storeId) {
         RequireObject(node, where);
         CheckKeys(node, where, {"name", "entryId", "defaultItemType", "default", "items", "folders"});
         auto folder = std::make_shared<MailboxFolder>();
-        folder->name = TextValue(*RequiredKey(node, where, "name"), where, "name");
+        folder->name = TextValue(RequiredKey(node, where, "name"), where, "name");
         folder->entryId = IdValue(node, where, "entryId", "EntryID:" + place);
         folder->storeId = storeId;
-        if (auto found = node.find("defaultItemType"); found != node.end()) {
+        if (const std::optional<Node> found = node.Find("defaultItemType")) {
             folder->defaultItemType = NumberValue(*found, where, "defaultItemType");
         }
-        if (auto found = node.find("default"); found != node.end()) {
+        if (const std::optional<Node> found = node.Find("default")) {
             ReadDefaultRole(*found, where, *folder);
         }
-        const Json& items = ArrayMember(node, where, "items", Required::kNo);
-        folder->items.reserve(items.size());
-        for (std::size_t index = 0; index < items.size(); ++index) {
-            const Location itemWhere{&where, "item", index + 1, &items[index]};
-            folder->items.push_back(ReadItem(items[index], itemWhere, place, index));
+        if (const std::optional<Node> items = ArrayMember(node, where, "items", Required::kNo)) {
+            folder->items.reserve(items->Size());
+            items->ForEachElement([&](std::size_t index, const Node& item) {
+                const Where itemWhere{&where, "item", index + 1, &item};
+                folder->items.push_back(ReadItem(item, itemWhere, place, index));
+            });
         }
         return folder;
     }
 
-    void ReadDefaultRole(const Json& value, const Location& where, MailboxFolder& folder) {
-        const std::string& role = TextValue(value, where, "default");
+    void ReadDefaultRole(const Node& value, const Where& where, MailboxFolder& folder) {
+        const std::string role(TextValue(value, where, "default"));
         const bool calendar = role == "calendar";
         if (!calendar && role != "contacts") {
             Fail(where, "default", Quoted(role) + " is neither \"calendar\" nor \"contacts\"");
@@ -488,10 +627,10 @@ private:
         folder.defaultRole = role;
     }
 
-    std::shared_ptr<const MailboxItem> ReadItem(const Json& node, const Location& where, const std::string& folderPlace,
+    std::shared_ptr<const MailboxItem> ReadItem(const Node& node, const Where& where, const std::string& folderPlace,
                                                 std::size_t index) {
-        std::shared_ptr<MailboxItem> item = IsPlaceholder(node) ? std::move(earlyItems_.at(node.get_binary().subtype()))
-                                                                : ReadItemMembers(node, where);
+        const std::optional<std::size_t> early = node.EarlyItem();
+        std::shared_ptr<MailboxItem> item = early ? std::move(earlyItems_.at(*early)) : ReadItemMembers(node, where);
         if (!item->members.contains("EntryID")) {
             item->members.emplace("EntryID", GeneratedId("EntryID:" + folderPlace + "/I" + std::to_string(index)));
         }
@@ -499,10 +638,10 @@ private:
     }
 
     // All of an item that does not depend on its place in the file.
-    std::shared_ptr<MailboxItem> ReadItemMembers(const Json& node, const Location& where) const {
+    std::shared_ptr<MailboxItem> ReadItemMembers(const Node& node, const Where& where) const {
         RequireObject(node, where);
         auto item = std::make_shared<MailboxItem>();
-        item->typeName = TextValue(*RequiredKey(node, where, "type"), where, "type");
+        item->typeName = TextValue(RequiredKey(node, where, "type"), where, "type");
         if (item->typeName.empty()) {
             Fail(where, "type", "must not be empty");
         }
@@ -510,36 +649,38 @@ private:
         if (auto entryId = item->members.find("EntryID"); entryId != item->members.end()) {
             CheckEntryId(std::get<std::string>(entryId->second), where, "EntryID");
         }
-        if (auto recurrence = node.find("Recurrence"); recurrence != node.end()) {
+        if (const std::optional<Node> recurrence = node.Find("Recurrence")) {
             if (item->typeName != "AppointmentItem") {
                 Fail(where, "Recurrence", "only an AppointmentItem can recur");
             }
-            item->recurrence = ReadRecurrence(*recurrence, Location{&where, "Recurrence", 0, &*recurrence},
+            item->recurrence = ReadRecurrence(*recurrence, Where{&where, "Recurrence", 0, &*recurrence},
                                               AppointmentSpan(*item, where));
         }
         return item;
     }
 
     // Every key of the object but the reserved ones is a member of the item type.
-    void ReadMembers(const Json& node, const Location& where, const std::string& typeName,
+    void ReadMembers(const Node& node, const Where& where, const std::string& typeName,
                      std::initializer_list<std::string_view> reserved, Members& members) const {
         const ItemSchema& schema = SchemaFor(typeName);
-        for (const auto& [key, value] : node.items()) {
+        node.ForEachMember([&](std::string_view key, const Node& value) {
             if (std::find(reserved.begin(), reserved.end(), key) != reserved.end()) {
-                continue;
+                return;
             }
             const std::optional<MemberKind> kind = schema.KindOf(key);
             if (!kind) {
                 Fail(where, key, "is not a member of " + typeName);
             }
-            members.emplace_hint(members.end(), key, MemberValueOf(value, *kind, where, key));
-        }
+            if (!members.emplace(key, MemberValueOf(value, *kind, where, key)).second) {
+                throw RepeatedKey{};
+            }
+        });
     }
 
-    MemberValue MemberValueOf(const Json& value, MemberKind kind, const Location& where, std::string_view key) const {
+    MemberValue MemberValueOf(const Node& value, MemberKind kind, const Where& where, std::string_view key) const {
         switch (kind) {
             case MemberKind::kText:
-                return TextValue(value, where, key);
+                return std::string(TextValue(value, where, key));
             case MemberKind::kDate:
                 return DateValue(value, where, key);
             case MemberKind::kNumber:
@@ -555,7 +696,7 @@ private:
         StoreDate end;
     };
 
-    Span AppointmentSpan(const MailboxItem& item, const Location& where) const {
+    Span AppointmentSpan(const MailboxItem& item, const Where& where) const {
         Span span;
         for (auto [member, date] : {std::pair{"Start", &span.start}, std::pair{"End", &span.end}}) {
             auto found = item.members.find(member);
@@ -570,33 +711,33 @@ private:
         return span;
     }
 
-    RecurrencePattern ReadRecurrence(const Json& node, const Location& where, const Span& span) const {
+    RecurrencePattern ReadRecurrence(const Node& node, const Where& where, const Span& span) const {
         RequireObject(node, where);
         CheckKeys(node, where, {"RecurrenceType", "Interval", "DayOfWeekMask", "DayOfMonth", "Instance", "MonthOfYear",
                                 "PatternStartDate", "PatternEndDate", "Occurrences", "NoEndDate", "Exceptions"});
         RecurrencePattern pattern;
-        const RecurrenceRule& rule = ReadRule(*RequiredKey(node, where, "RecurrenceType"), where);
+        const RecurrenceRule& rule = ReadRule(RequiredKey(node, where, "RecurrenceType"), where);
         pattern.type = rule.type;
-        if (auto found = node.find("Interval"); found != node.end()) {
+        if (const std::optional<Node> found = node.Find("Interval")) {
             pattern.interval = NumberInRange(*found, where, "Interval", 1, kMaximumInterval);
         }
         pattern.dayOfWeekMask = PatternField(node, where, rule, "DayOfWeekMask", rule.usesDayOfWeekMask, 1, 127);
         pattern.dayOfMonth = PatternField(node, where, rule, "DayOfMonth", rule.usesDayOfMonth, 1, 31);
         pattern.instance = PatternField(node, where, rule, "Instance", rule.usesInstance, 1, 5);
         pattern.monthOfYear = PatternField(node, where, rule, "MonthOfYear", rule.usesMonthOfYear, 1, 12);
-        auto startDate = node.find("PatternStartDate");
-        pattern.patternStartDate =
-            startDate == node.end() ? span.start.DateOnly() : DayValue(*startDate, where, "PatternStartDate");
+        const std::optional<Node> startDate = node.Find("PatternStartDate");
+        pattern.patternStartDate = startDate ? DayValue(*startDate, where, "PatternStartDate") : span.start.DateOnly();
         ReadPatternEnd(node, where, pattern);
-        const Json& exceptions = ArrayMember(node, where, "Exceptions", Required::kNo);
-        for (std::size_t index = 0; index < exceptions.size(); ++index) {
-            const Location exceptionWhere{&where, "exception", index + 1, &exceptions[index]};
-            pattern.exceptions.push_back(ReadException(exceptions[index], exceptionWhere, pattern, span));
+        if (const std::optional<Node> exceptions = ArrayMember(node, where, "Exceptions", Required::kNo)) {
+            exceptions->ForEachElement([&](std::size_t index, const Node& exception) {
+                const Where exceptionWhere{&where, "exception", index + 1, &exception};
+                pattern.exceptions.push_back(ReadException(exception, exceptionWhere, pattern, span));
+            });
         }
         return pattern;
     }
 
-    const RecurrenceRule& ReadRule(const Json& value, const Location& where) const {
+    const RecurrenceRule& ReadRule(const Node& value, const Where& where) const {
         const std::int32_t number = NumberValue(value, where, "RecurrenceType");
         for (const RecurrenceRule& rule : kRecurrenceRules) {
             if (static_cast<std::int32_t>(rule.type) == number) {
@@ -607,10 +748,10 @@ private:
     }
 
     // A field the type needs must be there and in range; one it does not use must be absent.
-    int PatternField(const Json& node, const Location& where, const RecurrenceRule& rule, std::string_view key,
+    int PatternField(const Node& node, const Where& where, const RecurrenceRule& rule, std::string_view key,
                      bool used, int lowest, int highest) const {
-        auto found = node.find(key);
-        if (found == node.end()) {
+        const std::optional<Node> found = node.Find(key);
+        if (!found) {
             if (used) {
                 Fail(where, key, "is missing; a " + std::string(rule.name) + " recurrence needs it");
             }
@@ -622,21 +763,21 @@ private:
         return NumberInRange(*found, where, key, lowest, highest);
     }
 
-    void ReadPatternEnd(const Json& node, const Location& where, RecurrencePattern& pattern) const {
-        const auto endDate = node.find("PatternEndDate");
-        const auto occurrences = node.find("Occurrences");
-        const auto noEndDate = node.find("NoEndDate");
-        const int given = (endDate != node.end()) + (occurrences != node.end()) + (noEndDate != node.end());
+    void ReadPatternEnd(const Node& node, const Where& where, RecurrencePattern& pattern) const {
+        const std::optional<Node> endDate = node.Find("PatternEndDate");
+        const std::optional<Node> occurrences = node.Find("Occurrences");
+        const std::optional<Node> noEndDate = node.Find("NoEndDate");
+        const int given = endDate.has_value() + occurrences.has_value() + noEndDate.has_value();
         if (given != 1) {
             Fail(where, "", "it must have exactly one of PatternEndDate, Occurrences and NoEndDate");
         }
-        if (endDate != node.end()) {
+        if (endDate) {
             pattern.end = RecurrenceEnd::kByDate;
             pattern.patternEndDate = DayValue(*endDate, where, "PatternEndDate");
             if (pattern.patternEndDate < pattern.patternStartDate) {
                 Fail(where, "PatternEndDate", "is before the pattern's start " + pattern.patternStartDate.ToText());
             }
-        } else if (occurrences != node.end()) {
+        } else if (occurrences) {
             pattern.end = RecurrenceEnd::kAfterOccurrences;
             pattern.occurrences = NumberInRange(*occurrences, where, "Occurrences", 1, std::numeric_limits<int>::max());
         } else {
@@ -647,18 +788,18 @@ private:
         }
     }
 
-    RecurrenceException ReadException(const Json& node, const Location& where, const RecurrencePattern& pattern,
+    RecurrenceException ReadException(const Node& node, const Where& where, const RecurrencePattern& pattern,
                                       const Span& span) const {
         RequireObject(node, where);
         RecurrenceException exception;
-        exception.originalDate = DateValue(*RequiredKey(node, where, "OriginalDate"), where, "OriginalDate");
+        exception.originalDate = DateValue(RequiredKey(node, where, "OriginalDate"), where, "OriginalDate");
         CheckOriginalDate(exception.originalDate, where, pattern, span);
         for (const RecurrenceException& earlier : pattern.exceptions) {
             if (earlier.originalDate == exception.originalDate) {
                 Fail(where, "OriginalDate", "another exception already has " + exception.originalDate.ToText());
             }
         }
-        if (auto deleted = node.find("Deleted"); deleted != node.end()) {
+        if (const std::optional<Node> deleted = node.Find("Deleted")) {
             exception.deleted = FlagValue(*deleted, where, "Deleted");
         }
         ReadMembers(node, where, "AppointmentItem", {"OriginalDate", "Deleted"}, exception.members);
@@ -673,7 +814,7 @@ private:
 
     // An original date must be the start of an occurrence: at the series' time of day and inside the
     // pattern's dates.
-    void CheckOriginalDate(const StoreDate& original, const Location& where, const RecurrencePattern& pattern,
+    void CheckOriginalDate(const StoreDate& original, const Where& where, const RecurrencePattern& pattern,
                            const Span& span) const {
         if (original.SecondsOfDay() != span.start.SecondsOfDay()) {
             Fail(where, "OriginalDate", original.ToText() + " is not at the series' time of day " +
@@ -695,6 +836,47 @@ private:
     std::string firstDefaultContacts_;
 };
 
+// The fast reading. Nothing when simdjson cannot parse the text or the reader finds any fault or a
+// repeated key: the full parser then reads the file again and names what is wrong.
+std::shared_ptr<const Mailbox> ReadQuickly(const std::string& text, const std::string& sourceName) {
+    simdjson::dom::parser parser;
+    simdjson::dom::element root;
+    if (parser.parse(text).get(root) != simdjson::SUCCESS) {
+        return nullptr;
+    }
+    try {
+        return MailboxReader<SimdNode>(sourceName).ReadTree(SimdNode(root));
+    } catch (const Failure&) {
+        return nullptr;
+    } catch (const RepeatedKey&) {
+        return nullptr;
+    }
+}
+
+// The reading whose faults are reported, with nlohmann's parser.
+std::shared_ptr<const Mailbox> ReadReportingFaults(std::string_view text, const std::string& sourceName) {
+    MailboxReader<JsonNode> reader(sourceName);
+    Json root;
+    DocumentBuilder builder(root, [&reader](Json& item) {
+        if (const std::optional<std::size_t> index = reader.ReadItemEarly(JsonNode(item))) {
+            item = Json::binary({}, *index);
+        }
+    });
+    if (!Json::sax_parse(text, &builder)) {
+        throw Failure(kStoreCannotOpen, "The mailbox file " + Quoted(sourceName) + " is not JSON: " +
+                                            builder.ErrorMessage() + ".");
+    }
+    return reader.ReadTree(JsonNode(root));
+}
+
+// The text must have room for simdjson's padding after its end, else the parser copies it.
+std::shared_ptr<const Mailbox> LoadPaddedText(const std::string& text, const std::string& sourceName) {
+    if (auto mailbox = ReadQuickly(text, sourceName)) {
+        return mailbox;
+    }
+    return ReadReportingFaults(text, sourceName);
+}
+
 std::string ReadWholeFile(const std::string& path) {
     const std::string cannotRead = "The mailbox file " + Quoted(path) + " cannot be read: ";
     std::error_code error;
@@ -705,12 +887,18 @@ std::string ReadWholeFile(const std::string& path) {
     if (!file) {
         throw Failure(kStoreCannotOpen, cannotRead + std::strerror(errno) + ".");
     }
-    std::ostringstream content;
-    content << file.rdbuf();
-    if (file.bad() || (!content && file.peek() != std::ifstream::traits_type::eof())) {
+    // The size is only a hint for the first allocation: the file may change while it is read.
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    std::string content;
+    content.reserve((error ? 0 : size) + simdjson::SIMDJSON_PADDING);
+    std::array<char, 64 * 1024> buffer;
+    while (file.read(buffer.data(), buffer.size()) || file.gcount() > 0) {
+        content.append(buffer.data(), static_cast<std::size_t>(file.gcount()));
+    }
+    if (file.bad()) {
         throw Failure(kStoreCannotOpen, cannotRead + "reading failed.");
     }
-    return std::move(content).str();
+    return content;
 }
 
 }  // namespace
@@ -725,11 +913,14 @@ std::string GeneratedId(std::string_view place) {
 }
 
 std::shared_ptr<const Mailbox> LoadMailboxText(std::string_view text, const std::string& sourceName) {
-    return MailboxReader(sourceName).Read(text);
+    std::string padded;
+    padded.reserve(text.size() + simdjson::SIMDJSON_PADDING);
+    padded.assign(text);
+    return LoadPaddedText(padded, sourceName);
 }
 
 std::shared_ptr<const Mailbox> LoadMailboxFile(const std::string& path) {
-    return LoadMailboxText(ReadWholeFile(path), path);
+    return LoadPaddedText(ReadWholeFile(path), path);
 }
 
 }  // namespace kalendro::mailbox

@@ -190,6 +190,17 @@ TEST(MailboxLoaderTest, ReadsContactsListsAndOtherTypesByTheirOwnMembers) {
     EXPECT_EQ(items[2]->typeName, "TaskItem");
 }
 
+TEST(MailboxLoaderTest, RepeatedKeyCountsWithItsLastValue) {
+    const auto mailbox = LoadMailboxText(R"({"format": "kalendro-mailbox/1", "stores": [{"name": "First", "name": "Second",
+        "folders": [{"name": "Calendar", "defaultItemType": 1, "items": [
+            {"type": "AppointmentItem", "Subject": "Draft", "Start": "2026-11-02T09:00:00", "Subject": "Final"}]}]}]})",
+                                         "test.json");
+    EXPECT_EQ(mailbox->stores[0]->name, "Second");
+    const MailboxItem& item = FirstItem(*mailbox);
+    EXPECT_EQ(std::get<std::string>(item.members.at("Subject")), "Final");
+    EXPECT_EQ(std::get<StoreDate>(item.members.at("Start")), (StoreDate{2026, 11, 2, 9, 0, 0}));
+}
+
 struct InvalidCase {
     const char* title;
     std::string text;
@@ -299,6 +310,10 @@ INSTANTIATE_TEST_SUITE_P(
                     {"member \"Importance\": must be a whole number, not number"}},
         InvalidCase{"number beyond 32 bits", Appointment(R"("Importance": 4294967296)"),
                     {"member \"Importance\": 4294967296 does not fit in 32 bits"}},
+        InvalidCase{"number beyond 64 bits", Appointment(R"("Importance": 100000000000000000000)"),
+                    {"member \"Importance\": must be a whole number, not number"}},
+        InvalidCase{"number beyond 32 bits below zero", Appointment(R"("Importance": -2147483649)"),
+                    {"member \"Importance\": -2147483649 does not fit in 32 bits"}},
         InvalidCase{"malformed date", Appointment(R"("Start": "2026-13-01T10:00:00")"),
                     {kItemPath + ", member \"Start\": \"2026-13-01T10:00:00\" is not a date of the form"}},
         InvalidCase{"date with a zone", Appointment(R"("Start": "2026-12-01T10:00:00Z")"),
