@@ -1,10 +1,11 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -15,7 +16,38 @@ namespace kalendro::mailbox {
 // The content of a mailbox file, as the loader reads and validates it.
 
 using MemberValue = std::variant<std::string, StoreDate, std::int32_t, bool>;
-using Members = std::map<std::string, MemberValue, std::less<>>;
+
+// The members an item gives, by name, with the interface of a map. A small array rather than a
+// tree: an item has a dozen members or a few dozen, a scan over them is faster than a tree's
+// string comparisons, and it holds the names as views of the schemas' own names instead of copies.
+class Members {
+public:
+    using value_type = std::pair<std::string_view, MemberValue>;
+    using const_iterator = std::vector<value_type>::const_iterator;
+
+    Members() = default;
+    Members(std::initializer_list<value_type> members);
+
+    const_iterator begin() const { return members_.begin(); }
+    const_iterator end() const { return members_.end(); }
+    std::size_t size() const { return members_.size(); }
+    bool empty() const { return members_.empty(); }
+    void reserve(std::size_t count) { members_.reserve(count); }
+
+    const_iterator find(std::string_view name) const;
+    bool contains(std::string_view name) const { return find(name) != end(); }
+    // std::out_of_range when the member is absent.
+    const MemberValue& at(std::string_view name) const;
+
+    // Each takes only a member name of some item type (std::invalid_argument otherwise).
+    // Adds the member unless it is there already; whether it was added.
+    bool emplace(std::string_view name, MemberValue value);
+    // The member's value, added unset when absent.
+    MemberValue& operator[](std::string_view name);
+
+private:
+    std::vector<value_type> members_;  // in the order they were added
+};
 
 enum class RecurrenceType : int {
     kDaily = 0,

@@ -143,7 +143,10 @@ public:
         }
         return found;
     }
-    std::size_t Size() const { return Get<simdjson::dom::array>().size(); }
+    // The number of elements of an array or members of an object.
+    std::size_t Size() const {
+        return IsObject() ? Get<simdjson::dom::object>().size() : Get<simdjson::dom::array>().size();
+    }
     template <typename Visit>
     void ForEachElement(Visit&& visit) const {
         std::size_t index = 0;
@@ -663,15 +666,16 @@ private:
     void ReadMembers(const Node& node, const Where& where, const std::string& typeName,
                      std::initializer_list<std::string_view> reserved, Members& members) const {
         const ItemSchema& schema = SchemaFor(typeName);
+        members.reserve(node.Size());
         node.ForEachMember([&](std::string_view key, const Node& value) {
             if (std::find(reserved.begin(), reserved.end(), key) != reserved.end()) {
                 return;
             }
-            const std::optional<MemberKind> kind = schema.KindOf(key);
-            if (!kind) {
+            const auto* member = schema.Find(key);
+            if (member == nullptr) {
                 Fail(where, key, "is not a member of " + typeName);
             }
-            if (!members.emplace(key, MemberValueOf(value, *kind, where, key)).second) {
+            if (!members.emplace(member->first, MemberValueOf(value, member->second, where, key))) {
                 throw RepeatedKey{};
             }
         });

@@ -8,6 +8,11 @@ namespace {
 
 using Kind = MemberKind;
 
+// Shorter names first, then by their bytes: most comparisons end at the lengths.
+bool ShortFirst(std::string_view left, std::string_view right) {
+    return left.size() != right.size() ? left.size() < right.size() : left < right;
+}
+
 const ItemSchema& AppointmentSchema() {
     static const ItemSchema schema({
         {"Start", Kind::kDate},
@@ -97,16 +102,19 @@ const ItemSchema& CommonSchema() {
 }  // namespace
 
 ItemSchema::ItemSchema(std::vector<std::pair<std::string_view, MemberKind>> members) : members_(std::move(members)) {
-    std::sort(members_.begin(), members_.end());
+    std::sort(members_.begin(), members_.end(),
+              [](const auto& left, const auto& right) { return ShortFirst(left.first, right.first); });
 }
 
 std::optional<MemberKind> ItemSchema::KindOf(std::string_view member) const {
+    const auto* found = Find(member);
+    return found == nullptr ? std::nullopt : std::optional(found->second);
+}
+
+const std::pair<std::string_view, MemberKind>* ItemSchema::Find(std::string_view member) const {
     auto found = std::lower_bound(members_.begin(), members_.end(), member,
-                                  [](const auto& entry, std::string_view name) { return entry.first < name; });
-    if (found == members_.end() || found->first != member) {
-        return std::nullopt;
-    }
-    return found->second;
+                                  [](const auto& entry, std::string_view name) { return ShortFirst(entry.first, name); });
+    return found == members_.end() || found->first != member ? nullptr : &*found;
 }
 
 const ItemSchema& SchemaFor(std::string_view typeName) {
@@ -120,6 +128,15 @@ const ItemSchema& SchemaFor(std::string_view typeName) {
         return DistListSchema();
     }
     return CommonSchema();
+}
+
+std::string_view KnownMemberName(std::string_view member) {
+    for (const ItemSchema* schema : {&AppointmentSchema(), &ContactSchema(), &DistListSchema()}) {
+        if (const auto* found = schema->Find(member)) {
+            return found->first;
+        }
+    }
+    return {};
 }
 
 std::string_view KindName(MemberKind kind) {

@@ -17,14 +17,21 @@ public:
 
     // Nothing for a name the type does not have.
     std::optional<MemberKind> KindOf(std::string_view member) const;
+    // The schema's entry for the name: its own spelling, which lasts as long as the program, and
+    // its kind. Null for a name the type does not have.
+    const std::pair<std::string_view, MemberKind>* Find(std::string_view member) const;
 
 private:
-    std::vector<std::pair<std::string_view, MemberKind>> members_;  // sorted by name
+    std::vector<std::pair<std::string_view, MemberKind>> members_;  // sorted by length, then name
 };
 
 // The schema of an item type: "AppointmentItem", "ContactItem", "DistListItem", and a common set
 // (EntryID, Subject, Body, Categories, CreationTime, LastModificationTime) for every other type.
 const ItemSchema& SchemaFor(std::string_view typeName);
+
+// The spelling of a member name that lasts as long as the program, when some item type has that
+// member (the common members are the distribution list's too); empty otherwise.
+std::string_view KnownMemberName(std::string_view member);
 
 // "text", "date", "number", "true or false": for messages.
 std::string_view KindName(MemberKind kind);
