@@ -82,8 +82,9 @@ void WriteRangeItems(StoreItems& rangeItems, TextStream& file, const RegionalSet
     const auto enumerator = rangeItems.Enumerate();
     while (const auto item = enumerator->Next()) {
         const StoreItem& appointment = AsAppointment(item);
-        view.ShowProcessDate(ProcessDateText(appointment, regional));
-        view.AppendListLine(ProcessDateText(appointment, regional) + " " + appointment.Text("Subject"));
+        const std::string processDate = ProcessDateText(appointment, regional);
+        view.ShowProcessDate(processDate);
+        view.AppendListLine(processDate + " " + appointment.Text("Subject"));
         ++count;
         WriteAppointmentEvent(file, appointment);
         view.ShowProgress();
