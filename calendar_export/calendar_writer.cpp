@@ -6,12 +6,38 @@ namespace kalendro {
 
 namespace {
 
+// Each line is built in one string and written with one call: an export writes a dozen lines
+// for every appointment.
+void AppendEscapedLineBreaks(std::string& line, std::string_view text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c != '\r' && c != '\n') {
+            line += c;
+            continue;
+        }
+        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
+        }
+        line += "\\n";
+    }
+}
+
 void WriteDateLine(TextStream& file, std::string_view key, const StoreItem& appointment, std::string_view member) {
-    file.WriteLine(std::string(key) + FormatICalDateTime(appointment.Date(member)));
+    std::string line(key);
+    line += FormatICalDateTime(appointment.Date(member));
+    file.WriteLine(line);
+}
+
+void WriteValueLine(TextStream& file, std::string_view key, std::string_view value) {
+    std::string line;
+    line.reserve(key.size() + value.size());
+    line += key;
+    AppendEscapedLineBreaks(line, value);
+    file.WriteLine(line);
 }
 
 void WriteTextLine(TextStream& file, std::string_view key, const StoreItem& appointment, std::string_view member) {
-    file.WriteLine(std::string(key) + EscapeLineBreaks(appointment.Text(member)));
+    WriteValueLine(file, key, appointment.Text(member));
 }
 
 // Location and categories are optional: an empty text leaves the whole line out.
@@ -19,7 +45,7 @@ void WriteTextLineUnlessEmpty(TextStream& file, std::string_view key, const Stor
                               std::string_view member) {
     const std::string value = appointment.Text(member);
     if (!value.empty()) {
-        file.WriteLine(std::string(key) + EscapeLineBreaks(value));
+        WriteValueLine(file, key, value);
     }
 }
 
@@ -28,17 +54,7 @@ void WriteTextLineUnlessEmpty(TextStream& file, std::string_view key, const Stor
 std::string EscapeLineBreaks(std::string_view text) {
     std::string escaped;
     escaped.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c != '\r' && c != '\n') {
-            escaped += c;
-            continue;
-        }
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            ++i;
-        }
-        escaped += "\\n";
-    }
+    AppendEscapedLineBreaks(escaped, text);
     return escaped;
 }
 

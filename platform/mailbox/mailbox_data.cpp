@@ -29,7 +29,10 @@ Members::Members(std::initializer_list<value_type> members) {
 }
 
 Members::const_iterator Members::find(std::string_view name) const {
-    return std::find_if(members_.begin(), members_.end(), [name](const value_type& member) { return member.first == name; });
+    // A name given in the schema's spelling is the very text the member holds.
+    return std::find_if(members_.begin(), members_.end(), [name](const value_type& member) {
+        return member.first.size() == name.size() && (member.first.data() == name.data() || member.first == name);
+    });
 }
 
 const MemberValue& Members::at(std::string_view name) const {

@@ -29,22 +29,24 @@ private:
     // An unset member reads as the value-initialised T: empty text, the no-date value, 0, false.
     template <typename T>
     T Read(std::string_view member, MemberKind wanted) const {
-        CheckMember(member, wanted);
-        const MemberValue* value = FindMember(entry_, member);
+        const MemberValue* value = FindMember(entry_, CheckMember(member, wanted));
         return value == nullptr ? T{} : std::get<T>(*value);
     }
 
-    void CheckMember(std::string_view member, MemberKind wanted) const {
-        const std::optional<MemberKind> kind = schema_->KindOf(member);
-        if (!kind) {
+    // The schema's own spelling of the name, which the members hold too: finding it mostly takes
+    // no comparison of the texts.
+    std::string_view CheckMember(std::string_view member, MemberKind wanted) const {
+        const auto* found = schema_->Find(member);
+        if (found == nullptr) {
             throw Failure(kStoreOperationFailed,
                           "The " + entry_.item->typeName + " has no member \"" + std::string(member) + "\".");
         }
-        if (*kind != wanted) {
+        if (found->second != wanted) {
             throw Failure(kTypeMismatch, "Type mismatch: the member \"" + std::string(member) + "\" of the " +
-                                             entry_.item->typeName + " is a " + std::string(KindName(*kind)) +
+                                             entry_.item->typeName + " is a " + std::string(KindName(found->second)) +
                                              ", not a " + std::string(KindName(wanted)) + ".");
         }
+        return found->first;
     }
 
     CollectionEntry entry_;
