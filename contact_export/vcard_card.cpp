@@ -12,19 +12,6 @@ namespace {
 
 constexpr std::size_t kFoldWidth = 75;
 
-std::string ReplaceAll(std::string_view text, std::string_view found, std::string_view replacement) {
-    std::string result;
-    result.reserve(text.size());
-    std::size_t start = 0;
-    for (std::size_t at = text.find(found); at != std::string_view::npos; at = text.find(found, start)) {
-        result.append(text.substr(start, at - start));
-        result.append(replacement);
-        start = at + found.size();
-    }
-    result.append(text.substr(start));
-    return result;
-}
-
 bool IsContinuationByte(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
 
 // The byte offset just past at most `count` code points of UTF-8 text from `start`.
@@ -72,12 +59,33 @@ void WriteEmailAddresses(TextStream& stream, const StoreItem& contact) {
 }  // namespace
 
 std::string EscapeText(std::string_view value) {
-    std::string text = ReplaceAll(value, "\\", "\\\\");
-    text = ReplaceAll(text, ",", "\\,");
-    text = ReplaceAll(text, "\r\n", "\\n");
-    text = ReplaceAll(text, "\n", "\\n");
-    // A raw CR would end the line for readers that take CR alone as a line end.
-    return ReplaceAll(text, "\r", "\\n");
+    // One pass over the value, as a card has many properties to escape.
+    std::string text;
+    text.reserve(value.size());
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        switch (value[i]) {
+            case '\\':
+                text += "\\\\";
+                break;
+            case ',':
+                text += "\\,";
+                break;
+            case '\r':
+                // A CR LF pair is one line break; a raw CR alone would end the line for readers
+                // that take CR alone as a line end.
+                if (i + 1 < value.size() && value[i + 1] == '\n') {
+                    ++i;
+                }
+                text += "\\n";
+                break;
+            case '\n':
+                text += "\\n";
+                break;
+            default:
+                text += value[i];
+        }
+    }
+    return text;
 }
 
 void WriteProperty(TextStream& stream, std::string_view name, std::string_view value) {

@@ -44,10 +44,13 @@ const MemberValue& Members::at(std::string_view name) const {
 }
 
 bool Members::emplace(std::string_view name, MemberValue value) {
-    if (contains(name)) {
+    // Every name held is in the one lasting spelling, so the same name is the same text.
+    const std::string_view lasting = LastingName(name);
+    if (std::any_of(members_.begin(), members_.end(),
+                    [lasting](const value_type& member) { return member.first.data() == lasting.data(); })) {
         return false;
     }
-    members_.emplace_back(LastingName(name), std::move(value));
+    members_.emplace_back(lasting, std::move(value));
     return true;
 }
 

@@ -131,12 +131,21 @@ const ItemSchema& SchemaFor(std::string_view typeName) {
 }
 
 std::string_view KnownMemberName(std::string_view member) {
-    for (const ItemSchema* schema : {&AppointmentSchema(), &ContactSchema(), &DistListSchema()}) {
-        if (const auto* found = schema->Find(member)) {
-            return found->first;
+    // Every name of every type once (the common members are the distribution list's too), in the
+    // first spelling a schema gives it; kinds do not matter here.
+    static const ItemSchema allNames = [] {
+        std::vector<std::pair<std::string_view, MemberKind>> names;
+        for (const ItemSchema* schema : {&AppointmentSchema(), &ContactSchema(), &DistListSchema()}) {
+            for (const auto& entry : schema->Entries()) {
+                if (!std::any_of(names.begin(), names.end(), [&](const auto& known) { return known.first == entry.first; })) {
+                    names.push_back(entry);
+                }
+            }
         }
-    }
-    return {};
+        return ItemSchema(std::move(names));
+    }();
+    const auto* found = allNames.Find(member);
+    return found == nullptr ? std::string_view() : found->first;
 }
 
 std::string_view KindName(MemberKind kind) {

@@ -20,6 +20,7 @@ public:
     // The schema's entry for the name: its own spelling, which lasts as long as the program, and
     // its kind. Null for a name the type does not have.
     const std::pair<std::string_view, MemberKind>* Find(std::string_view member) const;
+    const std::vector<std::pair<std::string_view, MemberKind>>& Entries() const { return members_; }
 
 private:
     std::vector<std::pair<std::string_view, MemberKind>> members_;  // sorted by length, then name
