@@ -841,11 +841,15 @@ private:
 };
 
 // The fast reading. Nothing when simdjson cannot parse the text or the reader finds any fault or a
-// repeated key: the full parser then reads the file again and names what is wrong.
-std::shared_ptr<const Mailbox> ReadQuickly(const std::string& text, const std::string& sourceName) {
+// repeated key: the full parser then reads the file again and names what is wrong. The text needs
+// room for simdjson's padding after its end, else the parser copies it; it is released as soon as
+// it is parsed, since the parsed document holds its own copy of every string.
+std::shared_ptr<const Mailbox> ReadQuickly(std::string text, const std::string& sourceName) {
     simdjson::dom::parser parser;
     simdjson::dom::element root;
-    if (parser.parse(text).get(root) != simdjson::SUCCESS) {
+    const bool parsed = parser.parse(text).get(root) == simdjson::SUCCESS;
+    std::string().swap(text);
+    if (!parsed) {
         return nullptr;
     }
     try {
@@ -871,14 +875,6 @@ std::shared_ptr<const Mailbox> ReadReportingFaults(std::string_view text, const 
                                             builder.ErrorMessage() + ".");
     }
     return reader.ReadTree(JsonNode(root));
-}
-
-// The text must have room for simdjson's padding after its end, else the parser copies it.
-std::shared_ptr<const Mailbox> LoadPaddedText(const std::string& text, const std::string& sourceName) {
-    if (auto mailbox = ReadQuickly(text, sourceName)) {
-        return mailbox;
-    }
-    return ReadReportingFaults(text, sourceName);
 }
 
 std::string ReadWholeFile(const std::string& path) {
@@ -920,11 +916,19 @@ std::shared_ptr<const Mailbox> LoadMailboxText(std::string_view text, const std:
     std::string padded;
     padded.reserve(text.size() + simdjson::SIMDJSON_PADDING);
     padded.assign(text);
-    return LoadPaddedText(padded, sourceName);
+    if (auto mailbox = ReadQuickly(std::move(padded), sourceName)) {
+        return mailbox;
+    }
+    return ReadReportingFaults(text, sourceName);
 }
 
 std::shared_ptr<const Mailbox> LoadMailboxFile(const std::string& path) {
-    return LoadPaddedText(ReadWholeFile(path), path);
+    if (auto mailbox = ReadQuickly(ReadWholeFile(path), path)) {
+        return mailbox;
+    }
+    // Read again rather than kept while the fast reading builds the mailbox: a file that is not
+    // valid is rare, a large one common.
+    return ReadReportingFaults(ReadWholeFile(path), path);
 }
 
 }  // namespace kalendro::mailbox

@@ -1,7 +1,10 @@
 #include "platform/mailbox/mailbox_loader.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
 #include <regex>
 #include <set>
 #include <string>
@@ -409,6 +412,25 @@ INSTANTIATE_TEST_SUITE_P(
                     OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true, "Exceptions": [
                         {"OriginalDate": "2026-11-03T09:00:00", "Importance": "high"}])")),
                     {"exception 1, member \"Importance\": must be a whole number, not string"}}));
+
+TEST(MailboxLoaderTest, FileIsReadLikeTextAndItsFaultsNamedAlike) {
+    const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                     ("kalendro-loader-test-" + std::to_string(::getpid()) + ".json");
+    const auto loadWritten = [&](const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+        return LoadMailboxFile(path.string());
+    };
+    const std::string valid = Appointment(R"("Start": "2026-11-02T09:00:00")");
+    EXPECT_EQ(std::get<std::string>(FirstItem(*loadWritten(valid)).members.at("Subject")), "Stand-up");
+    try {
+        loadWritten(Appointment(R"("Location": 12)"));
+        FAIL() << "loaded an invalid mailbox file";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Description(), "The mailbox file \"" + path.string() + "\" is not valid: " + kItemPath +
+                                             ", member \"Location\": must be a text (a JSON string), not number.");
+    }
+    std::filesystem::remove(path);
+}
 
 TEST(MailboxLoaderTest, FileThatCannotBeReadIsFailure429NamingFileAndReason) {
     try {
