@@ -55,17 +55,18 @@ private:
 
 class EntryEnumerator : public StoreItemEnumerator {
 public:
-    explicit EntryEnumerator(std::vector<CollectionEntry> entries) : entries_(std::move(entries)) {}
+    explicit EntryEnumerator(std::shared_ptr<const std::vector<CollectionEntry>> entries)
+        : entries_(std::move(entries)) {}
 
     std::shared_ptr<StoreItem> Next() override {
-        if (next_ == entries_.size()) {
+        if (next_ == entries_->size()) {
             return nullptr;
         }
-        return MakeStoreItem(entries_[next_++]);
+        return MakeStoreItem((*entries_)[next_++]);
     }
 
 private:
-    std::vector<CollectionEntry> entries_;
+    std::shared_ptr<const std::vector<CollectionEntry>> entries_;
     std::size_t next_ = 0;
 };
 
@@ -96,7 +97,8 @@ std::shared_ptr<StoreItem> MakeStoreItem(CollectionEntry entry) {
 }
 
 MailboxItems::MailboxItems(std::vector<CollectionEntry> entries, std::shared_ptr<const RegionalSettings> regional)
-    : entries_(std::move(entries)), regional_(std::move(regional)) {}
+    : entries_(std::make_shared<const std::vector<CollectionEntry>>(std::move(entries))),
+      regional_(std::move(regional)) {}
 
 std::unique_ptr<MailboxItems> MailboxItems::OfFolder(const std::shared_ptr<const MailboxFolder>& folder,
                                                      std::shared_ptr<const RegionalSettings> regional) {
@@ -109,11 +111,12 @@ std::unique_ptr<MailboxItems> MailboxItems::OfFolder(const std::shared_ptr<const
 }
 
 std::int32_t MailboxItems::Count() {
-    return static_cast<std::int32_t>(entries_.size());
+    return static_cast<std::int32_t>(entries_->size());
 }
 
 std::unique_ptr<StoreItemEnumerator> MailboxItems::Enumerate() {
-    // The enumerator walks a copy, so a later Sort of this collection does not disturb it.
+    // The enumerator shares the entries as they stand; a later Sort of this collection makes new
+    // ones and does not disturb it.
     return std::make_unique<EntryEnumerator>(entries_);
 }
 
@@ -124,17 +127,18 @@ void MailboxItems::Sort(std::string_view property) {
     }
     // Each start is looked up once rather than at every comparison.
     std::vector<std::pair<StoreDate, std::size_t>> keys;
-    keys.reserve(entries_.size());
-    for (std::size_t index = 0; index < entries_.size(); ++index) {
-        keys.emplace_back(StartOf(entries_[index]), index);
+    const std::vector<CollectionEntry>& entries = *entries_;
+    keys.reserve(entries.size());
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        keys.emplace_back(StartOf(entries[index]), index);
     }
     std::stable_sort(keys.begin(), keys.end(), [](const auto& left, const auto& right) { return left.first < right.first; });
     std::vector<CollectionEntry> sorted;
-    sorted.reserve(entries_.size());
+    sorted.reserve(entries.size());
     for (const auto& key : keys) {
-        sorted.push_back(std::move(entries_[key.second]));
+        sorted.push_back(entries[key.second]);
     }
-    entries_ = std::move(sorted);
+    entries_ = std::make_shared<const std::vector<CollectionEntry>>(std::move(sorted));
     sortedByStart_ = true;
 }
 
@@ -145,7 +149,7 @@ void MailboxItems::SetIncludeRecurrences(bool include) {
 std::unique_ptr<StoreItems> MailboxItems::Restrict(std::string_view filter) {
     const Filter parsed = Filter::Parse(filter, *regional_);
     auto restricted = std::make_unique<MailboxItems>(
-        RestrictEntries(entries_, includeRecurrences_, sortedByStart_, parsed), regional_);
+        RestrictEntries(*entries_, includeRecurrences_, sortedByStart_, parsed), regional_);
     restricted->sortedByStart_ = sortedByStart_;
     return restricted;
 }

@@ -53,14 +53,14 @@ public:
     // order and still sorted when this one is. A filter that cannot be read is failure 440.
     std::unique_ptr<StoreItems> Restrict(std::string_view filter) override;
 
-    const std::vector<CollectionEntry>& Entries() const { return entries_; }
+    const std::vector<CollectionEntry>& Entries() const { return *entries_; }
     bool IncludeRecurrences() const { return includeRecurrences_; }
     // Whether Sort("[Start]") has been applied (the order a restricted collection keeps).
     bool SortedByStart() const { return sortedByStart_; }
     const RegionalSettings& Regional() const { return *regional_; }
 
 private:
-    std::vector<CollectionEntry> entries_;
+    std::shared_ptr<const std::vector<CollectionEntry>> entries_;  // shared with the enumerators made before a Sort
     std::shared_ptr<const RegionalSettings> regional_;
     bool includeRecurrences_ = false;
     bool sortedByStart_ = false;
