@@ -59,31 +59,33 @@ void WriteEmailAddresses(TextStream& stream, const StoreItem& contact) {
 }  // namespace
 
 std::string EscapeText(std::string_view value) {
-    // One pass over the value, as a card has many properties to escape.
+    // One pass, copying the runs between the characters to escape whole: a card has many
+    // properties to escape.
+    const auto isEscaped = [](char c) { return c == '\\' || c == ',' || c == '\r' || c == '\n'; };
     std::string text;
-    text.reserve(value.size());
-    for (std::size_t i = 0; i < value.size(); ++i) {
-        switch (value[i]) {
-            case '\\':
-                text += "\\\\";
-                break;
-            case ',':
-                text += "\\,";
-                break;
-            case '\r':
-                // A CR LF pair is one line break; a raw CR alone would end the line for readers
-                // that take CR alone as a line end.
-                if (i + 1 < value.size() && value[i + 1] == '\n') {
-                    ++i;
-                }
-                text += "\\n";
-                break;
-            case '\n':
-                text += "\\n";
-                break;
-            default:
-                text += value[i];
+    text.reserve(value.size() + value.size() / 8);
+    for (std::size_t at = 0; at < value.size();) {
+        std::size_t special = at;
+        while (special < value.size() && !isEscaped(value[special])) {
+            ++special;
         }
+        text.append(value, at, special - at);
+        if (special == value.size()) {
+            break;
+        }
+        const char c = value[special];
+        at = special + 1;
+        if (c == '\\' || c == ',') {
+            text += '\\';
+            text += c;
+            continue;
+        }
+        // A CR LF pair is one line break; a raw CR alone would end the line for readers that take
+        // CR alone as a line end.
+        if (c == '\r' && at < value.size() && value[at] == '\n') {
+            ++at;
+        }
+        text += "\\n";
     }
     return text;
 }

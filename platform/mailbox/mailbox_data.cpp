@@ -28,11 +28,20 @@ Members::Members(std::initializer_list<value_type> members) {
     }
 }
 
+// Every name held is in the one lasting spelling, so the same name is the same text and a
+// comparison of addresses tells names apart.
+Members::const_iterator Members::FindLasting(std::string_view lasting) const {
+    return std::find_if(members_.begin(), members_.end(),
+                        [lasting](const value_type& member) { return member.first.data() == lasting.data(); });
+}
+
 Members::const_iterator Members::find(std::string_view name) const {
-    // A name given in the schema's spelling is the very text the member holds.
-    return std::find_if(members_.begin(), members_.end(), [name](const value_type& member) {
-        return member.first.size() == name.size() && (member.first.data() == name.data() || member.first == name);
-    });
+    // Readers mostly name a member in the schemas' spelling, which is found at once.
+    if (const const_iterator found = FindLasting(name); found != end()) {
+        return found;
+    }
+    const std::string_view lasting = KnownMemberName(name);
+    return lasting.empty() || lasting.data() == name.data() ? end() : FindLasting(lasting);
 }
 
 const MemberValue& Members::at(std::string_view name) const {
@@ -44,10 +53,8 @@ const MemberValue& Members::at(std::string_view name) const {
 }
 
 bool Members::emplace(std::string_view name, MemberValue value) {
-    // Every name held is in the one lasting spelling, so the same name is the same text.
     const std::string_view lasting = LastingName(name);
-    if (std::any_of(members_.begin(), members_.end(),
-                    [lasting](const value_type& member) { return member.first.data() == lasting.data(); })) {
+    if (FindLasting(lasting) != end()) {
         return false;
     }
     members_.emplace_back(lasting, std::move(value));
@@ -55,11 +62,12 @@ bool Members::emplace(std::string_view name, MemberValue value) {
 }
 
 MemberValue& Members::operator[](std::string_view name) {
-    const const_iterator found = find(name);
+    const std::string_view lasting = LastingName(name);
+    const const_iterator found = FindLasting(lasting);
     if (found != end()) {
         return members_[static_cast<std::size_t>(found - begin())].second;
     }
-    return members_.emplace_back(LastingName(name), MemberValue{}).second;
+    return members_.emplace_back(lasting, MemberValue{}).second;
 }
 
 }  // namespace kalendro::mailbox

@@ -46,7 +46,9 @@ public:
     MemberValue& operator[](std::string_view name);
 
 private:
-    std::vector<value_type> members_;  // in the order they were added
+    const_iterator FindLasting(std::string_view lasting) const;
+
+    std::vector<value_type> members_;  // in the order they were added, named in their lasting spelling
 };
 
 enum class RecurrenceType : int {

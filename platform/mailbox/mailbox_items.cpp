@@ -33,8 +33,7 @@ private:
         return value == nullptr ? T{} : std::get<T>(*value);
     }
 
-    // The schema's own spelling of the name, which the members hold too: finding it mostly takes
-    // no comparison of the texts.
+    // The schema's own spelling of the name, in which the members find it fastest.
     std::string_view CheckMember(std::string_view member, MemberKind wanted) const {
         const auto* found = schema_->Find(member);
         if (found == nullptr) {
