@@ -17,7 +17,7 @@ namespace {
 enum class Comparison { kEqual, kNotEqual, kLess, kLessOrEqual, kGreater, kGreaterOrEqual };
 
 struct Condition {
-    std::string member;
+    std::string_view member;  // the schemas' lasting spelling, in which members are found fastest
     Comparison comparison = Comparison::kEqual;
     MemberKind kind = MemberKind::kText;
     MemberValue value;
@@ -173,10 +173,11 @@ private:
         if (!Take('[')) FailAt(at_);
         const std::size_t close = text_.find(']', at_);
         if (close == std::string_view::npos) FailAt(memberStart);
-        condition.member = std::string(text_.substr(at_, close - at_));
+        const std::string_view member = text_.substr(at_, close - at_);
         at_ = close + 1;
-        const std::optional<MemberKind> kind = KindOfMember(condition.member);
+        const std::optional<MemberKind> kind = KindOfMember(member);
         if (!kind) Fail(memberStart, at_);
+        condition.member = KnownMemberName(member);
         condition.kind = *kind;
 
         SkipBlanks();
