@@ -280,7 +280,7 @@ bool Holds(Comparison comparison, std::strong_ordering order) {
 
 bool Meets(const Condition& condition, const CollectionEntry& entry) {
     if (SchemaFor(entry.item->typeName).KindOf(condition.member) != condition.kind) return false;
-    const MemberValue* actual = FindMember(entry, condition.member);
+    const MemberValue* actual = FindLastingMember(entry, condition.member);
     return std::visit(
         [&](const auto& wanted) {
             using Value = std::decay_t<decltype(wanted)>;

@@ -28,20 +28,15 @@ Members::Members(std::initializer_list<value_type> members) {
     }
 }
 
-// Every name held is in the one lasting spelling, so the same name is the same text and a
-// comparison of addresses tells names apart.
+// Every name held is in its lasting spelling, so the same name is the same text.
 Members::const_iterator Members::FindLasting(std::string_view lasting) const {
     return std::find_if(members_.begin(), members_.end(),
                         [lasting](const value_type& member) { return member.first.data() == lasting.data(); });
 }
 
 Members::const_iterator Members::find(std::string_view name) const {
-    // Readers mostly name a member in the schemas' spelling, which is found at once.
-    if (const const_iterator found = FindLasting(name); found != end()) {
-        return found;
-    }
     const std::string_view lasting = KnownMemberName(name);
-    return lasting.empty() || lasting.data() == name.data() ? end() : FindLasting(lasting);
+    return lasting.empty() ? end() : FindLasting(lasting);
 }
 
 const MemberValue& Members::at(std::string_view name) const {
@@ -53,7 +48,10 @@ const MemberValue& Members::at(std::string_view name) const {
 }
 
 bool Members::emplace(std::string_view name, MemberValue value) {
-    const std::string_view lasting = LastingName(name);
+    return EmplaceLasting(LastingName(name), std::move(value));
+}
+
+bool Members::EmplaceLasting(std::string_view lasting, MemberValue value) {
     if (FindLasting(lasting) != end()) {
         return false;
     }

@@ -35,6 +35,9 @@ public:
     void reserve(std::size_t count) { members_.reserve(count); }
 
     const_iterator find(std::string_view name) const;
+    // The same for a name in its lasting spelling (KnownMemberName, or a schema's entry), found by
+    // the text's address alone.
+    const_iterator FindLasting(std::string_view lasting) const;
     bool contains(std::string_view name) const { return find(name) != end(); }
     // std::out_of_range when the member is absent.
     const MemberValue& at(std::string_view name) const;
@@ -42,12 +45,12 @@ public:
     // Each takes only a member name of some item type (std::invalid_argument otherwise).
     // Adds the member unless it is there already; whether it was added.
     bool emplace(std::string_view name, MemberValue value);
+    // The same for a name in its lasting spelling, without looking the name up.
+    bool EmplaceLasting(std::string_view lasting, MemberValue value);
     // The member's value, added unset when absent.
     MemberValue& operator[](std::string_view name);
 
 private:
-    const_iterator FindLasting(std::string_view lasting) const;
-
     std::vector<value_type> members_;  // in the order they were added, named in their lasting spelling
 };
 

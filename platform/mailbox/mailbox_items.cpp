@@ -29,11 +29,11 @@ private:
     // An unset member reads as the value-initialised T: empty text, the no-date value, 0, false.
     template <typename T>
     T Read(std::string_view member, MemberKind wanted) const {
-        const MemberValue* value = FindMember(entry_, CheckMember(member, wanted));
+        const MemberValue* value = FindLastingMember(entry_, CheckMember(member, wanted));
         return value == nullptr ? T{} : std::get<T>(*value);
     }
 
-    // The schema's own spelling of the name, in which the members find it fastest.
+    // The lasting spelling of the name.
     std::string_view CheckMember(std::string_view member, MemberKind wanted) const {
         const auto* found = schema_->Find(member);
         if (found == nullptr) {
@@ -69,25 +69,31 @@ private:
     std::size_t next_ = 0;
 };
 
-const MemberValue* FindIn(const Members& members, std::string_view member) {
-    auto found = members.find(member);
+const MemberValue* FindIn(const Members& members, std::string_view lasting) {
+    auto found = members.FindLasting(lasting);
     return found == members.end() ? nullptr : &found->second;
 }
 
 }  // namespace
 
 const MemberValue* FindMember(const CollectionEntry& entry, std::string_view member) {
+    const std::string_view lasting = KnownMemberName(member);
+    return lasting.empty() ? nullptr : FindLastingMember(entry, lasting);
+}
+
+const MemberValue* FindLastingMember(const CollectionEntry& entry, std::string_view lasting) {
     if (entry.overrides) {
-        if (const MemberValue* value = FindIn(*entry.overrides, member)) {
+        if (const MemberValue* value = FindIn(*entry.overrides, lasting)) {
             return value;
         }
     }
-    return FindIn(entry.item->members, member);
+    return FindIn(entry.item->members, lasting);
 }
 
 StoreDate StartOf(const CollectionEntry& entry) {
-    const MemberValue* start = FindMember(entry, "Start");
-    const StoreDate* date = start == nullptr ? nullptr : std::get_if<StoreDate>(start);
+    static const std::string_view start = KnownMemberName("Start");
+    const MemberValue* value = FindLastingMember(entry, start);
+    const StoreDate* date = value == nullptr ? nullptr : std::get_if<StoreDate>(value);
     return date == nullptr ? StoreDate::NoDate() : *date;
 }
 

@@ -24,6 +24,8 @@ struct CollectionEntry {
 // The value of a member of an entry, overrides first; null when neither names it (the member is
 // then unset). The name is not checked against the item type's schema.
 const MemberValue* FindMember(const CollectionEntry& entry, std::string_view member);
+// The same for a name in its lasting spelling (see KnownMemberName), without looking the name up.
+const MemberValue* FindLastingMember(const CollectionEntry& entry, std::string_view lasting);
 // The entry's Start; the no-date value when it has none.
 StoreDate StartOf(const CollectionEntry& entry);
 

@@ -675,7 +675,7 @@ private:
             if (member == nullptr) {
                 Fail(where, key, "is not a member of " + typeName);
             }
-            if (!members.emplace(member->first, MemberValueOf(value, member->second, where, key))) {
+            if (!members.EmplaceLasting(member->first, MemberValueOf(value, member->second, where, key))) {
                 throw RepeatedKey{};
             }
         });

@@ -13,8 +13,10 @@ bool ShortFirst(std::string_view left, std::string_view right) {
     return left.size() != right.size() ? left.size() < right.size() : left < right;
 }
 
-const ItemSchema& AppointmentSchema() {
-    static const ItemSchema schema({
+using Member = std::pair<std::string_view, MemberKind>;
+
+std::vector<Member> AppointmentMembers() {
+    return {
         {"Start", Kind::kDate},
         {"End", Kind::kDate},
         {"CreationTime", Kind::kDate},
@@ -26,12 +28,11 @@ const ItemSchema& AppointmentSchema() {
         {"Categories", Kind::kText},
         {"Importance", Kind::kNumber},
         {"AllDayEvent", Kind::kFlag},
-    });
-    return schema;
+    };
 }
 
-const ItemSchema& ContactSchema() {
-    static const ItemSchema schema({
+std::vector<Member> ContactMembers() {
+    return {
         {"Body", Kind::kText},
         {"Categories", Kind::kText},
         {"EntryID", Kind::kText},
@@ -70,11 +71,10 @@ const ItemSchema& ContactSchema() {
         {"Birthday", Kind::kDate},
         {"Anniversary", Kind::kDate},
         {"LastModificationTime", Kind::kDate},
-    });
-    return schema;
+    };
 }
 
-std::vector<std::pair<std::string_view, MemberKind>> CommonMembers() {
+std::vector<Member> CommonMembers() {
     return {
         {"EntryID", Kind::kText},
         {"Subject", Kind::kText},
@@ -85,18 +85,45 @@ std::vector<std::pair<std::string_view, MemberKind>> CommonMembers() {
     };
 }
 
-const ItemSchema& DistListSchema() {
-    static const ItemSchema schema = [] {
-        auto members = CommonMembers();
-        members.emplace_back("DLName", Kind::kText);
-        return ItemSchema(std::move(members));
-    }();
-    return schema;
+std::vector<Member> DistListMembers() {
+    auto members = CommonMembers();
+    members.emplace_back("DLName", Kind::kText);
+    return members;
 }
 
-const ItemSchema& CommonSchema() {
-    static const ItemSchema schema(CommonMembers());
-    return schema;
+struct Schemas {
+    ItemSchema appointment;
+    ItemSchema contact;
+    ItemSchema distList;
+    ItemSchema common;
+    ItemSchema allNames;  // every name of every type once; kinds do not matter here
+};
+
+// Every schema, built together so that each member name has one spelling, the first met, which
+// every schema that has the member shares: members compare names by that text's address.
+const Schemas& AllSchemas() {
+    static const Schemas schemas = [] {
+        std::vector<Member> allNames;
+        const auto shared = [&allNames](std::vector<Member> members) {
+            for (Member& member : members) {
+                const auto known = std::find_if(allNames.begin(), allNames.end(),
+                                                [&](const Member& name) { return name.first == member.first; });
+                if (known == allNames.end()) {
+                    allNames.push_back(member);
+                } else {
+                    member.first = known->first;
+                }
+            }
+            return ItemSchema(std::move(members));
+        };
+        ItemSchema appointment = shared(AppointmentMembers());
+        ItemSchema contact = shared(ContactMembers());
+        ItemSchema distList = shared(DistListMembers());
+        ItemSchema common = shared(CommonMembers());
+        return Schemas{std::move(appointment), std::move(contact), std::move(distList), std::move(common),
+                       ItemSchema(allNames)};
+    }();
+    return schemas;
 }
 
 }  // namespace
@@ -104,6 +131,13 @@ const ItemSchema& CommonSchema() {
 ItemSchema::ItemSchema(std::vector<std::pair<std::string_view, MemberKind>> members) : members_(std::move(members)) {
     std::sort(members_.begin(), members_.end(),
               [](const auto& left, const auto& right) { return ShortFirst(left.first, right.first); });
+    const std::size_t longest = members_.empty() ? 0 : members_.back().first.size();
+    for (std::size_t length = 0, at = 0; length <= longest + 1; ++length) {
+        while (at < members_.size() && members_[at].first.size() < length) {
+            ++at;
+        }
+        firstOfLength_.push_back(at);
+    }
 }
 
 std::optional<MemberKind> ItemSchema::KindOf(std::string_view member) const {
@@ -112,39 +146,32 @@ std::optional<MemberKind> ItemSchema::KindOf(std::string_view member) const {
 }
 
 const std::pair<std::string_view, MemberKind>* ItemSchema::Find(std::string_view member) const {
-    auto found = std::lower_bound(members_.begin(), members_.end(), member,
-                                  [](const auto& entry, std::string_view name) { return ShortFirst(entry.first, name); });
-    return found == members_.end() || found->first != member ? nullptr : &*found;
+    // Only the few names of the same length need their texts compared.
+    if (member.size() + 1 >= firstOfLength_.size()) {
+        return nullptr;
+    }
+    const auto last = members_.begin() + static_cast<std::ptrdiff_t>(firstOfLength_[member.size() + 1]);
+    const auto found = std::find_if(members_.begin() + static_cast<std::ptrdiff_t>(firstOfLength_[member.size()]),
+                                    last, [member](const auto& entry) { return entry.first == member; });
+    return found == last ? nullptr : &*found;
 }
 
 const ItemSchema& SchemaFor(std::string_view typeName) {
+    const Schemas& schemas = AllSchemas();
     if (typeName == "AppointmentItem") {
-        return AppointmentSchema();
+        return schemas.appointment;
     }
     if (typeName == "ContactItem") {
-        return ContactSchema();
+        return schemas.contact;
     }
     if (typeName == "DistListItem") {
-        return DistListSchema();
+        return schemas.distList;
     }
-    return CommonSchema();
+    return schemas.common;
 }
 
 std::string_view KnownMemberName(std::string_view member) {
-    // Every name of every type once (the common members are the distribution list's too), in the
-    // first spelling a schema gives it; kinds do not matter here.
-    static const ItemSchema allNames = [] {
-        std::vector<std::pair<std::string_view, MemberKind>> names;
-        for (const ItemSchema* schema : {&AppointmentSchema(), &ContactSchema(), &DistListSchema()}) {
-            for (const auto& entry : schema->Entries()) {
-                if (!std::any_of(names.begin(), names.end(), [&](const auto& known) { return known.first == entry.first; })) {
-                    names.push_back(entry);
-                }
-            }
-        }
-        return ItemSchema(std::move(names));
-    }();
-    const auto* found = allNames.Find(member);
+    const auto* found = AllSchemas().allNames.Find(member);
     return found == nullptr ? std::string_view() : found->first;
 }
 
