@@ -7,6 +7,7 @@
 #include <array>
 #include <charconv>
 #include <cctype>
+#include <map>
 #include <memory>
 #include <span>
 #include <vector>
@@ -98,10 +99,19 @@ std::string FormatToken(const RegionalSettings& settings, const PatternToken& to
     }
 }
 
+// The tokens of a pattern, read once per thread: an export formats the same few patterns for
+// every appointment.
+const std::vector<PatternToken>& TokensOf(std::string_view pattern) {
+    thread_local std::map<std::string, std::vector<PatternToken>, std::less<>> tokensByPattern;
+    auto found = tokensByPattern.find(pattern);
+    if (found == tokensByPattern.end()) found = tokensByPattern.emplace(pattern, Tokenize(pattern)).first;
+    return found->second;
+}
+
 std::string FormatPattern(const RegionalSettings& settings, std::string_view pattern, const StoreDate& date,
                           bool fullYear = false) {
     std::string text;
-    for (const PatternToken& token : Tokenize(pattern)) text += FormatToken(settings, token, date, fullYear);
+    for (const PatternToken& token : TokensOf(pattern)) text += FormatToken(settings, token, date, fullYear);
     return text;
 }
 
