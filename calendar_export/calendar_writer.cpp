@@ -9,14 +9,18 @@ namespace {
 // Each line is built in one string and written with one call: an export writes a dozen lines
 // for every appointment.
 void AppendEscapedLineBreaks(std::string& line, std::string_view text) {
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c != '\r' && c != '\n') {
-            line += c;
-            continue;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t lineBreak = at;
+        while (lineBreak < text.size() && text[lineBreak] != '\r' && text[lineBreak] != '\n') {
+            ++lineBreak;
         }
-        if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-            ++i;
+        line.append(text, at, lineBreak - at);
+        if (lineBreak == text.size()) {
+            break;
+        }
+        at = lineBreak + 1;
+        if (text[lineBreak] == '\r' && at < text.size() && text[at] == '\n') {
+            ++at;
         }
         line += "\\n";
     }
