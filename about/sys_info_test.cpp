@@ -154,56 +154,25 @@ protected:
     testing::MemoryRegistry registry_;
 };
 
-TEST_F(GetKeyValueTest, StringLosesOnlyItsClosingNul) {
-    SetData(kRegistryString, std::string_view("abc\0", 4));
-    std::string keyValue = "old";
-    EXPECT_TRUE(Read(keyValue));
-    EXPECT_EQ(keyValue, "abc");
-}
-
-TEST_F(GetKeyValueTest, StringWithoutClosingNulIsKeptWhole) {
-    SetData(kRegistryString, "abc");
-    std::string keyValue;
-    EXPECT_TRUE(Read(keyValue));
-    EXPECT_EQ(keyValue, "abc");
-}
-
-TEST_F(GetKeyValueTest, OnlyTheLastOfSeveralTrailingNulsIsCut) {
-    SetData(kRegistryString, std::string_view("ab\0\0", 4));
-    std::string keyValue;
-    EXPECT_TRUE(Read(keyValue));
-    EXPECT_EQ(keyValue, std::string("ab\0", 3));
-}
-
-TEST_F(GetKeyValueTest, EmptyDataGivesEmptyText) {
-    SetData(kRegistryString, "");
-    std::string keyValue = "old";
-    EXPECT_TRUE(Read(keyValue));
-    EXPECT_EQ(keyValue, "");
-}
-
-TEST_F(GetKeyValueTest, DataOfExactlyTheBufferSizeIsRead) {
-    SetData(kRegistryString, std::string(1023, 'p') + '\0');
-    std::string keyValue;
-    EXPECT_TRUE(Read(keyValue));
-    EXPECT_EQ(keyValue, std::string(1023, 'p'));
-}
-
-TEST_F(GetKeyValueTest, DataOverTheBufferSizeIsNotReadAndEmptiesTheText) {
-    SetData(kRegistryString, std::string(1025, 'p'));
-    std::string keyValue = "old";
-    EXPECT_FALSE(Read(keyValue));
-    EXPECT_EQ(keyValue, "");
+TEST_F(GetKeyValueTest, StringsLoseOnlyOneClosingNulAndMustFitTheBuffer) {
+    struct Case {
+        std::string data;
+        bool read;
+        std::string keyValue;
+    };
+    for (const Case& row : {Case{std::string("abc\0", 4), true, "abc"}, Case{"abc", true, "abc"},
+                            Case{std::string("ab\0\0", 4), true, std::string("ab\0", 3)}, Case{"", true, ""},
+                            Case{std::string(1023, 'p') + '\0', true, std::string(1023, 'p')},
+                            Case{std::string(1025, 'p'), false, ""}}) {
+        SetData(kRegistryString, row.data);
+        std::string keyValue = "old";
+        EXPECT_EQ(Read(keyValue), row.read) << row.data.size();
+        EXPECT_EQ(keyValue, row.keyValue);
+        registry_ = testing::MemoryRegistry();
+    }
 }
 
 TEST_F(GetKeyValueTest, NumberGivesItsUnsignedDecimalText) {
-    registry_.SetNumber("Key", "Value", 305419896);
-    std::string keyValue;
-    EXPECT_TRUE(Read(keyValue));
-    EXPECT_EQ(keyValue, "305419896");
-}
-
-TEST_F(GetKeyValueTest, NumberWithTheHighBitSetStaysPositive) {
     registry_.SetNumber("Key", "Value", 0xFFFFFFFFu);
     std::string keyValue;
     EXPECT_TRUE(Read(keyValue));

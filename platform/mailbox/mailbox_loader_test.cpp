@@ -178,20 +178,6 @@ TEST(MailboxLoaderTest, ReadsDeletedAndModifiedExceptions) {
     EXPECT_EQ(moved.members.size(), 3u);
 }
 
-TEST(MailboxLoaderTest, ReadsContactsListsAndOtherTypesByTheirOwnMembers) {
-    const auto mailbox = LoadMailboxText(OneStore(R"({"name": "Contacts", "defaultItemType": 2, "items": [
-        {"type": "ContactItem", "FirstName": "Ann", "BusinessAddressPostOfficeBox": "PO 7", "Birthday": "1980-02-29"},
-        {"type": "DistListItem", "DLName": "Team", "CreationTime": "2026-01-01T08:00:00"},
-        {"type": "TaskItem", "Subject": "Renew passport"}]})"),
-                                         "test.json");
-    const auto& items = mailbox->stores[0]->folders[0]->items;
-    ASSERT_EQ(items.size(), 3u);
-    EXPECT_EQ(std::get<std::string>(items[0]->members.at("BusinessAddressPostOfficeBox")), "PO 7");
-    EXPECT_EQ(std::get<StoreDate>(items[0]->members.at("Birthday")), (StoreDate{1980, 2, 29}));
-    EXPECT_EQ(std::get<std::string>(items[1]->members.at("DLName")), "Team");
-    EXPECT_EQ(items[2]->typeName, "TaskItem");
-}
-
 TEST(MailboxLoaderTest, RepeatedKeyCountsWithItsLastValue) {
     const auto mailbox = LoadMailboxText(R"({"format": "kalendro-mailbox/1", "stores": [{"name": "First", "name": "Second",
         "folders": [{"name": "Calendar", "defaultItemType": 1, "items": [
@@ -283,10 +269,6 @@ INSTANTIATE_TEST_SUITE_P(
                                 {"name": "Second", "defaultItemType": 1, "default": "calendar"})"),
                     {"folder \"Second\", member \"default\"", "already a default calendar folder",
                      "store \"Personal Folders\" > folder \"Calendar\""}},
-        InvalidCase{"two default contacts folders",
-                    OneStore(R"({"name": "Contacts", "defaultItemType": 2, "default": "contacts",
-                                 "folders": [{"name": "More", "defaultItemType": 2, "default": "contacts"}]})"),
-                    {"folder \"More\", member \"default\"", "already a default contacts folder"}},
         InvalidCase{"default calendar of mail items",
                     OneStore(R"({"name": "Inbox", "default": "calendar"})"),
                     {"folder \"Inbox\", member \"default\"", "must have defaultItemType 1"}},
@@ -319,14 +301,8 @@ INSTANTIATE_TEST_SUITE_P(
                     {"member \"Importance\": 4294967296 does not fit in 32 bits"}},
         InvalidCase{"number beyond 64 bits", Appointment(R"("Importance": 100000000000000000000)"),
                     {"member \"Importance\": must be a whole number, not number"}},
-        InvalidCase{"number beyond 32 bits below zero", Appointment(R"("Importance": -2147483649)"),
-                    {"member \"Importance\": -2147483649 does not fit in 32 bits"}},
         InvalidCase{"malformed date", Appointment(R"("Start": "2026-13-01T10:00:00")"),
                     {kItemPath + ", member \"Start\": \"2026-13-01T10:00:00\" is not a date of the form"}},
-        InvalidCase{"date with a zone", Appointment(R"("Start": "2026-12-01T10:00:00Z")"),
-                    {"member \"Start\": \"2026-12-01T10:00:00Z\" is not a date"}},
-        InvalidCase{"item entry id with at", Appointment(R"("EntryID": "x@y")"),
-                    {"member \"EntryID\": \"x@y\" holds \"@\""}},
         InvalidCase{"item without type",
                     OneStore(Calendar(R"({"Subject": "Lunch"})")),
                     {"item 1 (item \"Lunch\"), member \"type\": is missing"}},
@@ -369,8 +345,6 @@ INSTANTIATE_TEST_SUITE_P(
                     {"member \"MonthOfYear\": is missing; a year-nth recurrence needs it"}},
         InvalidCase{"no end at all", OneStore(Recurring(R"("RecurrenceType": 0)")),
                     {kRecurrencePath + ": it must have exactly one of PatternEndDate, Occurrences and NoEndDate"}},
-        InvalidCase{"two ends", OneStore(Recurring(R"("RecurrenceType": 0, "Occurrences": 3, "NoEndDate": true)")),
-                    {"exactly one of PatternEndDate, Occurrences and NoEndDate"}},
         InvalidCase{"no end date false", OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": false)")),
                     {"member \"NoEndDate\": must be true"}},
         InvalidCase{"zero occurrences", OneStore(Recurring(R"("RecurrenceType": 0, "Occurrences": 0)")),
