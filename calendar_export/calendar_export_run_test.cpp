@@ -137,13 +137,6 @@ TEST_F(CalendarExportRunTest, ListLineKeepsTheSubjectAsTheStoreGivesIt) {
     EXPECT_EQ(view.listLines, (std::vector<std::string>{"5-11-02 Two\r\nlines"}));
 }
 
-TEST_F(CalendarExportRunTest, CalendarNameGoesBeforeTheFileName) {
-    choice.useCalendarName = true;
-    Run();
-    EXPECT_EQ(view.outputPath, "c:\\Calendars\\CalendarvCalendar.ics");
-    EXPECT_EQ(disk->calls.back(), "CreateTextFile c:\\Calendars\\CalendarvCalendar.ics overwrite");
-}
-
 TEST_F(CalendarExportRunTest, ChosenFolderThenRootClickExportsTheDefaultCalendarAgain) {
     choice.useCalendarName = true;
     choice.useDefaultCalendar = false;

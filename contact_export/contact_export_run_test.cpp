@@ -166,9 +166,9 @@ TEST_F(ContactRunTest, FailuresBeforeTheFileLeaveNoFile) {
     Run();
     ExpectOneFailureMessage(kStoreOperationFailed);
     EXPECT_TRUE(createdPaths_.empty());
-}
 
-TEST_F(ContactRunTest, FileThatCannotBeCreatedGivesTheMessage) {
+    store_->failingFolder = 0;
+    view_ = RecordingView();
     fileFails_ = true;
     Run();
     ExpectOneFailureMessage(kPathNotFound);

@@ -171,9 +171,8 @@ TEST_F(DiskFileSystemTest, MissingPlacesAndFilesInTheWayFailWithTheirNumbers) {
 TEST_F(DiskFileSystemTest, NoAccessIsPermissionDenied) {
     // Nobody, root included, may create files in sysfs.
     if (!fs::is_directory("/sys/kernel")) GTEST_SKIP() << "no /sys here";
-    auto files = Open();
-    EXPECT_EQ(FailureOf([&] { files->CreateTextFile("/sys/kalendro-test.ics"); }).Number(), kPermissionDenied);
-    EXPECT_EQ(FailureOf([&] { files->CreateFolder("/sys/kalendro-test"); }).Number(), kPermissionDenied);
+    EXPECT_EQ(FailureOf([&] { Open()->CreateTextFile("/sys/kalendro-test.ics"); }).Number(), kPermissionDenied);
+    EXPECT_EQ(FailureOf([&] { Open()->CreateFolder("/sys/kalendro-test"); }).Number(), kPermissionDenied);
 }
 
 TEST_F(DiskFileSystemTest, AReadOnlyFolderIsPermissionDenied) {
@@ -228,12 +227,8 @@ TEST_F(DiskFileSystemTest, WritingAfterCloseIsAFailure) {
 
 TEST_F(DiskFileSystemTest, DriveLettersAreLookedUpInTheTable) {
     auto files = Open();
-    EXPECT_TRUE(files->DriveExists("d:"));
-    EXPECT_TRUE(files->DriveExists("D:"));
-    EXPECT_TRUE(files->DriveExists("d: [IPOD]"));
-    EXPECT_FALSE(files->DriveExists("q:"));
-    EXPECT_FALSE(files->DriveExists("d"));
-    EXPECT_FALSE(files->DriveExists(""));
+    for (const char* drive : {"d:", "D:", "d: [IPOD]"}) EXPECT_TRUE(files->DriveExists(drive)) << drive;
+    for (const char* drive : {"q:", "d", ""}) EXPECT_FALSE(files->DriveExists(drive)) << drive;
     const Failure unknown = FailureOf([&] { files->CreateTextFile("q:\\Calendars\\x.ics"); });
     EXPECT_EQ(unknown.Number(), kDeviceUnavailable);
     EXPECT_NE(unknown.Description().find("q:\\Calendars\\x.ics"), std::string::npos);
