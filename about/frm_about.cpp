@@ -166,8 +166,8 @@ void FrmAbout::CreateSeparator() {
 }
 
 void FrmAbout::SetTabOrder() {
-    const std::array<QWidget*, 10> tabOrder = {cmdOK,       picIcon, cmdSysInfo, lblDescription, lblDisclaimer,
-                                               lblTitle,    lblVersion, Label1, lstVersion,     Label2};
+    const std::array<QWidget*, 10> tabOrder = {cmdOK,    picIcon,    cmdSysInfo, lblDescription, lblDisclaimer,
+                                               lblTitle, lblVersion, Label1,     lstVersion,     Label2};
     for (std::size_t i = 1; i < tabOrder.size(); ++i) {
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
     }

@@ -57,8 +57,7 @@ std::optional<std::string> FindSysInfoProgram(const SysInfoServices& services) {
     if (GetKeyValue(*services.registry, kHkeyLocalMachine, kSysInfoKey, kSysInfoValue, sysInfoPath)) {
         return sysInfoPath;
     }
-    if (!GetKeyValue(*services.registry, kHkeyLocalMachine, kSysInfoLocationKey, kSysInfoLocationValue,
-                     sysInfoPath)) {
+    if (!GetKeyValue(*services.registry, kHkeyLocalMachine, kSysInfoLocationKey, kSysInfoLocationValue, sysInfoPath)) {
         return std::nullopt;
     }
     sysInfoPath += kSysInfoProgramName;

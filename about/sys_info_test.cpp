@@ -160,10 +160,10 @@ TEST_F(GetKeyValueTest, StringsLoseOnlyOneClosingNulAndMustFitTheBuffer) {
         bool read;
         std::string keyValue;
     };
-    for (const Case& row : {Case{std::string("abc\0", 4), true, "abc"}, Case{"abc", true, "abc"},
-                            Case{std::string("ab\0\0", 4), true, std::string("ab\0", 3)}, Case{"", true, ""},
-                            Case{std::string(1023, 'p') + '\0', true, std::string(1023, 'p')},
-                            Case{std::string(1025, 'p'), false, ""}}) {
+    for (const Case& row :
+         {Case{std::string("abc\0", 4), true, "abc"}, Case{"abc", true, "abc"},
+          Case{std::string("ab\0\0", 4), true, std::string("ab\0", 3)}, Case{"", true, ""},
+          Case{std::string(1023, 'p') + '\0', true, std::string(1023, 'p')}, Case{std::string(1025, 'p'), false, ""}}) {
         SetData(kRegistryString, row.data);
         std::string keyValue = "old";
         EXPECT_EQ(Read(keyValue), row.read) << row.data.size();

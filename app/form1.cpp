@@ -41,8 +41,7 @@ const QStringList kNarrowFontFamilies = {"Arial", "Liberation Sans", "Nimbus San
 template <typename Control>
 Control* Place(Control* control, const char* name, int left, int top, int width, int height) {
     control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                         height / kTwipsPerPixel);
+    control->setGeometry(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
     return control;
 }
 
@@ -120,11 +119,11 @@ void Form1::CreateControls() {
     Command2 = Place(new QPushButton("&About", this), "Command2", 2640, 6360, 1695, 495);
     Command4 = Place(new QPushButton("Contacts", this), "Command4", 5040, 6360, 1695, 495);
     Command1 = Place(new QPushButton("&Close", this), "Command1", 7320, 6360, 1695, 495);
-    SetTabOrder({{12, Label4},   {13, Label5},        {16, Label7},     {1, dtStart},     {2, dtEnd},
-                 {17, CalTree},  {4, lbStart},        {5, lbEnd},       {15, Label6},     {22, SaveFileName},
-                 {7, Label1},    {6, lbProcessDate},  {10, lstSubject}, {8, Label3},      {9, lbCountApp},
-                 {18, Frame1},   {21, Label2},        {23, CalName},    {20, Label8},     {19, Drive1},
-                 {11, Command3}, {3, Command2},       {14, Command4},   {0, Command1}});
+    SetTabOrder({{12, Label4},   {13, Label5},       {16, Label7},     {1, dtStart}, {2, dtEnd},
+                 {17, CalTree},  {4, lbStart},       {5, lbEnd},       {15, Label6}, {22, SaveFileName},
+                 {7, Label1},    {6, lbProcessDate}, {10, lstSubject}, {8, Label3},  {9, lbCountApp},
+                 {18, Frame1},   {21, Label2},       {23, CalName},    {20, Label8}, {19, Drive1},
+                 {11, Command3}, {3, Command2},      {14, Command4},   {0, Command1}});
 }
 
 void Form1::CreateFrame1() {

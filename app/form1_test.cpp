@@ -225,7 +225,7 @@ TEST_F(MainWindowTest, ControlsStandWhereTheyWereDesignedInTheirTabOrder) {
     EXPECT_EQ(drives->geometry(), QRect(8, 112, 161, 21));
 
     // Walk the focus chain from Command1, naming each control that takes the focus by Tab once.
-    const QStringList controls = {"Command1", "dtStart", "dtEnd",   "Command2", "lstSubject",
+    const QStringList controls = {"Command1", "dtStart",  "dtEnd",   "Command2", "lstSubject",
                                   "Command3", "Command4", "CalTree", "Drive1",   "CalName"};
     QStringList order = {"Command1"};
     QWidget* command1 = Find<QPushButton>(*window, "Command1");
@@ -386,9 +386,9 @@ TEST_F(MainWindowTest, WindowAndHeadlessCommandWriteTheSameFileForTheDemoMailbox
     const std::string windowFile = testing::ReadFileBytes(std::filesystem::path(DriveC()) / "Calendars/vCalendar.ics");
 
     const testing::TemporaryDirectory target;
-    const tools::CommandResult result =
-        tools::RunCaught(tools::RunCalendarCommand, {"--store", demo, "--target", target.Path().string(), "--from",
-                                                     "2026-11-01", "--to", "2027-01-31"});
+    const tools::CommandResult result = tools::RunCaught(
+        tools::RunCalendarCommand,
+        {"--store", demo, "--target", target.Path().string(), "--from", "2026-11-01", "--to", "2027-01-31"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_GT(Find<QListWidget>(*window, "lstSubject")->count(), 20);
     EXPECT_EQ(testing::ReadFileBytes(target.Path() / "Calendars/vCalendar.ics"), windowFile);
@@ -397,8 +397,8 @@ TEST_F(MainWindowTest, WindowAndHeadlessCommandWriteTheSameFileForTheDemoMailbox
 TEST_F(MainWindowTest, ContactsAndAboutOpenOneWindowEachAndCloseEndsThemAll) {
     const auto window = StartedWindow();
     window->show();
-    for (const auto& [button, windowClass] : {std::pair{"Command4", "kalendro::Form2"},
-                                              std::pair{"Command2", "kalendro::FrmAbout"}}) {
+    for (const auto& [button, windowClass] :
+         {std::pair{"Command4", "kalendro::Form2"}, std::pair{"Command2", "kalendro::FrmAbout"}}) {
         Find<QPushButton>(*window, button)->click();
         Find<QPushButton>(*window, button)->click();
         EXPECT_EQ(OpenWindowsOfClass(windowClass), 1) << windowClass;

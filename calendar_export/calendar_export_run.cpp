@@ -43,7 +43,8 @@ std::shared_ptr<StoreFolder> ResolveCalendarFolder(StoreSession& session, const 
 void CheckUsableInFileName(const std::string& name) {
     for (const char c : name) {
         if (static_cast<unsigned char>(c) < 0x20 || std::string_view("\\/:*?\"<>|").find(c) != std::string_view::npos) {
-            throw Failure(kBadFileName, "Bad file name: the calendar name \"" + name + "\" cannot be part of a file name");
+            throw Failure(kBadFileName,
+                          "Bad file name: the calendar name \"" + name + "\" cannot be part of a file name");
         }
     }
 }

@@ -16,9 +16,7 @@ namespace {
 
 using namespace kalendro::testing;
 
-std::shared_ptr<StoreItem> Appointment(Members members) {
-    return std::make_shared<FakeItem>(std::move(members));
-}
+std::shared_ptr<StoreItem> Appointment(Members members) { return std::make_shared<FakeItem>(std::move(members)); }
 
 std::shared_ptr<StoreItem> AppointmentAt(StoreDate start, const std::string& subject) {
     Members members = BudgetMeeting();
@@ -35,9 +33,7 @@ RegionalSettings DayMonthYear() {
 
 class CalendarExportRunTest : public ::testing::Test {
 protected:
-    void Run() {
-        RunCalendarExport(session, choice, regional, createFileSystem, view, collections);
-    }
+    void Run() { RunCalendarExport(session, choice, regional, createFileSystem, view, collections); }
 
     const std::string& FileBytes(const std::string& path) {
         static const std::string kNone = "<no file>";
@@ -47,8 +43,8 @@ protected:
 
     std::shared_ptr<FakeFolder> calendar = std::make_shared<FakeFolder>(
         "Calendar", "E1", "S1", std::vector{Appointment(Holiday()), Appointment(BudgetMeeting())});
-    std::shared_ptr<FakeFolder> agenda =
-        std::make_shared<FakeFolder>("Agenda", "E2", "S@2", std::vector{AppointmentAt({2002, 11, 5, 9, 0, 0}, "Agenda item")});
+    std::shared_ptr<FakeFolder> agenda = std::make_shared<FakeFolder>(
+        "Agenda", "E2", "S@2", std::vector{AppointmentAt({2002, 11, 5, 9, 0, 0}, "Agenda item")});
     FakeSession session{{calendar, agenda}};
     CalendarExportChoice choice{true, "", "c: [home]", false, {2002, 11, 5}, {2002, 11, 7}};
     RegionalSettings regional = DayMonthYear();
@@ -66,9 +62,9 @@ constexpr const char* kPath = "c:\\Calendars\\vCalendar.ics";
 
 TEST_F(CalendarExportRunTest, WritesTheDefaultCalendarToTheCalendarsFolderOfTheDrive) {
     Run();
-    EXPECT_EQ(disk->calls, (std::vector<std::string>{"DriveExists c:", "FolderExists c:\\Calendars",
-                                                     "CreateFolder c:\\Calendars",
-                                                     std::string("CreateTextFile ") + kPath + " overwrite"}));
+    EXPECT_EQ(disk->calls,
+              (std::vector<std::string>{"DriveExists c:", "FolderExists c:\\Calendars", "CreateFolder c:\\Calendars",
+                                        std::string("CreateTextFile ") + kPath + " overwrite"}));
     EXPECT_EQ(FileBytes(kPath), JoinedLines(kExampleLines, kExampleLines.size()));
     EXPECT_TRUE(disk->files[kPath]->Closed());
     EXPECT_EQ(view.outputPath, kPath);
@@ -153,8 +149,8 @@ TEST_F(CalendarExportRunTest, ChosenFolderThenRootClickExportsTheDefaultCalendar
 }
 
 TEST_F(CalendarExportRunTest, CalendarNameThatIsNoFileNameWritesNothing) {
-    for (const std::string& bad : std::vector<std::string>{"a\\b", "..\\..\\x", "a/b", "c:", "a*", "a?", "a\"", "a<", "a>", "a|", "tab\t",
-                                  std::string("nul\0", 4), "\x1f"}) {
+    for (const std::string& bad : std::vector<std::string>{"a\\b", "..\\..\\x", "a/b", "c:", "a*", "a?", "a\"", "a<",
+                                                           "a>", "a|", "tab\t", std::string("nul\0", 4), "\x1f"}) {
         agenda = std::make_shared<FakeFolder>(bad, "E2", "S2");
         session = FakeSession({calendar, agenda});
         disk = std::make_shared<FakeDisk>();

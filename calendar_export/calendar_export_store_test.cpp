@@ -65,13 +65,13 @@ protected:
 };
 
 TEST_F(CalendarExportStoreTest, WeeklySeriesGivesOneBlockPerOccurrenceInStartOrder) {
-    const RecordingView view = Export(
-        {Appointment("Team", "2002-10-01T10:00:00", "2002-10-01T11:00:00",
-                     R"(, "Recurrence": {"RecurrenceType": 1, "DayOfWeekMask": 4, "NoEndDate": true})"),
-         Appointment("Early", "2002-11-12T08:00:00", "2002-11-12T09:00:00")},
-        {2002, 11, 1}, {2002, 11, 21});
-    EXPECT_EQ(view.listLines, (std::vector<std::string>{"5-11-02 10 Team", "12-11-02 0 Early", "12-11-02 1 Team",
-                                                        "19-11-02 1 Team"}));
+    const RecordingView view =
+        Export({Appointment("Team", "2002-10-01T10:00:00", "2002-10-01T11:00:00",
+                            R"(, "Recurrence": {"RecurrenceType": 1, "DayOfWeekMask": 4, "NoEndDate": true})"),
+                Appointment("Early", "2002-11-12T08:00:00", "2002-11-12T09:00:00")},
+               {2002, 11, 1}, {2002, 11, 21});
+    EXPECT_EQ(view.listLines,
+              (std::vector<std::string>{"5-11-02 10 Team", "12-11-02 0 Early", "12-11-02 1 Team", "19-11-02 1 Team"}));
     EXPECT_EQ(view.count, "4");
     const std::string file = File();
     EXPECT_EQ(Count(file, "BEGIN:VEVENT\r\n"), 4);
@@ -82,12 +82,12 @@ TEST_F(CalendarExportStoreTest, WeeklySeriesGivesOneBlockPerOccurrenceInStartOrd
 }
 
 TEST_F(CalendarExportStoreTest, OneDayRangeTakesWholeAppointmentsOfThatDayOnly) {
-    const RecordingView view = Export(
-        {Appointment("Day off", "2002-11-05T00:00:00", "2002-11-06T00:00:00", R"(, "AllDayEvent": true)"),
-         Appointment("Late", "2002-11-05T23:00:00", "2002-11-06T01:00:00"),
-         Appointment("Night before", "2002-11-04T23:00:00", "2002-11-05T01:00:00"),
-         Appointment("Breakfast", "2002-11-05T07:00:00", "2002-11-05T08:00:00")},
-        {2002, 11, 5}, {2002, 11, 5});
+    const RecordingView view =
+        Export({Appointment("Day off", "2002-11-05T00:00:00", "2002-11-06T00:00:00", R"(, "AllDayEvent": true)"),
+                Appointment("Late", "2002-11-05T23:00:00", "2002-11-06T01:00:00"),
+                Appointment("Night before", "2002-11-04T23:00:00", "2002-11-05T01:00:00"),
+                Appointment("Breakfast", "2002-11-05T07:00:00", "2002-11-05T08:00:00")},
+               {2002, 11, 5}, {2002, 11, 5});
     EXPECT_EQ(view.listLines, (std::vector<std::string>{"5-11-02 Day off", "5-11-02 07 Breakfast"}));
     EXPECT_EQ(Count(File(), "TRANSP:TRANSPARENT\r\n"), 1);
 }

@@ -88,8 +88,6 @@ void WriteAppointmentEvent(TextStream& file, const StoreItem& appointment) {
     file.WriteLine("END:VEVENT");
 }
 
-void WriteCalendarTrailer(TextStream& file) {
-    file.WriteLine("END:VCALENDAR");
-}
+void WriteCalendarTrailer(TextStream& file) { file.WriteLine("END:VCALENDAR"); }
 
 }  // namespace kalendro

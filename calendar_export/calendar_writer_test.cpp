@@ -94,8 +94,8 @@ TEST(CalendarWriterTest, ReadsEachPropertyOnceJustBeforeItsLine) {
     appointment.onRead = [&](std::string_view member) { reads.emplace_back(member, file.Writes()); };
     WriteAppointmentEvent(file, appointment);
     const std::vector<std::pair<std::string, int>> expected = {
-        {"CreationTime", 2}, {"Start", 3},      {"End", 4},        {"LastModificationTime", 5},
-        {"Location", 6},     {"EntryID", 7},    {"Body", 8},       {"Subject", 9},
+        {"CreationTime", 2}, {"Start", 3},        {"End", 4},        {"LastModificationTime", 5},
+        {"Location", 6},     {"EntryID", 7},      {"Body", 8},       {"Subject", 9},
         {"Importance", 10},  {"AllDayEvent", 11}, {"Categories", 11}};
     EXPECT_EQ(reads, expected);
 }
@@ -170,8 +170,7 @@ TEST(CalendarWriterTest, LongDescriptionStaysOneLine) {
 TEST(CalendarWriterTest, PriorityIsTheImportanceInDecimal) {
     EXPECT_EQ(LineOf(EventLinesWith("Importance", std::int32_t{0}), "PRIORITY"), "PRIORITY:0");
     EXPECT_EQ(LineOf(EventLinesWith("Importance", std::int32_t{-7}), "PRIORITY"), "PRIORITY:-7");
-    EXPECT_EQ(LineOf(EventLinesWith("Importance", std::int32_t{-2147483647 - 1}), "PRIORITY"),
-              "PRIORITY:-2147483648");
+    EXPECT_EQ(LineOf(EventLinesWith("Importance", std::int32_t{-2147483647 - 1}), "PRIORITY"), "PRIORITY:-2147483648");
 }
 
 TEST(CalendarWriterTest, AllDayEventGetsTranspBetweenPriorityAndCategories) {
@@ -193,7 +192,8 @@ TEST(CalendarWriterTest, SameEntryIdGivesSameUidInEachBlock) {
     MemoryTextStream file;
     WriteAppointmentEvent(file, FakeItem(BudgetMeeting()));
     WriteAppointmentEvent(file, FakeItem(BudgetMeeting()));
-    const std::string block = JoinedLines(std::vector<std::string>(kExampleLines.begin() + 4, kExampleLines.begin() + 17), 13);
+    const std::string block =
+        JoinedLines(std::vector<std::string>(kExampleLines.begin() + 4, kExampleLines.begin() + 17), 13);
     EXPECT_EQ(file.Bytes(), block + block);
 }
 

@@ -100,15 +100,15 @@ private:
     std::shared_ptr<CollectionLog> log_;
 };
 
-inline std::unique_ptr<StoreItemEnumerator> FakeItems::Enumerate() {
-    return std::make_unique<Enumerator>(items_);
-}
+inline std::unique_ptr<StoreItemEnumerator> FakeItems::Enumerate() { return std::make_unique<Enumerator>(items_); }
 
 class FakeFolder : public StoreFolder {
 public:
     FakeFolder(std::string name, std::string entryId, std::string storeId,
                std::vector<std::shared_ptr<StoreItem>> items = {})
-        : name_(std::move(name)), entryId_(std::move(entryId)), storeId_(std::move(storeId)),
+        : name_(std::move(name)),
+          entryId_(std::move(entryId)),
+          storeId_(std::move(storeId)),
           items_(std::move(items)) {}
 
     std::string Name() override { return name_; }

@@ -24,9 +24,9 @@ public:
 // The state of one contact run. The counters are 32-bit: a folder of more than 32767 items is a
 // valid folder and its progress shows the true counts.
 struct ContactExportState {
-    bool ExportRunning = false;      // cleared by a Stop click, read after each contact
-    std::int32_t TotalItems = 0;     // every item of the folder, contacts or not
-    std::int32_t ContactsDone = 0;   // contact items handed to the card writer so far
+    bool ExportRunning = false;     // cleared by a Stop click, read after each contact
+    std::int32_t TotalItems = 0;    // every item of the folder, contacts or not
+    std::int32_t ContactsDone = 0;  // contact items handed to the card writer so far
     bool AddBirthday = true;
     bool AddAnniversary = true;
 };

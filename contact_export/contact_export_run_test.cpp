@@ -7,11 +7,11 @@
 namespace kalendro {
 namespace {
 
-using testing::FakeItem;
-using testing::MemoryTextStream;
 using testing::Contact;
 using testing::CountOf;
+using testing::FakeItem;
 using testing::FakeStore;
+using testing::MemoryTextStream;
 using testing::RecordingView;
 
 // Forwards to a memory stream the test keeps; Close is recorded there, release is not.
@@ -68,7 +68,8 @@ protected:
         ExportContacts(services, "c:\\contacts.vcf", state_, view_);
     }
     void ExpectOneFailureMessage(int cause) {
-        EXPECT_EQ(view_.messages, std::vector<std::string>{"The output file could not be created at the specified path."});
+        EXPECT_EQ(view_.messages,
+                  std::vector<std::string>{"The output file could not be created at the specified path."});
         EXPECT_EQ(view_.causes, std::vector<int>{cause});
     }
 

@@ -53,8 +53,8 @@ TEST_F(CardTest, FoldsEvery75CharactersWithALeadingSpace) {
     EXPECT_EQ(Property("N", value73 + "y"), "N:" + value73 + "\r\n y\r\n");
     stream_ = MemoryTextStream();
     const std::string value223(223, 'z');  // 225 characters: three full physical lines
-    EXPECT_EQ(Property("N", value223),
-              "N:" + value223.substr(0, 73) + "\r\n " + value223.substr(73, 75) + "\r\n " + value223.substr(148) + "\r\n");
+    EXPECT_EQ(Property("N", value223), "N:" + value223.substr(0, 73) + "\r\n " + value223.substr(73, 75) + "\r\n " +
+                                           value223.substr(148) + "\r\n");
 }
 
 TEST_F(CardTest, FoldCountsEscapedCharactersAndMaySplitAnEscape) {
@@ -125,8 +125,7 @@ TEST(ComposeNamesTest, BuildsDisplayNameFromEveryPresentPart) {
 
 TEST(ComposeNamesTest, CompanyStandsInWithoutReadingTitleOrMiddleName) {
     // Title and middle name are set but must not be read when the company stands in.
-    const FakeItem contact =
-        FakeItem().Set("CompanyName", "Acme, Inc.").Set("Title", "Dr.").Set("MiddleName", "Ann");
+    const FakeItem contact = FakeItem().Set("CompanyName", "Acme, Inc.").Set("Title", "Dr.").Set("MiddleName", "Ann");
     std::string n, fn, org;
     EXPECT_TRUE(ComposeNames(contact, n, fn, org));
     EXPECT_EQ(n, ";Acme, Inc.;;;");

@@ -47,16 +47,10 @@ std::string DateTime(const StoreDate& date, std::string_view dateSeparator, std:
 
 }  // namespace
 
-std::string FormatICalDateTime(const StoreDate& date) {
-    return DateTime(date, "", "");
-}
+std::string FormatICalDateTime(const StoreDate& date) { return DateTime(date, "", ""); }
 
-std::string FormatIsoDate(const StoreDate& date) {
-    return DatePart(date, "-");
-}
+std::string FormatIsoDate(const StoreDate& date) { return DatePart(date, "-"); }
 
-std::string FormatIsoDateTime(const StoreDate& date) {
-    return DateTime(date, "-", ":");
-}
+std::string FormatIsoDateTime(const StoreDate& date) { return DateTime(date, "-", ":"); }
 
 }  // namespace kalendro

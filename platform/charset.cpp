@@ -18,7 +18,8 @@ constexpr std::size_t kShiftSequenceRoom = 16;
 bool IsUtf8Name(std::string_view name) {
     std::string plain;
     for (const char c : name) {
-        if (c != '-' && c != '_') plain += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        if (c != '-' && c != '_')
+            plain += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     }
     return plain == "UTF8";
 }
@@ -29,17 +30,20 @@ bool IsAscii(std::string_view text) {
 
 std::string AllAsciiCharacters() {
     std::string all;
-    for (int c = 0; c < 0x80; ++c) all += static_cast<char>(c);
+    for (int c = 0; c < 0x80; ++c)
+        all += static_cast<char>(c);
     return all;
 }
 
 }  // namespace
 
 std::size_t Utf8CharacterLength(std::string_view text) {
-    if (text.empty()) return 0;
+    if (text.empty())
+        return 0;
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(0);
-    if (lead < 0x80) return 1;
+    if (lead < 0x80)
+        return 1;
     // The allowed range of the second byte rules out overlong forms, surrogates and code points
     // past U+10FFFF.
     std::size_t length = 0;
@@ -49,18 +53,24 @@ std::size_t Utf8CharacterLength(std::string_view text) {
         length = 2;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
-        if (lead == 0xE0) secondLow = 0xA0;
-        if (lead == 0xED) secondHigh = 0x9F;
+        if (lead == 0xE0)
+            secondLow = 0xA0;
+        if (lead == 0xED)
+            secondHigh = 0x9F;
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
-        if (lead == 0xF0) secondLow = 0x90;
-        if (lead == 0xF4) secondHigh = 0x8F;
+        if (lead == 0xF0)
+            secondLow = 0x90;
+        if (lead == 0xF4)
+            secondHigh = 0x8F;
     } else {
         return 0;
     }
-    if (text.size() < length || byte(1) < secondLow || byte(1) > secondHigh) return 0;
+    if (text.size() < length || byte(1) < secondLow || byte(1) > secondHigh)
+        return 0;
     for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+        if (byte(i) < 0x80 || byte(i) > 0xBF)
+            return 0;
     }
     return length;
 }
@@ -99,7 +109,8 @@ void CharsetConverter::AppendConverted(std::string_view text, std::string& out) 
         const std::size_t result = iconv(descriptor, &in, &inLeft, &outAt, &outLeft);
         const int error = errno;
         used = static_cast<std::size_t>(outAt - out.data());
-        if (result != kConversionFailed || error == E2BIG) continue;
+        if (result != kConversionFailed || error == E2BIG)
+            continue;
         // The "?" is plain ASCII, so a stateful target must be back in its initial state first.
         ReturnToInitialState(out, used);
         out += '?';

@@ -25,7 +25,8 @@ bool IsOctalEscapeAt(std::string_view field, std::size_t at) {
 }
 
 std::string WithoutTrailingSlashes(std::string path) {
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
     return path;
 }
 
@@ -43,9 +44,11 @@ std::vector<std::string> RemovableMountPoints(std::string_view mountsText) {
         std::istringstream fields(line);
         std::string device;
         std::string mountPoint;
-        if (!(fields >> device >> mountPoint)) continue;
+        if (!(fields >> device >> mountPoint))
+            continue;
         mountPoint = WithoutTrailingSlashes(DecodeMountField(mountPoint));
-        if (IsRemovableMountPoint(mountPoint)) mountPoints.push_back(mountPoint);
+        if (IsRemovableMountPoint(mountPoint))
+            mountPoints.push_back(mountPoint);
     }
     // A file system mounted over another at the same place is still one drive.
     std::sort(mountPoints.begin(), mountPoints.end());
@@ -54,7 +57,8 @@ std::vector<std::string> RemovableMountPoints(std::string_view mountsText) {
 }
 
 std::string HomeDirectory() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+        return home;
     if (const passwd* user = getpwuid(getuid()); user != nullptr && user->pw_dir != nullptr && *user->pw_dir != '\0') {
         return user->pw_dir;
     }
@@ -69,7 +73,8 @@ std::string ReadWholeFile(const char* path) {
 }
 
 bool Holds(std::string_view directory, std::string_view path) {
-    if (directory == "/") return path.starts_with('/');
+    if (directory == "/")
+        return path.starts_with('/');
     return path.starts_with(directory) && (path.size() == directory.size() || path[directory.size()] == '/');
 }
 
@@ -94,7 +99,8 @@ std::vector<DriveEntry> DrivesFromMounts(std::string_view mountsText, const std:
     std::vector<DriveEntry> drives{{std::string(kHomeLetter), "home", WithoutTrailingSlashes(homeDirectory)}};
     char letter = 'd';
     for (const std::string& mountPoint : RemovableMountPoints(mountsText)) {
-        if (letter > 'z') break;
+        if (letter > 'z')
+            break;
         drives.push_back({std::string{letter, ':'}, mountPoint.substr(mountPoint.rfind('/') + 1), mountPoint});
         ++letter;
     }
@@ -106,7 +112,8 @@ std::vector<DriveEntry> ListSystemDrives() {
 }
 
 const DriveEntry* FindDrive(const std::vector<DriveEntry>& drives, std::string_view driveText) {
-    if (driveText.size() < 2 || driveText[1] != ':') return nullptr;
+    if (driveText.size() < 2 || driveText[1] != ':')
+        return nullptr;
     const auto lower = [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); };
     const auto found = std::find_if(drives.begin(), drives.end(), [&](const DriveEntry& drive) {
         return drive.letter.size() == 2 && lower(drive.letter[0]) == lower(driveText[0]);

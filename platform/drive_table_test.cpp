@@ -41,7 +41,8 @@ TEST(DriveTable, HomeIsCAndMountsUnderMediaAndMntFollowInPathOrder) {
 
 TEST(DriveTable, LettersEndAtZ) {
     std::string mounts;
-    for (int i = 0; i < 30; ++i) mounts += "dev /mnt/disk" + std::to_string(100 + i) + " ext4 rw 0 0\n";
+    for (int i = 0; i < 30; ++i)
+        mounts += "dev /mnt/disk" + std::to_string(100 + i) + " ext4 rw 0 0\n";
     const std::vector<DriveEntry> drives = DrivesFromMounts(mounts, "/root");
     ASSERT_EQ(drives.size(), 24u);
     EXPECT_EQ(drives.back().letter, "z:");

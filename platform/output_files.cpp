@@ -66,7 +66,8 @@ std::vector<std::string_view> SplitPath(std::string_view path, std::string_view 
     std::vector<std::string_view> parts;
     while (!path.empty()) {
         const std::size_t end = std::min(path.find_first_of(separators), path.size());
-        if (end > 0) parts.push_back(path.substr(0, end));
+        if (end > 0)
+            parts.push_back(path.substr(0, end));
         path.remove_prefix(std::min(end + 1, path.size()));
     }
     return parts;
@@ -74,13 +75,15 @@ std::vector<std::string_view> SplitPath(std::string_view path, std::string_view 
 
 void CheckNames(const std::vector<std::string_view>& names, const std::string& shownPath) {
     for (const std::string_view name : names) {
-        if (IsInvalidName(name)) throw Failure(kBadFileName, "Bad file name: " + shownPath);
+        if (IsInvalidName(name))
+            throw Failure(kBadFileName, "Bad file name: " + shownPath);
     }
 }
 
 std::string JoinUnder(std::string directory, const std::vector<std::string_view>& names) {
     for (const std::string_view name : names) {
-        if (directory.empty() || directory.back() != '/') directory += '/';
+        if (directory.empty() || directory.back() != '/')
+            directory += '/';
         directory += name;
     }
     return directory;
@@ -105,19 +108,25 @@ public:
     void Write(std::string_view text) override { Append(text, ""); }
 
     void Close() override {
-        if (descriptor_ < 0) return;
+        if (descriptor_ < 0)
+            return;
         int error = WritePending();
-        if (::close(std::exchange(descriptor_, -1)) != 0 && error == 0) error = errno;
-        if (error != 0) throw FailureFromErrno(error, shownPath_);
+        if (::close(std::exchange(descriptor_, -1)) != 0 && error == 0)
+            error = errno;
+        if (error != 0)
+            throw FailureFromErrno(error, shownPath_);
     }
 
 private:
     void Append(std::string_view text, std::string_view lineEnd) {
-        if (descriptor_ < 0) throw Failure(kInvalidArgument, "Write to a closed file: " + shownPath_);
+        if (descriptor_ < 0)
+            throw Failure(kInvalidArgument, "Write to a closed file: " + shownPath_);
         encoder_->AppendConverted(text, pending_);
         pending_ += lineEnd;
-        if (pending_.size() < kWriteBatchSize) return;
-        if (const int error = WritePending(); error != 0) throw FailureFromErrno(error, shownPath_);
+        if (pending_.size() < kWriteBatchSize)
+            return;
+        if (const int error = WritePending(); error != 0)
+            throw FailureFromErrno(error, shownPath_);
     }
 
     // Sends the pending bytes; on a refusal keeps those not yet written and returns the errno.
@@ -163,7 +172,8 @@ public:
 
     void CreateFolder(std::string_view path) override {
         const ResolvedPath folder = Resolve(path);
-        if (::mkdir(folder.native.c_str(), 0777) != 0) throw FailureFromErrno(errno, folder.shown);
+        if (::mkdir(folder.native.c_str(), 0777) != 0)
+            throw FailureFromErrno(errno, folder.shown);
     }
 
     std::unique_ptr<TextStream> CreateTextFile(std::string_view path, bool overwrite) override {
@@ -171,7 +181,8 @@ public:
         auto encoder = std::make_unique<CharsetConverter>("UTF-8", charset_);
         const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
         const int descriptor = ::open(file.native.c_str(), flags, 0666);
-        if (descriptor < 0) throw FailureFromErrno(errno, file.shown);
+        if (descriptor < 0)
+            throw FailureFromErrno(errno, file.shown);
         return std::make_unique<DiskTextStream>(descriptor, std::move(encoder), file.shown);
     }
 
@@ -181,7 +192,8 @@ public:
 
 private:
     ResolvedPath Resolve(std::string_view path) {
-        if (path.empty()) throw Failure(kBadFileName, "Bad file name: the path is empty");
+        if (path.empty())
+            throw Failure(kBadFileName, "Bad file name: the path is empty");
         return IsDrivePath(path) ? ResolveDrivePath(path) : ResolveNativePath(path);
     }
 
@@ -190,7 +202,8 @@ private:
     ResolvedPath ResolveDrivePath(std::string_view path) {
         const std::vector<DriveEntry> drives = drives_();
         const DriveEntry* drive = FindDrive(drives, path);
-        if (drive == nullptr) throw Failure(kDeviceUnavailable, "Device unavailable: " + std::string(path));
+        if (drive == nullptr)
+            throw Failure(kDeviceUnavailable, "Device unavailable: " + std::string(path));
         std::vector<std::string_view> names = SplitPath(path.substr(2), "\\/");
         std::erase(names, std::string_view("."));
         const std::string native = JoinUnder(drive->directory, names);
@@ -221,7 +234,8 @@ private:
 std::string WorkingDirectory() {
     std::string directory(4096, '\0');
     while (::getcwd(directory.data(), directory.size()) == nullptr) {
-        if (errno != ERANGE) throw FailureFromErrno(errno, "the working directory");
+        if (errno != ERANGE)
+            throw FailureFromErrno(errno, "the working directory");
         directory.resize(directory.size() * 2);
     }
     directory.resize(std::strlen(directory.c_str()));

@@ -24,9 +24,9 @@ inline constexpr std::int32_t kRegistryFileNotFound = 2;
 inline constexpr std::int32_t kRegistryInvalidHandle = 6;
 inline constexpr std::int32_t kRegistryMoreData = 234;
 
-inline constexpr std::uint32_t kRegistryString = 1;          // REG_SZ
-inline constexpr std::uint32_t kRegistryExpandString = 2;    // REG_EXPAND_SZ
-inline constexpr std::uint32_t kRegistryNumber = 4;          // REG_DWORD, little-endian
+inline constexpr std::uint32_t kRegistryString = 1;        // REG_SZ
+inline constexpr std::uint32_t kRegistryExpandString = 2;  // REG_EXPAND_SZ
+inline constexpr std::uint32_t kRegistryNumber = 4;        // REG_DWORD, little-endian
 
 class Registry {
 public:

@@ -9,10 +9,12 @@ namespace {
 namespace chr = std::chrono;
 
 bool ReadDigits(std::string_view text, std::size_t at, std::size_t count, int& value) {
-    if (at + count > text.size()) return false;
+    if (at + count > text.size())
+        return false;
     value = 0;
     for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9') return false;
+        if (text[i] < '0' || text[i] > '9')
+            return false;
         value = value * 10 + (text[i] - '0');
     }
     return true;
@@ -30,9 +32,8 @@ int StoreDate::DaysInMonth(int year, int month) {
 }
 
 bool StoreDate::IsValid(int year, int month, int day, int hour, int minute, int second) {
-    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
-           day <= DaysInMonth(year, month) && hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 &&
-           second >= 0 && second <= 59;
+    return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month) &&
+           hour >= 0 && hour <= 23 && minute >= 0 && minute <= 59 && second >= 0 && second <= 59;
 }
 
 std::optional<StoreDate> StoreDate::Parse(std::string_view text) {
@@ -48,7 +49,8 @@ std::optional<StoreDate> StoreDate::Parse(std::string_view text) {
             return std::nullopt;
         }
     }
-    if (!IsValid(d.year, d.month, d.day, d.hour, d.minute, d.second)) return std::nullopt;
+    if (!IsValid(d.year, d.month, d.day, d.hour, d.minute, d.second))
+        return std::nullopt;
     return d;
 }
 
@@ -66,8 +68,11 @@ std::int64_t StoreDate::DaySerial() const {
 
 StoreDate StoreDate::FromDaySerial(std::int64_t days, int secondsOfDay) {
     const chr::year_month_day ymd{chr::sys_days{chr::days{days}}};
-    return {static_cast<int>(ymd.year()), static_cast<int>(static_cast<unsigned>(ymd.month())),
-            static_cast<int>(static_cast<unsigned>(ymd.day())), secondsOfDay / 3600, secondsOfDay / 60 % 60,
+    return {static_cast<int>(ymd.year()),
+            static_cast<int>(static_cast<unsigned>(ymd.month())),
+            static_cast<int>(static_cast<unsigned>(ymd.day())),
+            secondsOfDay / 3600,
+            secondsOfDay / 60 % 60,
             secondsOfDay % 60};
 }
 

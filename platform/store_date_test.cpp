@@ -21,7 +21,7 @@ TEST(StoreDateTest, SerialsRoundTripAcrossEpochAndLeapDays) {
         EXPECT_EQ(StoreDate::FromSerialSeconds(date.SerialSeconds()), date) << date.ToText();
     }
     EXPECT_EQ((StoreDate{2004, 2, 28, 7, 30, 0}).AddDays(1), (StoreDate{2004, 2, 29, 7, 30, 0}));
-    EXPECT_EQ((StoreDate{2002, 11, 5}).DayOfWeek(), 2);  // a Tuesday
+    EXPECT_EQ((StoreDate{2002, 11, 5}).DayOfWeek(), 2);   // a Tuesday
     EXPECT_EQ((StoreDate{1969, 12, 28}).DayOfWeek(), 0);  // a Sunday
 }
 

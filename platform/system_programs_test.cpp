@@ -69,11 +69,12 @@ TEST_F(SystemProgramsTest, ProgramRunsWithoutBeingWaitedFor) {
     // to end would get no mark.
     const fs::path go = directory_ / "go";
     const fs::path mark = directory_ / "mark";
-    const fs::path program = WriteFile(
-        "program.sh",
-        "#!/bin/sh\ni=0\nwhile [ ! -e '" + go.string() + "' ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n"
-        "[ -e '" + go.string() + "' ] && touch '" + mark.string() + "'\n",
-        fs::perms::owner_all);
+    const fs::path program = WriteFile("program.sh",
+                                       "#!/bin/sh\ni=0\nwhile [ ! -e '" + go.string() +
+                                           "' ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n"
+                                           "[ -e '" +
+                                           go.string() + "' ] && touch '" + mark.string() + "'\n",
+                                       fs::perms::owner_all);
     ASSERT_EQ(StartFailureNumber(program.string()), 0);
     std::ofstream(go) << "go";
     for (int tries = 0; tries < 400 && !fs::exists(mark); ++tries) {

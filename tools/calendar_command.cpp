@@ -69,9 +69,7 @@ StoreDate Today() {
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday};
 }
 
-std::string DayText(const StoreDate& day) {
-    return day.ToText().substr(0, 10);
-}
+std::string DayText(const StoreDate& day) { return day.ToText().substr(0, 10); }
 
 CalendarOptions ParseCalendarOptions(const std::vector<std::string>& arguments) {
     CalendarOptions options;

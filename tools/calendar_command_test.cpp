@@ -29,7 +29,8 @@ std::string Mailbox(const std::string& agendaName) {
      "CreationTime": "2002-11-04T09:30:12", "LastModificationTime": "2002-11-04T09:35:40",
      "Location": "Room 2", "EntryID": "00000000AB12CD34", "Body": "Bring the figures\r\nand the slides",
      "Subject": "Budget meeting", "Importance": 2, "Categories": "Business"}]},
-  {"name": ")" + agendaName + R"(", "entryId": "E2", "defaultItemType": 1, "items": [
+  {"name": ")" +
+           agendaName + R"(", "entryId": "E2", "defaultItemType": 1, "items": [
     {"type": "AppointmentItem", "Start": "2002-11-05T09:00:00", "End": "2002-11-05T10:00:00",
      "EntryID": "A1", "Subject": "Agenda item"}]}]}]})";
 }
@@ -65,9 +66,10 @@ TEST_F(CalendarCommandTest, WritesTheDefaultCalendarAndListsEachAppointment) {
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
     // The C locale's short date form is MM/dd/yy.
-    EXPECT_EQ(result.out, "11/05/02 1 Budget meeting\n11/06/02 Holiday\n2 appointments written to " +
-                              written.string() + "\n");
-    EXPECT_EQ(testing::ReadFileBytes(written), testing::JoinedLines(testing::kExampleLines, testing::kExampleLines.size()));
+    EXPECT_EQ(result.out,
+              "11/05/02 1 Budget meeting\n11/06/02 Holiday\n2 appointments written to " + written.string() + "\n");
+    EXPECT_EQ(testing::ReadFileBytes(written),
+              testing::JoinedLines(testing::kExampleLines, testing::kExampleLines.size()));
 }
 
 TEST_F(CalendarCommandTest, FolderOfTheTreeWithItsNameInTheFileName) {

@@ -65,13 +65,15 @@ TEST_F(ContactsCommandTest, WritesEveryContactWithProgressOnStandardError) {
     EXPECT_EQ(result.out, "2 contacts exported to " + output.string() + "\n");
     const std::string file = testing::ReadFileBytes(output);
     EXPECT_EQ(file.substr(0, std::string(kWorkedExampleCard).size()), kWorkedExampleCard);
-    EXPECT_NE(file.find("NOTE:birthday: Aug 9\\, 1975\\nanniversary: Jun 10\\, 2000\\n\\nCousin\r\n"), std::string::npos)
+    EXPECT_NE(file.find("NOTE:birthday: Aug 9\\, 1975\\nanniversary: Jun 10\\, 2000\\n\\nCousin\r\n"),
+              std::string::npos)
         << file;
 }
 
 TEST_F(ContactsCommandTest, NoteOptionsLeaveTheDatesOut) {
     EXPECT_EQ(Export({"--no-birthday"}).status, 0);
-    EXPECT_NE(testing::ReadFileBytes(output).find("\r\nNOTE:anniversary: Jun 10\\, 2000\\n\\nCousin\r\n"), std::string::npos);
+    EXPECT_NE(testing::ReadFileBytes(output).find("\r\nNOTE:anniversary: Jun 10\\, 2000\\n\\nCousin\r\n"),
+              std::string::npos);
     EXPECT_EQ(Export({"--no-anniversary", "--no-birthday"}).status, 0);
     EXPECT_NE(testing::ReadFileBytes(output).find("\r\nNOTE:Cousin\r\n"), std::string::npos);
     EXPECT_NE(testing::ReadFileBytes(output).find("\r\nBDAY:1975-08-09\r\n"), std::string::npos);

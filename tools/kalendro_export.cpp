@@ -45,7 +45,8 @@ int main(int argc, char** argv) {
         ShowHelp();
         return 0;
     }
-    std::cerr << "kalendro-export: " << (command.empty() ? "a command is wanted" : "unknown command \"" + command + "\"")
-              << "\n\n" << kUsage;
+    std::cerr << "kalendro-export: "
+              << (command.empty() ? "a command is wanted" : "unknown command \"" + command + "\"") << "\n\n"
+              << kUsage;
     return kExitUsage;
 }

@@ -39,22 +39,24 @@ constexpr std::array<std::string_view, 4> kTypesWithSchemas = {"AppointmentItem"
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+    while (!text.empty() && IsBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(text.back()))
+        text.remove_suffix(1);
     return text;
 }
 
 char Folded(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return Folded(x) == Folded(y);
-           });
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Folded(x) == Folded(y); });
 }
 
 std::optional<MemberKind> KindOfMember(std::string_view member) {
     for (std::string_view type : kTypesWithSchemas) {
-        if (auto kind = SchemaFor(type).KindOf(member)) return kind;
+        if (auto kind = SchemaFor(type).KindOf(member))
+            return kind;
     }
     return std::nullopt;
 }
@@ -62,10 +64,12 @@ std::optional<MemberKind> KindOfMember(std::string_view member) {
 // "H:mm" or "HH:mm" with the regional time separator.
 bool ReadTimeOfDay(std::string_view text, std::string_view separator, StoreDate& date) {
     const auto at = text.find(separator);
-    if (separator.empty() || at == std::string_view::npos || at == 0 || at > 2) return false;
+    if (separator.empty() || at == std::string_view::npos || at == 0 || at > 2)
+        return false;
     const std::string_view hours = text.substr(0, at);
     const std::string_view minutes = text.substr(at + separator.size());
-    if (minutes.size() != 2) return false;
+    if (minutes.size() != 2)
+        return false;
     int hour = 0;
     int minute = 0;
     const auto readsWhole = [](std::string_view digits, int& value) {
@@ -73,7 +77,8 @@ bool ReadTimeOfDay(std::string_view text, std::string_view separator, StoreDate&
         return result.ec == std::errc() && result.ptr == digits.data() + digits.size() &&
                std::isdigit(static_cast<unsigned char>(digits.front()));
     };
-    if (!readsWhole(hours, hour) || !readsWhole(minutes, minute) || hour > 23 || minute > 59) return false;
+    if (!readsWhole(hours, hour) || !readsWhole(minutes, minute) || hour > 23 || minute > 59)
+        return false;
     date.hour = hour;
     date.minute = minute;
     return true;
@@ -83,11 +88,14 @@ bool ReadTimeOfDay(std::string_view text, std::string_view separator, StoreDate&
 // blanks of its own, so the time is looked for after the last blank.
 std::optional<StoreDate> ReadDateValue(std::string_view text, const RegionalSettings& regional) {
     text = Trim(text);
-    if (auto date = regional.ParseShortDate(text)) return date;
+    if (auto date = regional.ParseShortDate(text))
+        return date;
     const auto blank = text.find_last_of(" \t");
-    if (blank == std::string_view::npos) return std::nullopt;
+    if (blank == std::string_view::npos)
+        return std::nullopt;
     std::optional<StoreDate> date = regional.ParseShortDate(Trim(text.substr(0, blank)));
-    if (!date || !ReadTimeOfDay(text.substr(blank + 1), regional.timeSeparator, *date)) return std::nullopt;
+    if (!date || !ReadTimeOfDay(text.substr(blank + 1), regional.timeSeparator, *date))
+        return std::nullopt;
     return date;
 }
 
@@ -96,7 +104,8 @@ std::optional<MemberValue> ReadValue(std::string_view text, MemberKind kind, con
         case MemberKind::kText:
             return MemberValue{std::string(text)};
         case MemberKind::kDate:
-            if (auto date = ReadDateValue(text, regional)) return MemberValue{*date};
+            if (auto date = ReadDateValue(text, regional))
+                return MemberValue{*date};
             return std::nullopt;
         case MemberKind::kNumber: {
             const std::string_view digits = Trim(text);
@@ -108,8 +117,10 @@ std::optional<MemberValue> ReadValue(std::string_view text, MemberKind kind, con
             return MemberValue{number};
         }
         case MemberKind::kFlag:
-            if (EqualsIgnoringCase(Trim(text), "True")) return MemberValue{true};
-            if (EqualsIgnoringCase(Trim(text), "False")) return MemberValue{false};
+            if (EqualsIgnoringCase(Trim(text), "True"))
+                return MemberValue{true};
+            if (EqualsIgnoringCase(Trim(text), "False"))
+                return MemberValue{false};
             return std::nullopt;
     }
     return std::nullopt;
@@ -137,7 +148,8 @@ public:
     Node ParseWhole() {
         Node root = ParseJoined(Node::Join::kOr);
         SkipBlanks();
-        if (at_ != text_.size()) FailAt(at_);
+        if (at_ != text_.size())
+            FailAt(at_);
         return root;
     }
 
@@ -145,7 +157,8 @@ private:
     Node ParseJoined(Node::Join join) {
         Node first = join == Node::Join::kOr ? ParseJoined(Node::Join::kAnd) : ParseOperand();
         const std::string_view keyword = join == Node::Join::kOr ? "Or" : "And";
-        if (!TakeKeyword(keyword)) return first;
+        if (!TakeKeyword(keyword))
+            return first;
         Node joined{join, {}, {}};
         joined.operands.push_back(std::move(first));
         do {
@@ -157,11 +170,13 @@ private:
     Node ParseOperand() {
         SkipBlanks();
         const std::size_t operandStart = at_;
-        if (at_ < text_.size()) lastPartStart_ = at_;
+        if (at_ < text_.size())
+            lastPartStart_ = at_;
         if (Take('(')) {
             Node inner = ParseJoined(Node::Join::kOr);
             SkipBlanks();
-            if (!Take(')')) Fail(operandStart, text_.size());
+            if (!Take(')'))
+                Fail(operandStart, text_.size());
             return inner;
         }
         return Node{Node::Join::kNone, ParseCondition(), {}};
@@ -170,20 +185,24 @@ private:
     Condition ParseCondition() {
         Condition condition;
         const std::size_t memberStart = at_;
-        if (!Take('[')) FailAt(at_);
+        if (!Take('['))
+            FailAt(at_);
         const std::size_t close = text_.find(']', at_);
-        if (close == std::string_view::npos) FailAt(memberStart);
+        if (close == std::string_view::npos)
+            FailAt(memberStart);
         const std::string_view member = text_.substr(at_, close - at_);
         at_ = close + 1;
         const std::optional<MemberKind> kind = KindOfMember(member);
-        if (!kind) Fail(memberStart, at_);
+        if (!kind)
+            Fail(memberStart, at_);
         condition.member = KnownMemberName(member);
         condition.kind = *kind;
 
         SkipBlanks();
         const auto op = std::find_if(kOperators.begin(), kOperators.end(),
                                      [&](const auto& entry) { return text_.substr(at_).starts_with(entry.first); });
-        if (op == kOperators.end()) FailAt(at_);
+        if (op == kOperators.end())
+            FailAt(at_);
         condition.comparison = op->second;
         at_ += op->first.size();
 
@@ -191,7 +210,8 @@ private:
         const std::size_t valueStart = at_;
         const std::string value = TakeQuoted();
         std::optional<MemberValue> read = ReadValue(value, condition.kind, regional_);
-        if (!read) Fail(valueStart, at_);
+        if (!read)
+            Fail(valueStart, at_);
         condition.value = std::move(*read);
         return condition;
     }
@@ -199,7 +219,8 @@ private:
     // A value in single quotes, a doubled quote standing for one.
     std::string TakeQuoted() {
         const std::size_t valueStart = at_;
-        if (!Take('\'')) FailAt(at_);
+        if (!Take('\''))
+            FailAt(at_);
         std::string value;
         while (at_ < text_.size()) {
             const char c = text_[at_++];
@@ -218,9 +239,10 @@ private:
     bool TakeKeyword(std::string_view keyword) {
         SkipBlanks();
         const std::string_view rest = text_.substr(at_);
-        if (!EqualsIgnoringCase(rest.substr(0, keyword.size()), keyword)) return false;
-        if (rest.size() > keyword.size() && (std::isalnum(static_cast<unsigned char>(rest[keyword.size()])) ||
-                                             rest[keyword.size()] == '_')) {
+        if (!EqualsIgnoringCase(rest.substr(0, keyword.size()), keyword))
+            return false;
+        if (rest.size() > keyword.size() &&
+            (std::isalnum(static_cast<unsigned char>(rest[keyword.size()])) || rest[keyword.size()] == '_')) {
             return false;
         }
         lastPartStart_ = at_;
@@ -237,7 +259,8 @@ private:
     }
 
     void SkipBlanks() {
-        while (at_ < text_.size() && IsBlank(text_[at_])) ++at_;
+        while (at_ < text_.size() && IsBlank(text_[at_]))
+            ++at_;
     }
 
     // The rest of the filter from there; at its end, the last keyword or operand, left unfinished.
@@ -268,18 +291,25 @@ std::strong_ordering CompareValues(const std::string& actual, const std::string&
 
 bool Holds(Comparison comparison, std::strong_ordering order) {
     switch (comparison) {
-        case Comparison::kEqual: return order == 0;
-        case Comparison::kNotEqual: return order != 0;
-        case Comparison::kLess: return order < 0;
-        case Comparison::kLessOrEqual: return order <= 0;
-        case Comparison::kGreater: return order > 0;
-        case Comparison::kGreaterOrEqual: return order >= 0;
+        case Comparison::kEqual:
+            return order == 0;
+        case Comparison::kNotEqual:
+            return order != 0;
+        case Comparison::kLess:
+            return order < 0;
+        case Comparison::kLessOrEqual:
+            return order <= 0;
+        case Comparison::kGreater:
+            return order > 0;
+        case Comparison::kGreaterOrEqual:
+            return order >= 0;
     }
     return false;
 }
 
 bool Meets(const Condition& condition, const CollectionEntry& entry) {
-    if (SchemaFor(entry.item->typeName).KindOf(condition.member) != condition.kind) return false;
+    if (SchemaFor(entry.item->typeName).KindOf(condition.member) != condition.kind)
+        return false;
     const MemberValue* actual = FindLastingMember(entry, condition.member);
     return std::visit(
         [&](const auto& wanted) {
@@ -292,9 +322,12 @@ bool Meets(const Condition& condition, const CollectionEntry& entry) {
 bool NodeMatches(const Node& node, const CollectionEntry& entry) {
     const auto matches = [&](const Node& operand) { return NodeMatches(operand, entry); };
     switch (node.join) {
-        case Node::Join::kAnd: return std::all_of(node.operands.begin(), node.operands.end(), matches);
-        case Node::Join::kOr: return std::any_of(node.operands.begin(), node.operands.end(), matches);
-        case Node::Join::kNone: break;
+        case Node::Join::kAnd:
+            return std::all_of(node.operands.begin(), node.operands.end(), matches);
+        case Node::Join::kOr:
+            return std::any_of(node.operands.begin(), node.operands.end(), matches);
+        case Node::Join::kNone:
+            break;
     }
     return Meets(node.condition, entry);
 }
@@ -308,16 +341,21 @@ StoreDate Shifted(const StoreDate& date, std::int64_t seconds) {
 StartWindow ConditionBounds(const Condition& condition, const DurationSpan& durations) {
     const StoreDate* value = std::get_if<StoreDate>(&condition.value);
     const bool onStart = condition.member == "Start";
-    if (value == nullptr || (!onStart && condition.member != "End")) return {};
+    if (value == nullptr || (!onStart && condition.member != "End"))
+        return {};
     const StoreDate lowest = onStart ? *value : Shifted(*value, durations.longestSeconds);
     const StoreDate highest = onStart ? *value : Shifted(*value, durations.shortestSeconds);
     switch (condition.comparison) {
         case Comparison::kGreater:
-        case Comparison::kGreaterOrEqual: return {lowest, std::nullopt};
+        case Comparison::kGreaterOrEqual:
+            return {lowest, std::nullopt};
         case Comparison::kLess:
-        case Comparison::kLessOrEqual: return {std::nullopt, highest};
-        case Comparison::kEqual: return {lowest, highest};
-        case Comparison::kNotEqual: return {};
+        case Comparison::kLessOrEqual:
+            return {std::nullopt, highest};
+        case Comparison::kEqual:
+            return {lowest, highest};
+        case Comparison::kNotEqual:
+            return {};
     }
     return {};
 }
@@ -341,7 +379,8 @@ StartWindow Hull(const StartWindow& a, const StartWindow& b) {
 }
 
 StartWindow NodeBounds(const Node& node, const DurationSpan& durations) {
-    if (node.join == Node::Join::kNone) return ConditionBounds(node.condition, durations);
+    if (node.join == Node::Join::kNone)
+        return ConditionBounds(node.condition, durations);
     StartWindow window = NodeBounds(node.operands.front(), durations);
     for (std::size_t i = 1; i < node.operands.size(); ++i) {
         const StartWindow next = NodeBounds(node.operands[i], durations);

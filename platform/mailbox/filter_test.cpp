@@ -82,7 +82,8 @@ TEST_F(FilterTest, DatesTakeTheRegionalTimeSeparatorAndMayStandAlone) {
 }
 
 TEST_F(FilterTest, AndBindsTighterThanOr) {
-    const CollectionEntry entry = Appointment("2002-11-05T09:00:00", "2002-11-05T10:00:00", {{"Subject", std::string("A")}});
+    const CollectionEntry entry =
+        Appointment("2002-11-05T09:00:00", "2002-11-05T10:00:00", {{"Subject", std::string("A")}});
     EXPECT_TRUE(Matches("[Subject] = 'A' Or [Subject] = 'B' And [Subject] = 'C'", entry));
     EXPECT_FALSE(Matches("([Subject] = 'A' Or [Subject] = 'B') And [Subject] = 'C'", entry));
     EXPECT_TRUE(Matches("[Subject] = 'B' And [Subject] = 'C' Or [Subject] = 'A'", entry));
@@ -95,10 +96,9 @@ TEST_F(FilterTest, KeywordsInAnyCaseAndBlanksAnywhere) {
 }
 
 TEST_F(FilterTest, ValuesCompareByTheMembersKind) {
-    const CollectionEntry entry = Appointment("2002-11-05T09:00:00", "2002-11-05T10:00:00",
-                                              {{"Subject", std::string("Tom's Party")},
-                                               {"Importance", std::int32_t{2}},
-                                               {"AllDayEvent", true}});
+    const CollectionEntry entry =
+        Appointment("2002-11-05T09:00:00", "2002-11-05T10:00:00",
+                    {{"Subject", std::string("Tom's Party")}, {"Importance", std::int32_t{2}}, {"AllDayEvent", true}});
     EXPECT_TRUE(Matches("[Subject] = 'tom''s party'", entry));
     EXPECT_TRUE(Matches("[Subject] > 'TOM'", entry));
     EXPECT_TRUE(Matches("[Importance] >= '2' And [Importance] < '10'", entry));
@@ -123,7 +123,9 @@ TEST_F(FilterTest, OverridesOfAnOccurrenceAreWhatIsCompared) {
 }
 
 TEST_F(FilterTest, AFilterThatCannotBeReadQuotesTheBadPart) {
-    const auto errorAt = [](const char* part) { return "Cannot parse condition. Error at \"" + std::string(part) + "\"."; };
+    const auto errorAt = [](const char* part) {
+        return "Cannot parse condition. Error at \"" + std::string(part) + "\".";
+    };
     EXPECT_EQ(ParseFailure("[Start] >= '32-11-2002 00:00'"), errorAt("'32-11-2002 00:00'"));
     EXPECT_EQ(ParseFailure("[Start] >= '05-11-2002 25:00'"), errorAt("'05-11-2002 25:00'"));
     EXPECT_EQ(ParseFailure("[Colour] = 'red'"), errorAt("[Colour]"));
@@ -156,8 +158,9 @@ TEST_F(FilterTest, OrWidensTheBoundsAndOtherMembersLeaveThemOpen) {
     const DurationSpan none{0, 0};
     const auto bounds = [&](const char* filter) { return Filter::Parse(filter, regional_).StartBounds(none); };
 
-    const StartWindow either = bounds("[Start] >= '05-11-2002 00:00' And [Start] <= '06-11-2002 00:00' Or "
-                                      "[Start] >= '10-11-2002 00:00' And [Start] <= '12-11-2002 00:00'");
+    const StartWindow either = bounds(
+        "[Start] >= '05-11-2002 00:00' And [Start] <= '06-11-2002 00:00' Or "
+        "[Start] >= '10-11-2002 00:00' And [Start] <= '12-11-2002 00:00'");
     EXPECT_EQ(either.from, At("2002-11-05T00:00:00"));
     EXPECT_EQ(either.to, At("2002-11-12T00:00:00"));
 

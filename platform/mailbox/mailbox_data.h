@@ -74,14 +74,14 @@ struct RecurrenceException {
 struct RecurrencePattern {
     RecurrenceType type = RecurrenceType::kDaily;
     int interval = 1;
-    int dayOfWeekMask = 0;  // Sunday 1, Monday 2, ... Saturday 64
-    int dayOfMonth = 0;     // 1..31
-    int instance = 0;       // 1..5, 5 = last
-    int monthOfYear = 0;    // 1..12
+    int dayOfWeekMask = 0;       // Sunday 1, Monday 2, ... Saturday 64
+    int dayOfMonth = 0;          // 1..31
+    int instance = 0;            // 1..5, 5 = last
+    int monthOfYear = 0;         // 1..12
     StoreDate patternStartDate;  // a date at midnight
     RecurrenceEnd end = RecurrenceEnd::kNever;
-    StoreDate patternEndDate;    // kByDate: the last date that may occur, at midnight
-    int occurrences = 0;         // kAfterOccurrences
+    StoreDate patternEndDate;  // kByDate: the last date that may occur, at midnight
+    int occurrences = 0;       // kAfterOccurrences
     std::vector<RecurrenceException> exceptions;
 };
 

@@ -115,9 +115,7 @@ std::unique_ptr<MailboxItems> MailboxItems::OfFolder(const std::shared_ptr<const
     return std::make_unique<MailboxItems>(std::move(entries), std::move(regional));
 }
 
-std::int32_t MailboxItems::Count() {
-    return static_cast<std::int32_t>(entries_->size());
-}
+std::int32_t MailboxItems::Count() { return static_cast<std::int32_t>(entries_->size()); }
 
 std::unique_ptr<StoreItemEnumerator> MailboxItems::Enumerate() {
     // The enumerator shares the entries as they stand; a later Sort of this collection makes new
@@ -127,8 +125,8 @@ std::unique_ptr<StoreItemEnumerator> MailboxItems::Enumerate() {
 
 void MailboxItems::Sort(std::string_view property) {
     if (property != "[Start]") {
-        throw Failure(kInvalidArgument, "Sort: the items can only be sorted by \"[Start]\", not by \"" +
-                                            std::string(property) + "\".");
+        throw Failure(kInvalidArgument,
+                      "Sort: the items can only be sorted by \"[Start]\", not by \"" + std::string(property) + "\".");
     }
     // Each start is looked up once rather than at every comparison.
     std::vector<std::pair<StoreDate, std::size_t>> keys;
@@ -137,7 +135,8 @@ void MailboxItems::Sort(std::string_view property) {
     for (std::size_t index = 0; index < entries.size(); ++index) {
         keys.emplace_back(StartOf(entries[index]), index);
     }
-    std::stable_sort(keys.begin(), keys.end(), [](const auto& left, const auto& right) { return left.first < right.first; });
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto& left, const auto& right) { return left.first < right.first; });
     std::vector<CollectionEntry> sorted;
     sorted.reserve(entries.size());
     for (const auto& key : keys) {
@@ -147,9 +146,7 @@ void MailboxItems::Sort(std::string_view property) {
     sortedByStart_ = true;
 }
 
-void MailboxItems::SetIncludeRecurrences(bool include) {
-    includeRecurrences_ = include;
-}
+void MailboxItems::SetIncludeRecurrences(bool include) { includeRecurrences_ = include; }
 
 std::unique_ptr<StoreItems> MailboxItems::Restrict(std::string_view filter) {
     const Filter parsed = Filter::Parse(filter, *regional_);

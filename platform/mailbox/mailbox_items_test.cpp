@@ -16,8 +16,8 @@ std::shared_ptr<const MailboxItem> Appointment(const std::string& subject, Store
 
 TEST(MailboxItemsTest, AnOccurrenceReadsItsOverridesBeforeItsSeriesMembers) {
     auto series = Appointment("Weekly", StoreDate{2026, 11, 2, 9, 0, 0});
-    auto overrides = std::make_shared<Members>(Members{{"Start", StoreDate{2026, 11, 9, 10, 0, 0}},
-                                                       {"Location", std::string("Room 2")}});
+    auto overrides = std::make_shared<Members>(
+        Members{{"Start", StoreDate{2026, 11, 9, 10, 0, 0}}, {"Location", std::string("Room 2")}});
     const CollectionEntry occurrence{series, overrides};
     EXPECT_EQ(StartOf(occurrence), (StoreDate{2026, 11, 9, 10, 0, 0}));
     auto item = MakeStoreItem(occurrence);

@@ -180,14 +180,12 @@ private:
 template <typename Node>
 struct Location {
     const Location* parent = nullptr;
-    std::string_view kind;    // "store", "folder", "item", "Recurrence", "exception"; empty for the top level
-    std::size_t number = 0;   // position in its list, from 1
+    std::string_view kind;   // "store", "folder", "item", "Recurrence", "exception"; empty for the top level
+    std::size_t number = 0;  // position in its list, from 1
     const Node* node = nullptr;
 };
 
-std::string Quoted(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
-}
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 template <typename Node>
 std::optional<std::string_view> StringMember(const Node& node, std::string_view key) {
@@ -220,7 +218,8 @@ std::string DescribeStep(const Location<Node>& where) {
         const auto type = StringMember(*where.node, "type");
         const std::string label = ItemLabel(*where.node);
         if (type || !label.empty()) {
-            text += " (" + (type ? std::string(*type) : std::string("item")) + (label.empty() ? "" : " " + Quoted(label)) + ")";
+            text += " (" + (type ? std::string(*type) : std::string("item")) +
+                    (label.empty() ? "" : " " + Quoted(label)) + ")";
         }
     } else if (const auto name = StringMember(*where.node, "name")) {
         text += " " + Quoted(*name);
@@ -508,8 +507,8 @@ private:
                                int highest) const {
         const std::int32_t number = NumberValue(value, where, member);
         if (number < lowest || number > highest) {
-            Fail(where, member, std::to_string(number) + " is outside " + std::to_string(lowest) + " to " +
-                                    std::to_string(highest));
+            Fail(where, member,
+                 std::to_string(number) + " is outside " + std::to_string(lowest) + " to " + std::to_string(highest));
         }
         return number;
     }
@@ -580,7 +579,8 @@ private:
             const std::string folderPlace = place + "/F" + std::to_string(index);
             auto folder = ReadFolder(folderNode, folderWhere, folderPlace, parent.storeId);
             if (!entryIds.insert(folder->entryId).second) {
-                Fail(folderWhere, "entryId", Quoted(folder->entryId) + " is already the entryId of another folder of this store");
+                Fail(folderWhere, "entryId",
+                     Quoted(folder->entryId) + " is already the entryId of another folder of this store");
             }
             ReadSubfolders(folderNode, folderWhere, folderPlace, *folder, entryIds);
             parent.folders.push_back(std::move(folder));
@@ -619,8 +619,8 @@ private:
         }
         const std::int32_t neededType = calendar ? 1 : 2;
         if (folder.defaultItemType != neededType) {
-            Fail(where, "default", "the default " + role + " folder must have defaultItemType " +
-                                       std::to_string(neededType));
+            Fail(where, "default",
+                 "the default " + role + " folder must have defaultItemType " + std::to_string(neededType));
         }
         std::string& first = calendar ? firstDefaultCalendar_ : firstDefaultContacts_;
         if (!first.empty()) {
@@ -717,8 +717,9 @@ private:
 
     RecurrencePattern ReadRecurrence(const Node& node, const Where& where, const Span& span) const {
         RequireObject(node, where);
-        CheckKeys(node, where, {"RecurrenceType", "Interval", "DayOfWeekMask", "DayOfMonth", "Instance", "MonthOfYear",
-                                "PatternStartDate", "PatternEndDate", "Occurrences", "NoEndDate", "Exceptions"});
+        CheckKeys(node, where,
+                  {"RecurrenceType", "Interval", "DayOfWeekMask", "DayOfMonth", "Instance", "MonthOfYear",
+                   "PatternStartDate", "PatternEndDate", "Occurrences", "NoEndDate", "Exceptions"});
         RecurrencePattern pattern;
         const RecurrenceRule& rule = ReadRule(RequiredKey(node, where, "RecurrenceType"), where);
         pattern.type = rule.type;
@@ -752,8 +753,8 @@ private:
     }
 
     // A field the type needs must be there and in range; one it does not use must be absent.
-    int PatternField(const Node& node, const Where& where, const RecurrenceRule& rule, std::string_view key,
-                     bool used, int lowest, int highest) const {
+    int PatternField(const Node& node, const Where& where, const RecurrenceRule& rule, std::string_view key, bool used,
+                     int lowest, int highest) const {
         const std::optional<Node> found = node.Find(key);
         if (!found) {
             if (used) {
@@ -821,12 +822,11 @@ private:
     void CheckOriginalDate(const StoreDate& original, const Where& where, const RecurrencePattern& pattern,
                            const Span& span) const {
         if (original.SecondsOfDay() != span.start.SecondsOfDay()) {
-            Fail(where, "OriginalDate", original.ToText() + " is not at the series' time of day " +
-                                            span.start.ToText().substr(11));
+            Fail(where, "OriginalDate",
+                 original.ToText() + " is not at the series' time of day " + span.start.ToText().substr(11));
         }
         const StoreDate day = original.DateOnly();
-        if (day < pattern.patternStartDate ||
-            (pattern.end == RecurrenceEnd::kByDate && pattern.patternEndDate < day)) {
+        if (day < pattern.patternStartDate || (pattern.end == RecurrenceEnd::kByDate && pattern.patternEndDate < day)) {
             Fail(where, "OriginalDate", original.ToText() + " lies outside the pattern's dates");
         }
         if (!RecurringSeries(pattern, span.start, span.end).IsPatternOccurrence(original)) {
@@ -871,8 +871,8 @@ std::shared_ptr<const Mailbox> ReadReportingFaults(std::string_view text, const 
         }
     });
     if (!Json::sax_parse(text, &builder)) {
-        throw Failure(kStoreCannotOpen, "The mailbox file " + Quoted(sourceName) + " is not JSON: " +
-                                            builder.ErrorMessage() + ".");
+        throw Failure(kStoreCannotOpen,
+                      "The mailbox file " + Quoted(sourceName) + " is not JSON: " + builder.ErrorMessage() + ".");
     }
     return reader.ReadTree(JsonNode(root));
 }

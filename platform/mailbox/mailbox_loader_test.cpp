@@ -28,12 +28,11 @@ std::string Calendar(const std::string& items) {
 // An appointment on Monday 2026-11-02, 09:00 to 09:15, recurring by the given members.
 std::string Recurring(const std::string& recurrence) {
     return Calendar(R"({"type": "AppointmentItem", "Subject": "Stand-up", "Start": "2026-11-02T09:00:00",
-                        "End": "2026-11-02T09:15:00", "Recurrence": {)" + recurrence + "}}");
+                        "End": "2026-11-02T09:15:00", "Recurrence": {)" +
+                    recurrence + "}}");
 }
 
-const MailboxItem& FirstItem(const Mailbox& mailbox) {
-    return *mailbox.stores.at(0)->folders.at(0)->items.at(0);
-}
+const MailboxItem& FirstItem(const Mailbox& mailbox) { return *mailbox.stores.at(0)->folders.at(0)->items.at(0); }
 
 const RecurrencePattern& PatternOf(const std::string& recurrence) {
     static std::vector<std::shared_ptr<const Mailbox>> keep;
@@ -179,10 +178,11 @@ TEST(MailboxLoaderTest, ReadsDeletedAndModifiedExceptions) {
 }
 
 TEST(MailboxLoaderTest, RepeatedKeyCountsWithItsLastValue) {
-    const auto mailbox = LoadMailboxText(R"({"format": "kalendro-mailbox/1", "stores": [{"name": "First", "name": "Second",
+    const auto mailbox =
+        LoadMailboxText(R"({"format": "kalendro-mailbox/1", "stores": [{"name": "First", "name": "Second",
         "folders": [{"name": "Calendar", "defaultItemType": 1, "items": [
             {"type": "AppointmentItem", "Subject": "Draft", "Start": "2026-11-02T09:00:00", "Subject": "Final"}]}]}]})",
-                                         "test.json");
+                        "test.json");
     EXPECT_EQ(mailbox->stores[0]->name, "Second");
     const MailboxItem& item = FirstItem(*mailbox);
     EXPECT_EQ(std::get<std::string>(item.members.at("Subject")), "Final");
@@ -195,9 +195,7 @@ struct InvalidCase {
     std::vector<std::string> expectedParts;  // each must appear in the description
 };
 
-void PrintTo(const InvalidCase& invalid, std::ostream* out) {
-    *out << invalid.title;
-}
+void PrintTo(const InvalidCase& invalid, std::ostream* out) { *out << invalid.title; }
 
 class InvalidMailboxTest : public testing::TestWithParam<InvalidCase> {};
 
@@ -227,7 +225,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         InvalidCase{"not JSON", "{\"format\": ", {"is not JSON", "syntax error"}},
         InvalidCase{"lone surrogate in a text", Appointment(R"("Location": "\ud800")"), {"is not JSON", "surrogate"}},
-        InvalidCase{"raw control character in a text", Appointment("\"Location\": \"a\tb\""),
+        InvalidCase{"raw control character in a text",
+                    Appointment("\"Location\": \"a\tb\""),
                     {"is not JSON", "control character"}},
         InvalidCase{"bytes that are no UTF-8", Appointment("\"Location\": \"\xC3\x28\""), {"is not JSON"}},
         InvalidCase{"text after the document", OneStore("") + " {}", {"is not JSON"}},
@@ -261,9 +260,10 @@ INSTANTIATE_TEST_SUITE_P(
                     OneStore(R"({"name": "Calendar", "entryId": "AB@CD"})"),
                     {"folder \"Calendar\", member \"entryId\"", "\"AB@CD\" holds \"@\""}},
         InvalidCase{"empty entry id", OneStore(R"({"name": "Calendar", "entryId": ""})"), {"must not be empty"}},
-        InvalidCase{"two folders with one entry id",
-                    OneStore(R"({"name": "A", "entryId": "E"}, {"name": "B", "folders": [{"name": "C", "entryId": "E"}]})"),
-                    {"folder \"B\" > folder \"C\", member \"entryId\"", "already the entryId of another folder"}},
+        InvalidCase{
+            "two folders with one entry id",
+            OneStore(R"({"name": "A", "entryId": "E"}, {"name": "B", "folders": [{"name": "C", "entryId": "E"}]})"),
+            {"folder \"B\" > folder \"C\", member \"entryId\"", "already the entryId of another folder"}},
         InvalidCase{"two default calendars",
                     OneStore(R"({"name": "Calendar", "defaultItemType": 1, "default": "calendar"},
                                 {"name": "Second", "defaultItemType": 1, "default": "calendar"})"),
@@ -291,25 +291,32 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidCase{"contact member on a list",
                     OneStore(Calendar(R"({"type": "DistListItem", "DLName": "Team", "FirstName": "Ann"})")),
                     {"item 1 (DistListItem \"Team\"), member \"FirstName\"", "is not a member of DistListItem"}},
-        InvalidCase{"text given as number", Appointment(R"("Location": 12)"),
+        InvalidCase{"text given as number",
+                    Appointment(R"("Location": 12)"),
                     {kItemPath + ", member \"Location\": must be a text (a JSON string), not number"}},
-        InvalidCase{"flag given as text", Appointment(R"("AllDayEvent": "yes")"),
+        InvalidCase{"flag given as text",
+                    Appointment(R"("AllDayEvent": "yes")"),
                     {"member \"AllDayEvent\": must be true or false, not string"}},
-        InvalidCase{"fractional number", Appointment(R"("Importance": 1.5)"),
+        InvalidCase{"fractional number",
+                    Appointment(R"("Importance": 1.5)"),
                     {"member \"Importance\": must be a whole number, not number"}},
-        InvalidCase{"number beyond 32 bits", Appointment(R"("Importance": 4294967296)"),
+        InvalidCase{"number beyond 32 bits",
+                    Appointment(R"("Importance": 4294967296)"),
                     {"member \"Importance\": 4294967296 does not fit in 32 bits"}},
-        InvalidCase{"number beyond 64 bits", Appointment(R"("Importance": 100000000000000000000)"),
+        InvalidCase{"number beyond 64 bits",
+                    Appointment(R"("Importance": 100000000000000000000)"),
                     {"member \"Importance\": must be a whole number, not number"}},
-        InvalidCase{"malformed date", Appointment(R"("Start": "2026-13-01T10:00:00")"),
+        InvalidCase{"malformed date",
+                    Appointment(R"("Start": "2026-13-01T10:00:00")"),
                     {kItemPath + ", member \"Start\": \"2026-13-01T10:00:00\" is not a date of the form"}},
         InvalidCase{"item without type",
                     OneStore(Calendar(R"({"Subject": "Lunch"})")),
                     {"item 1 (item \"Lunch\"), member \"type\": is missing"}},
         InvalidCase{"item not an object", OneStore(Calendar("42")), {"item 1: must be a JSON object, not number"}},
-        InvalidCase{"contact named in messages",
-                    OneStore(Calendar(R"({"type": "ContactItem", "FirstName": "Ann", "LastName": "Lee", "Start": "x"})")),
-                    {"item 1 (ContactItem \"Ann Lee\"), member \"Start\": is not a member of ContactItem"}},
+        InvalidCase{
+            "contact named in messages",
+            OneStore(Calendar(R"({"type": "ContactItem", "FirstName": "Ann", "LastName": "Lee", "Start": "x"})")),
+            {"item 1 (ContactItem \"Ann Lee\"), member \"Start\": is not a member of ContactItem"}},
         InvalidCase{"recurrence on a contact",
                     OneStore(Calendar(R"({"type": "ContactItem", "FirstName": "Ann", "Recurrence": {}})")),
                     {"member \"Recurrence\": only an AppointmentItem can recur"}}));
@@ -317,13 +324,15 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Recurrences, InvalidMailboxTest,
     testing::Values(
-        InvalidCase{"unknown type", OneStore(Recurring(R"("RecurrenceType": 4, "NoEndDate": true)")),
+        InvalidCase{"unknown type",
+                    OneStore(Recurring(R"("RecurrenceType": 4, "NoEndDate": true)")),
                     {kRecurrencePath + ", member \"RecurrenceType\": 4 is not one of 0, 1, 2, 3, 5 and 6"}},
-        InvalidCase{"no type", OneStore(Recurring(R"("NoEndDate": true)")),
-                    {"member \"RecurrenceType\": is missing"}},
-        InvalidCase{"interval zero", OneStore(Recurring(R"("RecurrenceType": 0, "Interval": 0, "NoEndDate": true)")),
+        InvalidCase{"no type", OneStore(Recurring(R"("NoEndDate": true)")), {"member \"RecurrenceType\": is missing"}},
+        InvalidCase{"interval zero",
+                    OneStore(Recurring(R"("RecurrenceType": 0, "Interval": 0, "NoEndDate": true)")),
                     {"member \"Interval\": 0 is outside 1 to 999"}},
-        InvalidCase{"weekly without mask", OneStore(Recurring(R"("RecurrenceType": 1, "NoEndDate": true)")),
+        InvalidCase{"weekly without mask",
+                    OneStore(Recurring(R"("RecurrenceType": 1, "NoEndDate": true)")),
                     {"member \"DayOfWeekMask\": is missing; a weekly recurrence needs it"}},
         InvalidCase{"mask too large",
                     OneStore(Recurring(R"("RecurrenceType": 1, "DayOfWeekMask": 128, "NoEndDate": true)")),
@@ -337,22 +346,27 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidCase{"instance 6",
                     OneStore(Recurring(R"("RecurrenceType": 3, "DayOfWeekMask": 2, "Instance": 6, "NoEndDate": true)")),
                     {"member \"Instance\": 6 is outside 1 to 5"}},
-        InvalidCase{"month 13",
-                    OneStore(Recurring(R"("RecurrenceType": 5, "DayOfMonth": 1, "MonthOfYear": 13, "NoEndDate": true)")),
-                    {"member \"MonthOfYear\": 13 is outside 1 to 12"}},
+        InvalidCase{
+            "month 13",
+            OneStore(Recurring(R"("RecurrenceType": 5, "DayOfMonth": 1, "MonthOfYear": 13, "NoEndDate": true)")),
+            {"member \"MonthOfYear\": 13 is outside 1 to 12"}},
         InvalidCase{"year-nth without month",
                     OneStore(Recurring(R"("RecurrenceType": 6, "DayOfWeekMask": 2, "Instance": 1, "NoEndDate": true)")),
                     {"member \"MonthOfYear\": is missing; a year-nth recurrence needs it"}},
-        InvalidCase{"no end at all", OneStore(Recurring(R"("RecurrenceType": 0)")),
+        InvalidCase{"no end at all",
+                    OneStore(Recurring(R"("RecurrenceType": 0)")),
                     {kRecurrencePath + ": it must have exactly one of PatternEndDate, Occurrences and NoEndDate"}},
-        InvalidCase{"no end date false", OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": false)")),
+        InvalidCase{"no end date false",
+                    OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": false)")),
                     {"member \"NoEndDate\": must be true"}},
-        InvalidCase{"zero occurrences", OneStore(Recurring(R"("RecurrenceType": 0, "Occurrences": 0)")),
+        InvalidCase{"zero occurrences",
+                    OneStore(Recurring(R"("RecurrenceType": 0, "Occurrences": 0)")),
                     {"member \"Occurrences\": 0 is outside 1 to"}},
         InvalidCase{"end date with time",
                     OneStore(Recurring(R"("RecurrenceType": 0, "PatternEndDate": "2026-12-01T00:00:00")")),
                     {"member \"PatternEndDate\": \"2026-12-01T00:00:00\" is not a date of the form YYYY-MM-DD"}},
-        InvalidCase{"end before start", OneStore(Recurring(R"("RecurrenceType": 0, "PatternEndDate": "2026-11-01")")),
+        InvalidCase{"end before start",
+                    OneStore(Recurring(R"("RecurrenceType": 0, "PatternEndDate": "2026-11-01")")),
                     {"member \"PatternEndDate\": is before the pattern's start"}},
         InvalidCase{"unknown recurrence key",
                     OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true, "Until": "2027-01-01")")),
@@ -392,8 +406,8 @@ INSTANTIATE_TEST_SUITE_P(
                     {"exception 1, member \"Importance\": must be a whole number, not string"}}));
 
 TEST(MailboxLoaderTest, FileIsReadLikeTextAndItsFaultsNamedAlike) {
-    const std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                     ("kalendro-loader-test-" + std::to_string(::getpid()) + ".json");
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() / ("kalendro-loader-test-" + std::to_string(::getpid()) + ".json");
     const auto loadWritten = [&](const std::string& text) {
         std::ofstream(path, std::ios::binary) << text;
         return LoadMailboxFile(path.string());

@@ -17,16 +17,11 @@ using Member = std::pair<std::string_view, MemberKind>;
 
 std::vector<Member> AppointmentMembers() {
     return {
-        {"Start", Kind::kDate},
-        {"End", Kind::kDate},
-        {"CreationTime", Kind::kDate},
-        {"LastModificationTime", Kind::kDate},
-        {"Location", Kind::kText},
-        {"EntryID", Kind::kText},
-        {"Body", Kind::kText},
-        {"Subject", Kind::kText},
-        {"Categories", Kind::kText},
-        {"Importance", Kind::kNumber},
+        {"Start", Kind::kDate},        {"End", Kind::kDate},
+        {"CreationTime", Kind::kDate}, {"LastModificationTime", Kind::kDate},
+        {"Location", Kind::kText},     {"EntryID", Kind::kText},
+        {"Body", Kind::kText},         {"Subject", Kind::kText},
+        {"Categories", Kind::kText},   {"Importance", Kind::kNumber},
         {"AllDayEvent", Kind::kFlag},
     };
 }
@@ -76,12 +71,8 @@ std::vector<Member> ContactMembers() {
 
 std::vector<Member> CommonMembers() {
     return {
-        {"EntryID", Kind::kText},
-        {"Subject", Kind::kText},
-        {"Body", Kind::kText},
-        {"Categories", Kind::kText},
-        {"CreationTime", Kind::kDate},
-        {"LastModificationTime", Kind::kDate},
+        {"EntryID", Kind::kText},    {"Subject", Kind::kText},      {"Body", Kind::kText},
+        {"Categories", Kind::kText}, {"CreationTime", Kind::kDate}, {"LastModificationTime", Kind::kDate},
     };
 }
 
@@ -151,8 +142,8 @@ const std::pair<std::string_view, MemberKind>* ItemSchema::Find(std::string_view
         return nullptr;
     }
     const auto last = members_.begin() + static_cast<std::ptrdiff_t>(firstOfLength_[member.size() + 1]);
-    const auto found = std::find_if(members_.begin() + static_cast<std::ptrdiff_t>(firstOfLength_[member.size()]),
-                                    last, [member](const auto& entry) { return entry.first == member; });
+    const auto found = std::find_if(members_.begin() + static_cast<std::ptrdiff_t>(firstOfLength_[member.size()]), last,
+                                    [member](const auto& entry) { return entry.first == member; });
     return found == last ? nullptr : &*found;
 }
 

@@ -67,9 +67,8 @@ public:
                                                      "10 (contacts).");
         }
         const std::string role = folderType == kDefaultCalendarFolder ? "calendar" : "contacts";
-        auto folder = FindFolder(mailbox_->stores, [&](const MailboxFolder& candidate) {
-            return candidate.defaultRole == role;
-        });
+        auto folder =
+            FindFolder(mailbox_->stores, [&](const MailboxFolder& candidate) { return candidate.defaultRole == role; });
         if (!folder) {
             throw Failure(kStoreOperationFailed, "GetDefaultFolder: the mailbox file \"" + mailbox_->sourceName +
                                                      "\" has no default " + role + " folder.");

@@ -75,7 +75,8 @@ public:
 
     // The period whose stretch holds the day; negative before the first.
     std::int64_t PeriodOfDay(std::int64_t day) const {
-        if (!IsMonthBased(pattern_.type)) return FloorDiv(day - origin_, length_);
+        if (!IsMonthBased(pattern_.type))
+            return FloorDiv(day - origin_, length_);
         return FloorDiv(MonthIndex(StoreDate::FromDaySerial(day)) - origin_, length_);
     }
 
@@ -85,7 +86,8 @@ public:
         const std::int64_t stretchStart = origin_ + period * length_;
         int count = 0;
         const auto keep = [&](std::int64_t day) {
-            if (day >= patternStartDay_) days[count++] = day;
+            if (day >= patternStartDay_)
+                days[count++] = day;
         };
         switch (pattern_.type) {
             case RecurrenceType::kDaily:
@@ -93,7 +95,8 @@ public:
                 break;
             case RecurrenceType::kWeekly:
                 for (int weekday = 0; weekday < 7; ++weekday) {
-                    if (MaskHolds(pattern_.dayOfWeekMask, weekday)) keep(stretchStart + weekday);
+                    if (MaskHolds(pattern_.dayOfWeekMask, weekday))
+                        keep(stretchStart + weekday);
                 }
                 break;
             default:
@@ -112,9 +115,8 @@ private:
     std::int64_t DayInMonth(std::int64_t monthIndex) const {
         const int year = static_cast<int>(FloorDiv(monthIndex, 12));
         const int month = static_cast<int>(monthIndex - year * std::int64_t{12}) + 1;
-        const int day = IsNth(pattern_.type)
-                            ? NthMaskedDay(year, month, pattern_.dayOfWeekMask, pattern_.instance)
-                            : std::min(pattern_.dayOfMonth, StoreDate::DaysInMonth(year, month));
+        const int day = IsNth(pattern_.type) ? NthMaskedDay(year, month, pattern_.dayOfWeekMask, pattern_.instance)
+                                             : std::min(pattern_.dayOfMonth, StoreDate::DaysInMonth(year, month));
         return StoreDate{year, month, day, 0, 0, 0}.DaySerial();
     }
 
@@ -136,8 +138,9 @@ void ForEachPatternDay(const RecurrencePattern& pattern, std::int64_t firstDay, 
         lastDay = lastDay ? std::min(*lastDay, endDay) : endDay;
     }
     if (!lastDay && pattern.end == RecurrenceEnd::kNever) {
-        throw Failure(kStoreOperationFailed,
-                      "A recurring appointment without end has no last occurrence: the condition must bound its start.");
+        throw Failure(
+            kStoreOperationFailed,
+            "A recurring appointment without end has no last occurrence: the condition must bound its start.");
     }
     const PatternPeriods periods(pattern);
     std::int64_t period = std::max<std::int64_t>(0, periods.PeriodOfDay(firstDay));
@@ -145,11 +148,15 @@ void ForEachPatternDay(const RecurrencePattern& pattern, std::int64_t firstDay, 
     std::array<std::int64_t, 7> days{};
     for (;; ++period) {
         const int count = periods.DaysInPeriod(period, days);
-        if (count == 0 && period > 0) return;  // an empty day mask: no period holds a date
+        if (count == 0 && period > 0)
+            return;  // an empty day mask: no period holds a date
         for (int i = 0; i < count; ++i, ++index) {
-            if (pattern.end == RecurrenceEnd::kAfterOccurrences && index >= pattern.occurrences) return;
-            if (lastDay && days[i] > *lastDay) return;
-            if (days[i] >= firstDay) visit(days[i]);
+            if (pattern.end == RecurrenceEnd::kAfterOccurrences && index >= pattern.occurrences)
+                return;
+            if (lastDay && days[i] > *lastDay)
+                return;
+            if (days[i] >= firstDay)
+                visit(days[i]);
         }
     }
 }
@@ -174,21 +181,25 @@ RecurringSeries::RecurringSeries(const RecurrencePattern& pattern, const StoreDa
     : pattern_(pattern),
       timeOfDaySeconds_(seriesStart.SecondsOfDay()),
       durationSeconds_(seriesEnd.SerialSeconds() - seriesStart.SerialSeconds()) {
-    for (const RecurrenceException& exception : pattern.exceptions) exceptionsByOriginal_.push_back(&exception);
+    for (const RecurrenceException& exception : pattern.exceptions)
+        exceptionsByOriginal_.push_back(&exception);
     std::stable_sort(exceptionsByOriginal_.begin(), exceptionsByOriginal_.end(),
                      [](const auto* a, const auto* b) { return a->originalDate < b->originalDate; });
 }
 
 std::vector<Occurrence> RecurringSeries::OccurrencesIn(const StartWindow& window) const {
-    const std::int64_t firstDay = window.from ? CeilDiv(window.from->SerialSeconds() - timeOfDaySeconds_, kSecondsPerDay)
-                                              : pattern_.patternStartDate.DaySerial();
+    const std::int64_t firstDay = window.from
+                                      ? CeilDiv(window.from->SerialSeconds() - timeOfDaySeconds_, kSecondsPerDay)
+                                      : pattern_.patternStartDate.DaySerial();
     std::optional<std::int64_t> lastDay;
-    if (window.to) lastDay = FloorDiv(window.to->SerialSeconds() - timeOfDaySeconds_, kSecondsPerDay);
+    if (window.to)
+        lastDay = FloorDiv(window.to->SerialSeconds() - timeOfDaySeconds_, kSecondsPerDay);
 
     std::vector<Occurrence> occurrences;
     ForEachPatternDay(pattern_, firstDay, lastDay, [&](std::int64_t day) {
         const std::int64_t start = day * kSecondsPerDay + timeOfDaySeconds_;
-        if (HasException(start)) return;
+        if (HasException(start))
+            return;
         const StoreDate startDate = StoreDate::FromSerialSeconds(start);
         occurrences.push_back({startDate, StoreDate::FromSerialSeconds(start + durationSeconds_), startDate, nullptr});
     });
@@ -196,9 +207,11 @@ std::vector<Occurrence> RecurringSeries::OccurrencesIn(const StartWindow& window
     // Modified occurrences may have moved from anywhere into the window; there are few, so each is tried.
     const auto unmovedEnd = static_cast<std::ptrdiff_t>(occurrences.size());
     for (const RecurrenceException* exception : exceptionsByOriginal_) {
-        if (exception->deleted) continue;
+        if (exception->deleted)
+            continue;
         Occurrence modified = ModifiedOccurrence(*exception);
-        if (InWindow(modified.start, window)) occurrences.push_back(modified);
+        if (InWindow(modified.start, window))
+            occurrences.push_back(modified);
     }
     std::sort(occurrences.begin() + unmovedEnd, occurrences.end(), StartsEarlier);
     std::inplace_merge(occurrences.begin(), occurrences.begin() + unmovedEnd, occurrences.end(), StartsEarlier);
@@ -206,7 +219,8 @@ std::vector<Occurrence> RecurringSeries::OccurrencesIn(const StartWindow& window
 }
 
 bool RecurringSeries::IsPatternOccurrence(const StoreDate& start) const {
-    if (start.SecondsOfDay() != timeOfDaySeconds_) return false;
+    if (start.SecondsOfDay() != timeOfDaySeconds_)
+        return false;
     bool found = false;
     const std::int64_t day = start.DaySerial();
     ForEachPatternDay(pattern_, day, day, [&](std::int64_t) { found = true; });
@@ -216,7 +230,8 @@ bool RecurringSeries::IsPatternOccurrence(const StoreDate& start) const {
 DurationSpan RecurringSeries::Durations() const {
     DurationSpan span{durationSeconds_, durationSeconds_};
     for (const RecurrenceException* exception : exceptionsByOriginal_) {
-        if (exception->deleted) continue;
+        if (exception->deleted)
+            continue;
         const Occurrence modified = ModifiedOccurrence(*exception);
         const std::int64_t duration = modified.end.SerialSeconds() - modified.start.SerialSeconds();
         span.shortestSeconds = std::min(span.shortestSeconds, duration);

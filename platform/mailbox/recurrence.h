@@ -13,7 +13,7 @@ namespace kalendro::mailbox {
 struct Occurrence {
     StoreDate start;
     StoreDate end;
-    StoreDate originalStart;                          // where the pattern puts it
+    StoreDate originalStart;                         // where the pattern puts it
     const RecurrenceException* exception = nullptr;  // the modified exception applied, if any
 };
 

@@ -19,7 +19,8 @@ using nlohmann::json;
 StoreDate At(const char* text) { return *StoreDate::Parse(text); }
 
 std::optional<StoreDate> OptionalAt(const json& window, const char* side) {
-    if (!window.contains(side)) return std::nullopt;
+    if (!window.contains(side))
+        return std::nullopt;
     return At(window[side].get<std::string>().c_str());
 }
 
@@ -38,7 +39,8 @@ MailboxItem LoadSeries(const json& vector) {
 
 std::vector<std::string> StartTexts(const std::vector<Occurrence>& occurrences) {
     std::vector<std::string> texts;
-    for (const Occurrence& occurrence : occurrences) texts.push_back(occurrence.start.ToText());
+    for (const Occurrence& occurrence : occurrences)
+        texts.push_back(occurrence.start.ToText());
     return texts;
 }
 

@@ -25,7 +25,8 @@ StoreDate EndOf(const CollectionEntry& entry) {
 
 CollectionEntry OccurrenceEntry(const std::shared_ptr<const MailboxItem>& series, const Occurrence& occurrence) {
     auto overrides = std::make_shared<Members>();
-    if (occurrence.exception != nullptr) *overrides = occurrence.exception->members;
+    if (occurrence.exception != nullptr)
+        *overrides = occurrence.exception->members;
     (*overrides)["Start"] = occurrence.start;
     (*overrides)["End"] = occurrence.end;
     return {series, std::move(overrides)};
@@ -44,7 +45,8 @@ void AppendOccurrences(const CollectionEntry& entry, const Filter& filter, std::
     }
     for (const Occurrence& occurrence : series.OccurrencesIn(window)) {
         CollectionEntry candidate = OccurrenceEntry(entry.item, occurrence);
-        if (filter.Matches(candidate)) kept.push_back(std::move(candidate));
+        if (filter.Matches(candidate))
+            kept.push_back(std::move(candidate));
     }
 }
 
@@ -65,7 +67,8 @@ std::vector<CollectionEntry> RestrictEntries(const std::vector<CollectionEntry>&
             kept.push_back(entry);
         }
     }
-    if (!sortedByStart) return kept;
+    if (!sortedByStart)
+        return kept;
 
     std::vector<std::size_t> order(kept.size());
     std::vector<StoreDate> starts(kept.size());
@@ -78,7 +81,8 @@ std::vector<CollectionEntry> RestrictEntries(const std::vector<CollectionEntry>&
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return starts[a] < starts[b]; });
     std::vector<CollectionEntry> sorted;
     sorted.reserve(kept.size());
-    for (std::size_t i : order) sorted.push_back(std::move(kept[i]));
+    for (std::size_t i : order)
+        sorted.push_back(std::move(kept[i]));
     return sorted;
 }
 

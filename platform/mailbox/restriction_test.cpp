@@ -119,7 +119,8 @@ TEST_F(RestrictTest, EqualStartsKeepTheOrderOfTheirItemsAfterTheSort) {
 }
 
 TEST_F(RestrictTest, WithoutRecurrencesASeriesIsAnOrdinaryItem) {
-    auto all = CalendarItems(std::string(kDailySeries) + "," + Single("Inside", "2002-11-05T10:00:00", "2002-11-05T11:00:00"));
+    auto all =
+        CalendarItems(std::string(kDailySeries) + "," + Single("Inside", "2002-11-05T10:00:00", "2002-11-05T11:00:00"));
     all->Sort("[Start]");
     EXPECT_EQ(Lines(*all->Restrict(kRange)), (std::vector<std::string>{"2002-11-05T10:00:00 Inside"}));
     EXPECT_EQ(Lines(*all->Restrict("[Start] < '04-11-2002 00:00'")),
@@ -143,8 +144,8 @@ TEST_F(RestrictTest, ARestrictedCollectionCanBeSortedAndRestrictedAgain) {
     // Occurrences stay occurrences: including recurrences again expands nothing twice.
     range->SetIncludeRecurrences(true);
     auto stand = range->Restrict("[Location] = 'room 1'");
-    EXPECT_EQ(Lines(*stand), (std::vector<std::string>{"2002-11-05T09:00:00 Stand-up",
-                                                       "2002-11-06T07:00:00 Early stand-up"}));
+    EXPECT_EQ(Lines(*stand),
+              (std::vector<std::string>{"2002-11-05T09:00:00 Stand-up", "2002-11-06T07:00:00 Early stand-up"}));
     EXPECT_EQ(stand->Count(), 2);
 }
 

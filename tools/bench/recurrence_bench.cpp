@@ -35,21 +35,25 @@ std::string WeekdayList(int mask) {
     static const char* kNames[] = {"SU", "MO", "TU", "WE", "TH", "FR", "SA"};
     std::string list;
     for (int day = 0; day < 7; ++day) {
-        if ((mask >> day) & 1) list += std::string(list.empty() ? "" : ",") + kNames[day];
+        if ((mask >> day) & 1)
+            list += std::string(list.empty() ? "" : ",") + kNames[day];
     }
     return list;
 }
 
 // A day of month past a short month's end means its last day: the last existing one of 28..day.
 std::string MonthDayRule(int day) {
-    if (day <= 28) return ";BYMONTHDAY=" + std::to_string(day);
+    if (day <= 28)
+        return ";BYMONTHDAY=" + std::to_string(day);
     std::string days = "28";
-    for (int d = 29; d <= day; ++d) days.append(",").append(std::to_string(d));
+    for (int d = 29; d <= day; ++d)
+        days.append(",").append(std::to_string(d));
     return ";BYMONTHDAY=" + days + ";BYSETPOS=-1";
 }
 
 std::string NthRule(const RecurrencePattern& p) {
-    return ";BYDAY=" + WeekdayList(p.dayOfWeekMask) + ";BYSETPOS=" + (p.instance == 5 ? "-1" : std::to_string(p.instance));
+    return ";BYDAY=" + WeekdayList(p.dayOfWeekMask) +
+           ";BYSETPOS=" + (p.instance == 5 ? "-1" : std::to_string(p.instance));
 }
 
 std::string RRuleOf(const RecurrencePattern& p) {
@@ -57,12 +61,23 @@ std::string RRuleOf(const RecurrencePattern& p) {
     std::string rule = std::string("FREQ=") + kFrequencies[static_cast<int>(p.type)] +
                        ";INTERVAL=" + std::to_string(p.interval) + ";WKST=SU";
     switch (p.type) {
-        case RecurrenceType::kDaily: break;
-        case RecurrenceType::kWeekly: rule += ";BYDAY=" + WeekdayList(p.dayOfWeekMask); break;
-        case RecurrenceType::kMonthly: rule += MonthDayRule(p.dayOfMonth); break;
-        case RecurrenceType::kMonthNth: rule += NthRule(p); break;
-        case RecurrenceType::kYearly: rule += ";BYMONTH=" + std::to_string(p.monthOfYear) + MonthDayRule(p.dayOfMonth); break;
-        case RecurrenceType::kYearNth: rule += ";BYMONTH=" + std::to_string(p.monthOfYear) + NthRule(p); break;
+        case RecurrenceType::kDaily:
+            break;
+        case RecurrenceType::kWeekly:
+            rule += ";BYDAY=" + WeekdayList(p.dayOfWeekMask);
+            break;
+        case RecurrenceType::kMonthly:
+            rule += MonthDayRule(p.dayOfMonth);
+            break;
+        case RecurrenceType::kMonthNth:
+            rule += NthRule(p);
+            break;
+        case RecurrenceType::kYearly:
+            rule += ";BYMONTH=" + std::to_string(p.monthOfYear) + MonthDayRule(p.dayOfMonth);
+            break;
+        case RecurrenceType::kYearNth:
+            rule += ";BYMONTH=" + std::to_string(p.monthOfYear) + NthRule(p);
+            break;
     }
     return rule;
 }
@@ -106,7 +121,8 @@ icaltimetype IcalTime(const StoreDate& date) {
 long KalendroOccurrences(const std::vector<BenchSeries>& all) {
     long count = 0;
     for (const BenchSeries& s : all) {
-        count += static_cast<long>(RecurringSeries(s.pattern, s.start, s.end).OccurrencesIn({kYearStart, kYearEnd}).size());
+        count +=
+            static_cast<long>(RecurringSeries(s.pattern, s.start, s.end).OccurrencesIn({kYearStart, kYearEnd}).size());
     }
     return count;
 }
@@ -123,7 +139,8 @@ long IcalOccurrences(const std::vector<BenchSeries>& all, const std::vector<ical
         for (icaltimetype next = icalrecur_iterator_next(iterator);
              !icaltime_is_null_time(next) && icaltime_compare(next, yearEnd) <= 0;
              next = icalrecur_iterator_next(iterator)) {
-            if (icaltime_compare(next, yearStart) >= 0) ++count;
+            if (icaltime_compare(next, yearStart) >= 0)
+                ++count;
         }
         icalrecur_iterator_free(iterator);
     }
@@ -136,7 +153,8 @@ double BestMilliseconds(int rounds, const std::function<long()>& run, long& coun
     for (int round = 0; round < rounds; ++round) {
         const auto begin = std::chrono::steady_clock::now();
         count = run();
-        best = std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count());
+        best =
+            std::min(best, std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count());
     }
     return best;
 }
@@ -145,17 +163,21 @@ void Measure(const char* typeName, RecurrenceType type, int firstYear, const cha
     std::mt19937 random(static_cast<unsigned>(type) * 7919u + static_cast<unsigned>(firstYear));
     const std::vector<BenchSeries> all = MakeSeries(type, firstYear, random);
     std::vector<icalrecurrencetype> rules;
-    for (const BenchSeries& s : all) rules.push_back(icalrecurrencetype_from_string(s.rrule.c_str()));
+    for (const BenchSeries& s : all)
+        rules.push_back(icalrecurrencetype_from_string(s.rrule.c_str()));
 
     long ours = 0;
     long theirs = 0;
-    const double oursMs = BestMilliseconds(kRounds, [&] { return KalendroOccurrences(all); }, ours);
-    const double theirsMs = BestMilliseconds(1, [&] { return IcalOccurrences(all, rules, true); }, theirs);
-    std::printf("%-9s %-5s %9.2f ms %11.2f ms %8.1fx %9ld %9ld%s\n", typeName, age, oursMs, theirsMs,
-                theirsMs / oursMs, ours, theirs, ours == theirs ? "" : "  COUNTS DIFFER");
+    const double oursMs = BestMilliseconds(
+        kRounds, [&] { return KalendroOccurrences(all); }, ours);
+    const double theirsMs = BestMilliseconds(
+        1, [&] { return IcalOccurrences(all, rules, true); }, theirs);
+    std::printf("%-9s %-5s %9.2f ms %11.2f ms %8.1fx %9ld %9ld%s\n", typeName, age, oursMs, theirsMs, theirsMs / oursMs,
+                ours, theirs, ours == theirs ? "" : "  COUNTS DIFFER");
     if (alsoPlain) {
         long plain = 0;
-        const double plainMs = BestMilliseconds(1, [&] { return IcalOccurrences(all, rules, false); }, plain);
+        const double plainMs = BestMilliseconds(
+            1, [&] { return IcalOccurrences(all, rules, false); }, plain);
         std::printf("%-9s %-5s %9s    %11.2f ms %8.1fx %9s %9ld   (libical iterating from DTSTART)\n", typeName, age,
                     "", plainMs, plainMs / oursMs, "", plain);
     }
@@ -165,17 +187,18 @@ void Measure(const char* typeName, RecurrenceType type, int firstYear, const cha
 
 int main() {
     const std::pair<const char*, RecurrenceType> kTypes[] = {
-        {"daily", RecurrenceType::kDaily},        {"weekly", RecurrenceType::kWeekly},
-        {"monthly", RecurrenceType::kMonthly},    {"month-nth", RecurrenceType::kMonthNth},
-        {"yearly", RecurrenceType::kYearly},      {"year-nth", RecurrenceType::kYearNth},
+        {"daily", RecurrenceType::kDaily},     {"weekly", RecurrenceType::kWeekly},
+        {"monthly", RecurrenceType::kMonthly}, {"month-nth", RecurrenceType::kMonthNth},
+        {"yearly", RecurrenceType::kYearly},   {"year-nth", RecurrenceType::kYearNth},
     };
     std::printf("%d series without end per type and age; occurrences in 2025; kalendro best of %d rounds\n",
                 kSeriesPerType, kRounds);
     std::printf("libical %s: icalrecur_iterator_set_start jumps to 1 January 2025 for the old series\n\n",
                 ICAL_VERSION);
-    std::printf("%-9s %-5s %12s %14s %9s %9s %9s\n", "type", "age", "kalendro", "libical", "ratio", "ours",
-                "libical");
-    for (const auto& [name, type] : kTypes) Measure(name, type, 2005, "old", true);
-    for (const auto& [name, type] : kTypes) Measure(name, type, 2025, "new", false);
+    std::printf("%-9s %-5s %12s %14s %9s %9s %9s\n", "type", "age", "kalendro", "libical", "ratio", "ours", "libical");
+    for (const auto& [name, type] : kTypes)
+        Measure(name, type, 2005, "old", true);
+    for (const auto& [name, type] : kTypes)
+        Measure(name, type, 2025, "new", false);
     return 0;
 }
