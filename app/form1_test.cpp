@@ -26,6 +26,7 @@
 #include "testing/temporary_directory.h"
 #include "tools/command_test_support.h"
 #include "tools/commands.h"
+#include "testing/source_path.h"
 
 namespace kalendro {
 namespace {
@@ -373,7 +374,7 @@ TEST_F(MainWindowTest, ExportFillsTheResultAreaAndDateClicksLeaveItInPlace) {
 }
 
 TEST_F(MainWindowTest, WindowAndHeadlessCommandWriteTheSameFileForTheDemoMailbox) {
-    const std::string demo = KALENDRO_SOURCE_DIR "/samples/demo-mailbox.json";
+    const std::string demo = testing::SourcePath("samples/demo-mailbox.json");
     PlatformServices services = Services("", DriveC());
     services.createStoreApplication = [demo, regional = services.regional] { return OpenMailboxFile(demo, regional); };
     // The command writes in the locale's character set; so does the window here.

@@ -18,6 +18,7 @@
 #include "platform/mailbox/mailbox_store.h"
 #include "tools/command_test_support.h"
 #include "tools/commands.h"
+#include "testing/source_path.h"
 
 namespace kalendro {
 namespace {
@@ -256,7 +257,7 @@ TEST_F(Form2Test, ClosingAnIdleWindowDeletesIt) {
 }
 
 TEST_F(Form2Test, WindowAndHeadlessCommandWriteTheSameFileForTheDemoMailbox) {
-    const std::string demo = KALENDRO_SOURCE_DIR "/samples/demo-mailbox.json";
+    const std::string demo = testing::SourcePath("samples/demo-mailbox.json");
     OpenWindow([demo] { return OpenMailboxFile(demo, RegionalSettings()); });
     QTest::mouseClick(StartButton(), Qt::LeftButton);
     const std::string windowFile = Output();

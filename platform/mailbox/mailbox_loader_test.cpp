@@ -197,7 +197,7 @@ struct InvalidCase {
 
 void PrintTo(const InvalidCase& invalid, std::ostream* out) { *out << invalid.title; }
 
-class InvalidMailboxTest : public testing::TestWithParam<InvalidCase> {};
+class InvalidMailboxTest : public ::testing::TestWithParam<InvalidCase> {};
 
 TEST_P(InvalidMailboxTest, IsFailure429NamingFileLocationAndReason) {
     try {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/failure.h"
+#include "testing/source_path.h"
 
 namespace kalendro {
 namespace {
@@ -24,7 +25,7 @@ const char* const kMailbox = R"({"format": "kalendro-mailbox/1", "stores": [
       {"type": "DistListItem", "DLName": "Team"}]}]},
   {"name": "Archive", "folders": [{"name": "Old Calendar", "defaultItemType": 1}]}]})";
 
-class MailboxStoreTest : public testing::Test {
+class MailboxStoreTest : public ::testing::Test {
 protected:
     std::shared_ptr<StoreSession> Session(const std::string& text = kMailbox) {
         return OpenMailboxText(text, "test.json", RegionalSettings{})->GetNamespace("MAPI");
@@ -168,7 +169,7 @@ TEST_F(MailboxStoreTest, ReadsOutsideTheItemTypeOrOfAnotherKindFail) {
 }
 
 TEST_F(MailboxStoreTest, EachOpeningReadsTheFileAfresh) {
-    const std::string path = testing::TempDir() + "mailbox_store_test.json";
+    const std::string path = ::testing::TempDir() + "mailbox_store_test.json";
     auto write = [&](const std::string& storeName) {
         std::FILE* file = std::fopen(path.c_str(), "w");
         ASSERT_NE(file, nullptr);
@@ -187,7 +188,8 @@ TEST_F(MailboxStoreTest, EachOpeningReadsTheFileAfresh) {
 }
 
 TEST_F(MailboxStoreTest, DemoMailboxOpensWithItsDefaultsAndFolders) {
-    auto session = OpenMailboxFile("../../samples/demo-mailbox.json", RegionalSettings{})->GetNamespace("MAPI");
+    auto session =
+        OpenMailboxFile(testing::SourcePath("samples/demo-mailbox.json"), RegionalSettings{})->GetNamespace("MAPI");
     const auto stores = session->Folders();
     ASSERT_EQ(stores.size(), 2u);
     EXPECT_EQ(stores[0]->Name(), "Personal Folders");

@@ -10,6 +10,7 @@
 
 #include "platform/failure.h"
 #include "platform/mailbox/mailbox_loader.h"
+#include "testing/source_path.h"
 
 namespace kalendro::mailbox {
 namespace {
@@ -45,7 +46,7 @@ std::vector<std::string> StartTexts(const std::vector<Occurrence>& occurrences) 
 }
 
 TEST(RecurrenceVectors, EveryVectorGivesItsInstances) {
-    std::ifstream file(std::filesystem::path(__FILE__).parent_path() / "recurrence_vectors.json");
+    std::ifstream file(testing::SourcePath("platform/mailbox/recurrence_vectors.json"));
     ASSERT_TRUE(file) << "recurrence_vectors.json beside this test";
     const json vectors = json::parse(file)["vectors"];
     ASSERT_GE(vectors.size(), 40u);
