@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/pst/folder_node.h"
+#include "platform/pst/property_bag.h"
+
+namespace kalendro::pst {
+
+// Node ids of the folders Outlook uses by default; none when the file has no such folder.
+struct DefaultFolders {
+    std::optional<std::uint32_t> calendar;
+    std::optional<std::uint32_t> contacts;
+};
+
+// The default calendar and contacts folders: those the entry ids on the root folder or on a folder
+// of the personal folders (the Inbox) name, else the first calendar (contacts) folder directly under
+// the top of the personal folders.
+DefaultFolders FindDefaultFolders(const FolderNode& root, const PropertyBag& messageStore);
+
+// A text property read as ASCII (UTF-16LE for PT_UNICODE, bytes for PT_STRING8), any other character
+// as '?'; empty for other types. Enough to compare the names the file format fixes.
+std::string AsciiText(const PropertyValue& value);
+
+}  // namespace kalendro::pst

@@ -1,0 +1,237 @@
+#include "platform/pst/pst_file.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "platform/failure.h"
+#include "platform/pst/default_folders.h"
+#include "testing/source_path.h"
+#include "testing/temporary_directory.h"
+
+namespace kalendro::pst {
+namespace {
+
+constexpr std::uint16_t kSubject = 0x0037;
+constexpr std::uint16_t kMessageClass = 0x001A;
+constexpr std::uint16_t kBody = 0x1000;
+constexpr std::uint16_t kDisplayName = 0x3001;
+constexpr std::uint16_t kContentCount = 0x3602;
+constexpr std::uint16_t kTypeSystime = 0x0040;
+constexpr std::uint16_t kTypeBinary = 0x0102;
+
+// {00062002-0000-0000-C000-000000000046} as stored.
+constexpr Guid kPsetidAppointment = {0x02, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                     0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+const NamedProperty kRecurrenceBlob{kPsetidAppointment, 0x8216, ""};
+const NamedProperty kWholeStart{kPsetidAppointment, 0x820D, ""};
+const NamedProperty kWholeEnd{kPsetidAppointment, 0x820E, ""};
+
+std::string SamplePath(std::string_view name) {
+    return kalendro::testing::SourcePath("testing/data/pst/" + std::string(name)).string();
+}
+
+std::string Utf16(std::string_view text) {
+    std::string bytes;
+    for (const char letter : text) {
+        bytes += letter;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+std::string Text(const PropertyBag& bag, std::uint16_t tag) {
+    const PropertyValue* value = bag.Find(tag);
+    return value == nullptr ? "<missing>" : AsciiText(*value);
+}
+
+std::vector<std::string> SubfolderNames(const FolderNode& folder) {
+    std::vector<std::string> names;
+    for (const FolderNode& subfolder : folder.subfolders) {
+        names.push_back(Text(subfolder.properties, kDisplayName));
+    }
+    return names;
+}
+
+const FolderNode& Subfolder(const FolderNode& folder, std::string_view name) {
+    for (const FolderNode& subfolder : folder.subfolders) {
+        if (Text(subfolder.properties, kDisplayName) == name) {
+            return subfolder;
+        }
+    }
+    throw std::runtime_error("no folder " + std::string(name));
+}
+
+std::string FirstBytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string bytes(512, '\0');
+    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    return bytes;
+}
+
+TEST(PstFileTest, EverySampleOpensWithItsStoreAndWholeFolderTree) {
+    for (const char* name : {"dist-list.pst", "passworded.pst", "sample-contacts.pst", "sample-offline.ost"}) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(PstFile::LooksLikePst(FirstBytes(SamplePath(name))));
+        const std::shared_ptr<PstFile> file = PstFile::Open(SamplePath(name));
+        EXPECT_EQ(file->Path(), SamplePath(name));
+        EXPECT_EQ(file->Warnings(), std::vector<std::string>());
+        ASSERT_NE(file->MessageStore().Find(0x0FF9), nullptr);
+        EXPECT_EQ(file->MessageStore().Find(0x0FF9)->data.size(), 16u);
+        EXPECT_EQ(file->Root().nodeId, 0x122u);
+        EXPECT_FALSE(file->Root().subfolders.empty());
+    }
+}
+
+TEST(PstFileTest, TheDistListFoldersAreReadWithTheirProperties) {
+    const std::shared_ptr<PstFile> file = PstFile::Open(SamplePath("dist-list.pst"));
+    EXPECT_EQ(Text(file->MessageStore(), kDisplayName), "Personal Folders");
+    const FolderNode& top = Subfolder(file->Root(), "Top of Personal Folders");
+    EXPECT_EQ(top.nodeId, 0x8022u);
+    EXPECT_EQ(SubfolderNames(top),
+              (std::vector<std::string>{"Deleted Items", "Inbox", "Outbox", "Sent Items", "Calendar", "Contacts",
+                                        "Journal", "Notes", "Tasks", "Drafts", "RSS Feeds", "Junk E-mail"}));
+    const FolderNode& calendar = Subfolder(top, "Calendar");
+    EXPECT_EQ(calendar.nodeId, 0x8122u);
+    EXPECT_EQ(Text(calendar.properties, 0x3613), "IPF.Appointment");
+    ASSERT_NE(calendar.properties.Find(kContentCount), nullptr);
+    EXPECT_EQ(calendar.properties.Find(kContentCount)->data, std::string("\x01\0\0\0", 4));
+    // The root carries no name: an empty string property has empty data.
+    ASSERT_NE(file->Root().properties.Find(kDisplayName), nullptr);
+    EXPECT_EQ(file->Root().properties.Find(kDisplayName)->type, 0x001F);
+    EXPECT_EQ(file->Root().properties.Find(kDisplayName)->data, "");
+}
+
+TEST(PstFileTest, TheDistListSeriesComesWithNamedPropertiesAndItsTwoExceptions) {
+    const std::shared_ptr<PstFile> file = PstFile::Open(SamplePath("dist-list.pst"));
+    const FolderMessages calendar = file->ReadMessages(0x8122);
+    EXPECT_EQ(calendar.skipped, 0u);
+    EXPECT_EQ(calendar.problems, std::vector<std::string>());
+    ASSERT_EQ(calendar.messages.size(), 1u);
+    const Message& series = calendar.messages[0];
+    EXPECT_EQ(Text(series.properties, kMessageClass), "IPM.Appointment");
+    ASSERT_NE(series.properties.Find(kSubject), nullptr);
+    EXPECT_TRUE(series.properties.Find(kSubject)->data.ends_with(Utf16("Test appointment")));
+    EXPECT_EQ(Text(series.properties, kBody), "This is a complete test\r\n");
+
+    const PropertyValue* recurrence = series.properties.Find(kRecurrenceBlob);
+    ASSERT_NE(recurrence, nullptr);
+    EXPECT_EQ(recurrence->type, kTypeBinary);
+    // A recurrence blob opens with its reader and writer versions, 0x3004 each.
+    EXPECT_EQ(recurrence->data.substr(0, 4), std::string("\x04\x30\x04\x30", 4));
+    for (const NamedProperty& time : {kWholeStart, kWholeEnd}) {
+        ASSERT_NE(series.properties.Find(time), nullptr);
+        EXPECT_EQ(series.properties.Find(time)->type, kTypeSystime);
+        EXPECT_EQ(series.properties.Find(time)->data.size(), 8u);
+    }
+
+    ASSERT_EQ(series.embedded.size(), 2u);
+    EXPECT_EQ(Text(series.embedded[0].properties, kBody), "This is the appointment at 9\r\n");
+    EXPECT_EQ(Text(series.embedded[1].properties, kBody), "This is the one at 10\r\n");
+    for (const Message& exception : series.embedded) {
+        EXPECT_NE(exception.nodeId, series.nodeId);
+        EXPECT_NE(exception.properties.Find(kWholeStart), nullptr);
+        EXPECT_TRUE(exception.embedded.empty());
+    }
+}
+
+TEST(PstFileTest, ContactsAreReadFromTheContactsFolders) {
+    const struct {
+        const char* file;
+        std::uint32_t folder;
+        std::vector<std::string> classes;
+    } cases[] = {
+        {"sample-contacts.pst", 0x8082, std::vector<std::string>(6, "IPM.Contact")},
+        {"dist-list.pst", 0x8142, {"IPM.DistList", "IPM.Contact"}},
+        {"passworded.pst", 0x8142, {"IPM.DistList", "IPM.Contact"}},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.file);
+        const FolderMessages contacts = PstFile::Open(SamplePath(testCase.file))->ReadMessages(testCase.folder);
+        EXPECT_EQ(contacts.skipped, 0u);
+        std::vector<std::string> classes;
+        for (const Message& contact : contacts.messages) {
+            classes.push_back(Text(contact.properties, kMessageClass));
+        }
+        EXPECT_EQ(classes, testCase.classes);
+    }
+}
+
+TEST(PstFileTest, TheDefaultFoldersOfTheSamples) {
+    const struct {
+        const char* file;
+        std::optional<std::uint32_t> calendar;
+        std::optional<std::uint32_t> contacts;
+    } cases[] = {
+        {"dist-list.pst", 0x8122, 0x8142},
+        {"passworded.pst", 0x8122, 0x8142},
+        {"sample-contacts.pst", std::nullopt, 0x8082},
+        {"sample-offline.ost", 0x8022, 0x8042},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.file);
+        const std::shared_ptr<PstFile> file = PstFile::Open(SamplePath(testCase.file));
+        const DefaultFolders found = FindDefaultFolders(file->Root(), file->MessageStore());
+        EXPECT_EQ(found.calendar, testCase.calendar);
+        EXPECT_EQ(found.contacts, testCase.contacts);
+    }
+}
+
+TEST(PstFileTest, TheOfflineStoresMeetingIsReadWithItsAttachmentLeftAside) {
+    const FolderMessages calendar = PstFile::Open(SamplePath("sample-offline.ost"))->ReadMessages(0x8022);
+    EXPECT_EQ(calendar.skipped, 0u);
+    ASSERT_EQ(calendar.messages.size(), 1u);
+    EXPECT_TRUE(calendar.messages[0].properties.Find(kSubject)->data.ends_with(
+        Utf16("05 - test email - single meeting request")));
+    EXPECT_NE(calendar.messages[0].properties.Find(kWholeStart), nullptr);
+    EXPECT_TRUE(calendar.messages[0].embedded.empty());
+}
+
+TEST(PstFileTest, ReadingWhatIsNotAFolderIsFailure440) {
+    const std::shared_ptr<PstFile> file = PstFile::Open(SamplePath("dist-list.pst"));
+    const std::uint32_t seriesMessage = file->ReadMessages(0x8122).messages.at(0).nodeId;
+    for (const std::uint32_t nodeId : {0x9999u, seriesMessage}) {
+        try {
+            file->ReadMessages(nodeId);
+            ADD_FAILURE() << nodeId << " was read as a folder";
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.Number(), kStoreOperationFailed);
+            EXPECT_NE(failure.Description().find(SamplePath("dist-list.pst")), std::string::npos);
+        }
+    }
+}
+
+TEST(PstFileTest, WhatIsNotAnOutlookDataFileIsFailure429) {
+    kalendro::testing::TemporaryDirectory directory;
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"mailbox.json", R"({"stores": [{"name": "Personal Folders", "folders": []}]})"},
+        {"empty.pst", ""},
+        {"noise.pst", std::string("!BDN\x01\xff\x7f\x00\x10\x20", 10) + std::string(4000, '\x5a')},
+    };
+    std::vector<std::string> paths{(directory.Path() / "missing.pst").string()};
+    for (const auto& testCase : cases) {
+        paths.push_back((directory.Path() / testCase.name).string());
+        std::ofstream(paths.back(), std::ios::binary) << testCase.bytes;
+    }
+    for (const std::string& path : paths) {
+        try {
+            PstFile::Open(path);
+            ADD_FAILURE() << path << " opened";
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.Number(), kStoreCannotOpen);
+            EXPECT_TRUE(
+                failure.Description().starts_with("\"" + path + "\" cannot be opened as an Outlook data file: "))
+                << failure.Description();
+        }
+    }
+    EXPECT_FALSE(PstFile::LooksLikePst(cases[0].bytes));
+    EXPECT_FALSE(PstFile::LooksLikePst("!BD"));
+    EXPECT_TRUE(PstFile::LooksLikePst(cases[2].bytes));
+}
+
+}  // namespace
+}  // namespace kalendro::pst
