@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <functional>
 
 #include "platform/failure.h"
 #include "platform/pst/default_folders.h"
@@ -186,6 +188,48 @@ TEST(PstFileTest, TheOfflineStoresMeetingIsReadWithItsAttachmentLeftAside) {
         Utf16("05 - test email - single meeting request")));
     EXPECT_NE(calendar.messages[0].properties.Find(kWholeStart), nullptr);
     EXPECT_TRUE(calendar.messages[0].embedded.empty());
+}
+
+// The messages of the folder and every folder below it, embedded ones after the message holding them.
+void CollectMessages(PstFile& file, const FolderNode& folder, std::vector<Message>& all) {
+    const std::function<void(const Message&)> collect = [&](const Message& message) {
+        all.push_back(message);
+        for (const Message& embedded : message.embedded) {
+            collect(embedded);
+        }
+    };
+    for (const Message& message : file.ReadMessages(folder.nodeId).messages) {
+        collect(message);
+    }
+    for (const FolderNode& subfolder : folder.subfolders) {
+        CollectMessages(file, subfolder, all);
+    }
+}
+
+TEST(PstFileTest, StringNamedPropertiesAndMultipleValuesAreKeptAsStored) {
+    const std::shared_ptr<PstFile> file = PstFile::Open(SamplePath("sample-offline.ost"));
+    // {41F28F13-83F4-4114-A584-EEDB5A6B0BFF} and {00020386-0000-0000-C000-000000000046} as stored.
+    const Guid messaging = {0x13, 0x8F, 0xF2, 0x41, 0xF4, 0x83, 0x14, 0x41,
+                            0xA5, 0x84, 0xEE, 0xDB, 0x5A, 0x6B, 0x0B, 0xFF};
+    const Guid internetHeaders = {0x86, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                  0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+    std::vector<Message> messages;
+    CollectMessages(*file, file->Root(), messages);
+    const auto holding = [&](const NamedProperty& name, std::uint16_t type) {
+        return std::count_if(messages.begin(), messages.end(), [&](const Message& message) {
+            const PropertyValue* value = message.properties.Find(name);
+            return value != nullptr && value->type == type;
+        });
+    };
+    EXPECT_EQ(holding({messaging, 0, "IsReadReceipt"}, 0x000B), 70);
+    EXPECT_GT(holding({internetHeaders, 0, "acceptlanguage"}, 0x001F), 0);
+    EXPECT_EQ(holding({messaging, 0, "IsNoSuchName"}, 0x000B), 0);
+
+    // A multi-valued string as the file holds it: a count, offsets, then the UTF-16LE strings.
+    const PropertyValue* addressLists = file->MessageStore().Find(0x7C06);
+    ASSERT_NE(addressLists, nullptr);
+    EXPECT_EQ(addressLists->type, 0x101F);
+    EXPECT_EQ(addressLists->data, std::string("\x01\0\0\0\x08\0\0\0", 8) + Utf16("\\Global Address List"));
 }
 
 TEST(PstFileTest, ReadingWhatIsNotAFolderIsFailure440) {
