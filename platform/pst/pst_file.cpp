@@ -2,6 +2,7 @@
 
 #include <libpff.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
@@ -23,15 +24,11 @@ constexpr std::size_t kMaxValueSize = 64u << 20;
 constexpr std::uint32_t kFirstNamedTag = 0x8000;
 constexpr std::uint32_t kLastTag = 0xFFFF;
 
-// The first cause of a libpff error (its backtrace starts with the deepest call, each line led by
-// the function's name), which is then freed.
-std::string TakeErrorText(libpff_error_t*& error) {
+// The first cause of a libpff error: its backtrace starts with the deepest call, each line led by
+// the function's name.
+std::string ErrorCause(libpff_error_t* error) {
     std::array<char, 4096> text{};
-    const int length = error == nullptr ? -1 : libpff_error_backtrace_sprint(error, text.data(), text.size());
-    if (error != nullptr) {
-        libpff_error_free(&error);
-    }
-    if (length <= 0) {
+    if (error == nullptr || libpff_error_backtrace_sprint(error, text.data(), text.size()) <= 0) {
         return "libpff gave no reason";
     }
     std::string_view cause(text.data());
@@ -46,38 +43,34 @@ std::string TakeErrorText(libpff_error_t*& error) {
     return std::string(cause);
 }
 
-// Runs one libpff call that takes an error slot last; returns its result (1 found, 0 not
-// available) and raises its error when it fails.
-template <typename Call>
-int Query(std::string_view what, Call&& call) {
+struct ErrorSlot {
     libpff_error_t* error = nullptr;
-    const int result = call(&error);
-    if (result < 0) {
-        throw Failure(kStoreOperationFailed, std::string(what) + ": " + TakeErrorText(error));
+    ErrorSlot() = default;
+    ErrorSlot(const ErrorSlot&) = delete;
+    ErrorSlot& operator=(const ErrorSlot&) = delete;
+    ~ErrorSlot() {
+        if (error != nullptr) {
+            libpff_error_free(&error);
+        }
     }
-    if (error != nullptr) {
-        libpff_error_free(&error);
-    }
-    return result;
-}
+};
 
-// As Query, for a call whose "not available" is as much a failure as an error.
+// Runs one libpff call that takes an error slot last; its failure, and its "not available" too, is
+// raised with what was being done and libpff's reason.
 template <typename Call>
 void Require(std::string_view what, Call&& call) {
-    if (Query(what, std::forward<Call>(call)) != 1) {
-        throw Failure(kStoreOperationFailed, std::string(what) + ": not in the file");
+    ErrorSlot slot;
+    const int result = call(&slot.error);
+    if (result != 1) {
+        throw Failure(kStoreOperationFailed,
+                      std::string(what) + ": " + (result < 0 ? ErrorCause(slot.error) : "not in the file"));
     }
 }
 
-// As Query, for a call whose failure only means the answer is unknown.
-template <typename Call>
-bool Succeeds(Call&& call) {
-    libpff_error_t* error = nullptr;
-    const int result = call(&error);
-    if (error != nullptr) {
-        libpff_error_free(&error);
+void CheckSize(std::string_view what, std::size_t size) {
+    if (size > kMaxValueSize) {
+        throw Failure(kStoreOperationFailed, std::string(what) + ": " + std::to_string(size) + " bytes claimed");
     }
-    return result == 1;
 }
 
 struct ItemRelease {
@@ -120,9 +113,7 @@ std::string ReadData(libpff_record_entry_t* entry) {
     std::size_t size = 0;
     Require("reading a property's size",
             [&](libpff_error_t** error) { return libpff_record_entry_get_data_size(entry, &size, error); });
-    if (size > kMaxValueSize) {
-        throw Failure(kStoreOperationFailed, "a property claims " + std::to_string(size) + " bytes");
-    }
+    CheckSize("reading a property", size);
     std::string data(size, '\0');
     if (size > 0) {
         Require("reading a property's value", [&](libpff_error_t** error) {
@@ -132,57 +123,64 @@ std::string ReadData(libpff_record_entry_t* entry) {
     return data;
 }
 
-std::optional<std::string> StringName(libpff_name_to_id_map_entry_t* mapEntry) {
+// A UTF-8 text libpff hands out in two calls: its size with the closing NUL, then the text.
+template <typename SizeCall, typename TextCall>
+std::string ReadUtf8(std::string_view what, SizeCall&& sizeCall, TextCall&& textCall) {
     std::size_t size = 0;
-    if (!Succeeds([&](libpff_error_t** error) {
-            return libpff_name_to_id_map_entry_get_utf8_string_size(mapEntry, &size, error);
-        }) ||
-        size <= 1 || size > kMaxValueSize) {
-        return std::nullopt;
+    Require(what, [&](libpff_error_t** error) { return sizeCall(&size, error); });
+    CheckSize(what, size);
+    std::string text(size, '\0');
+    if (size > 0) {
+        Require(what, [&](libpff_error_t** error) {
+            return textCall(reinterpret_cast<std::uint8_t*>(text.data()), size, error);
+        });
     }
-    std::string name(size, '\0');
-    if (!Succeeds([&](libpff_error_t** error) {
-            return libpff_name_to_id_map_entry_get_utf8_string(mapEntry, reinterpret_cast<std::uint8_t*>(name.data()),
-                                                               size, error);
-        })) {
-        return std::nullopt;
-    }
-    name.resize(name.find('\0') == std::string::npos ? size : name.find('\0'));
-    return name.empty() ? std::nullopt : std::optional<std::string>(std::move(name));
+    text.resize(std::min(text.find('\0'), text.size()));
+    return text;
 }
 
-// The name of an entry tagged 0x8000 and above, from the file's name-to-id map; none when the map
-// does not resolve it.
-std::optional<NamedProperty> ResolveName(libpff_record_entry_t* entry) {
+// The name of an entry tagged 0x8000 and above, from the file's name-to-id map.
+NamedProperty ReadName(libpff_record_entry_t* entry) {
     libpff_name_to_id_map_entry_t* mapEntry = nullptr;
     std::uint8_t kind = 0;
     NamedProperty name;
-    if (!Succeeds([&](libpff_error_t** error) {
-            return libpff_record_entry_get_name_to_id_map_entry(entry, &mapEntry, error);
-        }) ||
-        mapEntry == nullptr || !Succeeds([&](libpff_error_t** error) {
-            return libpff_name_to_id_map_entry_get_type(mapEntry, &kind, error);
-        }) ||
-        !Succeeds([&](libpff_error_t** error) {
-            return libpff_name_to_id_map_entry_get_guid(mapEntry, name.propertySet.data(), name.propertySet.size(),
-                                                        error);
-        })) {
-        return std::nullopt;
-    }
+    Require("finding a property's name", [&](libpff_error_t** error) {
+        return libpff_record_entry_get_name_to_id_map_entry(entry, &mapEntry, error);
+    });
+    Require("reading a property name's kind",
+            [&](libpff_error_t** error) { return libpff_name_to_id_map_entry_get_type(mapEntry, &kind, error); });
+    Require("reading a property name's set", [&](libpff_error_t** error) {
+        return libpff_name_to_id_map_entry_get_guid(mapEntry, name.propertySet.data(), name.propertySet.size(), error);
+    });
     if (kind == LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_NUMERIC) {
-        return Succeeds([&](libpff_error_t** error) {
+        Require("reading a property name's number", [&](libpff_error_t** error) {
             return libpff_name_to_id_map_entry_get_number(mapEntry, &name.lid, error);
-        })
-                   ? std::optional<NamedProperty>(std::move(name))
-                   : std::nullopt;
+        });
+        return name;
     }
     if (kind == LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_STRING) {
-        if (auto text = StringName(mapEntry)) {
-            name.name = std::move(*text);
+        name.name = ReadUtf8(
+            "reading a property's name",
+            [&](std::size_t* size, libpff_error_t** error) {
+                return libpff_name_to_id_map_entry_get_utf8_string_size(mapEntry, size, error);
+            },
+            [&](std::uint8_t* text, std::size_t size, libpff_error_t** error) {
+                return libpff_name_to_id_map_entry_get_utf8_string(mapEntry, text, size, error);
+            });
+        if (!name.name.empty()) {
             return name;
         }
     }
-    return std::nullopt;
+    throw Failure(kStoreOperationFailed, "a property name of no known kind");
+}
+
+// A property the name-to-id map does not resolve cannot be told from another: it is left out.
+std::optional<NamedProperty> ResolveName(libpff_record_entry_t* entry) {
+    try {
+        return ReadName(entry);
+    } catch (const Failure&) {
+        return std::nullopt;
+    }
 }
 
 void ReadEntry(libpff_record_set_t* set, int index, PropertyBag& bag) {
@@ -232,18 +230,20 @@ PropertyBag ReadBag(libpff_item_t* item) {
 
 // A folder's name for the warnings, or its node id when the name cannot be read.
 std::string FolderLabel(libpff_item_t* folder, std::uint32_t nodeId) {
-    std::size_t size = 0;
-    if (Succeeds([&](libpff_error_t** error) { return libpff_folder_get_utf8_name_size(folder, &size, error); }) &&
-        size > 1 && size < 4096) {
-        std::string name(size, '\0');
-        if (Succeeds([&](libpff_error_t** error) {
-                return libpff_folder_get_utf8_name(folder, reinterpret_cast<std::uint8_t*>(name.data()), size, error);
-            })) {
-            name.resize(name.find('\0') == std::string::npos ? size : name.find('\0'));
-            return name;
-        }
+    const std::string byNodeId = "folder " + Hex(nodeId);
+    try {
+        const std::string name = ReadUtf8(
+            "reading the folder's name",
+            [&](std::size_t* size, libpff_error_t** error) {
+                return libpff_folder_get_utf8_name_size(folder, size, error);
+            },
+            [&](std::uint8_t* text, std::size_t size, libpff_error_t** error) {
+                return libpff_folder_get_utf8_name(folder, text, size, error);
+            });
+        return name.empty() ? byNodeId : name;
+    } catch (const Failure&) {
+        return byNodeId;
     }
-    return "folder " + Hex(nodeId);
 }
 
 int SubfolderCount(libpff_item_t* folder) {
@@ -294,8 +294,18 @@ private:
             return;
         }
         FolderNode node{nodeId, ReadProperties(folder, path), {}};
-        ReadSubfolders(folder, SubfolderCount(folder), path, depth + 1, node);
+        ReadSubfolders(folder, ReadableSubfolderCount(folder, path), path, depth + 1, node);
         parent.subfolders.push_back(std::move(node));
+    }
+
+    // A folder whose list of subfolders is damaged still holds its own messages.
+    int ReadableSubfolderCount(libpff_item_t* folder, const std::string& path) {
+        try {
+            return SubfolderCount(folder);
+        } catch (const Failure& failure) {
+            Warn(path, failure.Description() + " (the folder is kept without its subfolders)");
+            return 0;
+        }
     }
 
     // A folder whose properties are damaged still leads to its subfolders, so it stays in the tree.

@@ -247,6 +247,41 @@ TEST(PstFileTest, ReadingWhatIsNotAFolderIsFailure440) {
     }
 }
 
+// The CRC-32 a PST header carries (reflected polynomial 0xEDB88320, no inversion).
+std::uint32_t HeaderCrc(std::string_view bytes) {
+    std::uint32_t crc = 0;
+    for (const char byte : bytes) {
+        crc ^= static_cast<unsigned char>(byte);
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = crc & 1 ? crc >> 1 ^ 0xEDB88320u : crc >> 1;
+        }
+    }
+    return crc;
+}
+
+TEST(PstFileTest, AFileEncryptedBeyondTheFormatsOwnObfuscationIsFailure429) {
+    // A Unicode header: its encryption method at offset 513, covered by the CRC at 524 over 516
+    // bytes from offset 8.
+    std::string bytes = kalendro::testing::ReadFileBytes(SamplePath("dist-list.pst"));
+    ASSERT_EQ(HeaderCrc(bytes.substr(8, 516)), 0x51E64051u);
+    bytes[513] = 0x10;
+    const std::uint32_t crc = HeaderCrc(bytes.substr(8, 516));
+    for (int index = 0; index < 4; ++index) {
+        bytes[524 + index] = static_cast<char>(crc >> (8 * index) & 0xFF);
+    }
+    kalendro::testing::TemporaryDirectory directory;
+    const std::string path = (directory.Path() / "encrypted.pst").string();
+    std::ofstream(path, std::ios::binary) << bytes;
+    try {
+        PstFile::Open(path);
+        ADD_FAILURE() << "an encrypted file opened";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), kStoreCannotOpen);
+        EXPECT_NE(failure.Description().find("unsupported encryption type"), std::string::npos)
+            << failure.Description();
+    }
+}
+
 TEST(PstFileTest, WhatIsNotAnOutlookDataFileIsFailure429) {
     kalendro::testing::TemporaryDirectory directory;
     const struct {
