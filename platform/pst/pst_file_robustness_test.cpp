@@ -9,6 +9,10 @@
 #include "testing/source_path.h"
 #include "testing/temporary_directory.h"
 
+// libpff 20180714 loses a table's column definition when it reads certain damaged tables, even when
+// it reports success (dist-list.pst variant 40 below shows it); nothing outside libpff holds that memory.
+extern "C" const char* __lsan_default_suppressions() { return "leak:libpff_column_definition_initialize\n"; }
+
 namespace kalendro::pst {
 namespace {
 
