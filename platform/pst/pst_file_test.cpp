@@ -161,6 +161,15 @@ TEST(PstFileTest, ContactsAreReadFromTheContactsFolders) {
     }
 }
 
+TEST(PstFileTest, APasswordOnTheStoreIsKeptAsDataAndIgnored) {
+    const std::shared_ptr<PstFile> file = PstFile::Open(SamplePath("passworded.pst"));
+    ASSERT_NE(file->MessageStore().Find(0x67FF), nullptr);
+    EXPECT_EQ(file->MessageStore().Find(0x67FF)->data, "\x0F\xB5\x1E\xE6");
+    const FolderMessages calendar = file->ReadMessages(0x8122);
+    EXPECT_TRUE(calendar.messages.empty());
+    EXPECT_EQ(calendar.skipped, 0u);
+}
+
 TEST(PstFileTest, TheDefaultFoldersOfTheSamples) {
     const struct {
         const char* file;
