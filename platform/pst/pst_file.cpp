@@ -22,6 +22,7 @@ constexpr int kMaxEmbeddingDepth = 8;
 constexpr std::size_t kMaxValueSize = 64u << 20;
 
 constexpr std::uint32_t kFirstNamedTag = 0x8000;
+// Tags and types are 16-bit numbers.
 constexpr std::uint32_t kLastTag = 0xFFFF;
 
 // The first cause of a libpff error: its backtrace starts with the deepest call, each line led by
@@ -194,8 +195,8 @@ void ReadEntry(libpff_record_set_t* set, int index, PropertyBag& bag) {
             [&](libpff_error_t** error) { return libpff_record_entry_get_entry_type(entry.get(), &tag, error); });
     Require("reading a property's type",
             [&](libpff_error_t** error) { return libpff_record_entry_get_value_type(entry.get(), &type, error); });
-    if (tag > kLastTag || type > 0xFFFF) {
-        return;
+    if (tag > kLastTag || type > kLastTag) {
+        throw Failure(kStoreOperationFailed, "a property tagged " + Hex(tag) + " of type " + Hex(type));
     }
     PropertyValue value{static_cast<std::uint16_t>(type), ReadData(entry.get())};
     if (tag < kFirstNamedTag) {
