@@ -72,7 +72,26 @@ std::string FirstBytes(const std::string& path) {
     return bytes;
 }
 
-TEST(PstFileTest, EverySampleOpensWithItsStoreAndWholeFolderTree) {
+// The messages of the folder and every folder below it, embedded ones after the message holding them;
+// an undamaged file leaves none out.
+void CollectMessages(PstFile& file, const FolderNode& folder, std::vector<Message>& all) {
+    const std::function<void(const Message&)> collect = [&](const Message& message) {
+        all.push_back(message);
+        for (const Message& embedded : message.embedded) {
+            collect(embedded);
+        }
+    };
+    const FolderMessages read = file.ReadMessages(folder.nodeId);
+    EXPECT_EQ(read.problems, std::vector<std::string>()) << folder.nodeId;
+    for (const Message& message : read.messages) {
+        collect(message);
+    }
+    for (const FolderNode& subfolder : folder.subfolders) {
+        CollectMessages(file, subfolder, all);
+    }
+}
+
+TEST(PstFileTest, EverySampleOpensWithItsStoreAndEveryFoldersMessages) {
     for (const char* name : {"dist-list.pst", "passworded.pst", "sample-contacts.pst", "sample-offline.ost"}) {
         SCOPED_TRACE(name);
         EXPECT_TRUE(PstFile::LooksLikePst(FirstBytes(SamplePath(name))));
@@ -83,6 +102,9 @@ TEST(PstFileTest, EverySampleOpensWithItsStoreAndWholeFolderTree) {
         EXPECT_EQ(file->MessageStore().Find(0x0FF9)->data.size(), 16u);
         EXPECT_EQ(file->Root().nodeId, 0x122u);
         EXPECT_FALSE(file->Root().subfolders.empty());
+        std::vector<Message> messages;
+        CollectMessages(*file, file->Root(), messages);
+        EXPECT_FALSE(messages.empty());
     }
 }
 
@@ -198,22 +220,6 @@ TEST(PstFileTest, TheOfflineStoresMeetingIsReadWithItsAttachmentLeftAside) {
         Utf16("05 - test email - single meeting request")));
     EXPECT_NE(calendar.messages[0].properties.Find(kWholeStart), nullptr);
     EXPECT_TRUE(calendar.messages[0].embedded.empty());
-}
-
-// The messages of the folder and every folder below it, embedded ones after the message holding them.
-void CollectMessages(PstFile& file, const FolderNode& folder, std::vector<Message>& all) {
-    const std::function<void(const Message&)> collect = [&](const Message& message) {
-        all.push_back(message);
-        for (const Message& embedded : message.embedded) {
-            collect(embedded);
-        }
-    };
-    for (const Message& message : file.ReadMessages(folder.nodeId).messages) {
-        collect(message);
-    }
-    for (const FolderNode& subfolder : folder.subfolders) {
-        CollectMessages(file, subfolder, all);
-    }
 }
 
 TEST(PstFileTest, StringNamedPropertiesAndMultipleValuesAreKeptAsStored) {
