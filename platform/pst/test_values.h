@@ -1,6 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -74,5 +77,35 @@ inline PropertyValue UnicodeList(std::initializer_list<std::u16string_view> text
     }
     return {0x101F, blob.Data()};
 }
+
+// Sets this machine's zone (TZ) for the life of a test, then puts the previous one back.
+class ScopedMachineZone {
+public:
+    explicit ScopedMachineZone(const char* zone) {
+        if (const char* previous = std::getenv("TZ")) {
+            previous_ = previous;
+        }
+        Apply(zone);
+    }
+    ~ScopedMachineZone() { Apply(previous_ ? previous_->c_str() : nullptr); }
+    ScopedMachineZone(const ScopedMachineZone&) = delete;
+    ScopedMachineZone& operator=(const ScopedMachineZone&) = delete;
+
+private:
+    static void Apply(const char* zone) {
+        if (zone == nullptr) {
+            unsetenv("TZ");
+        } else {
+            setenv("TZ", zone, 1);
+        }
+        tzset();
+    }
+
+    std::optional<std::string> previous_;
+};
+
+// POSIX rules, so the tests need no zone database.
+inline constexpr const char* kPacificPosix = "PST8PDT,M3.2.0,M11.1.0";
+inline constexpr const char* kAusEasternPosix = "AEST-10AEDT,M10.1.0,M4.1.0/3";
 
 }  // namespace kalendro::pst::testing
