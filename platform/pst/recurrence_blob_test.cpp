@@ -11,6 +11,7 @@ namespace kalendro::pst {
 namespace {
 
 using testing::BlobWriter;
+using testing::FromHex;
 using testing::Minutes1601;
 
 struct PatternFields {
@@ -137,25 +138,8 @@ std::string RecurrenceBlob(const PatternFields& pattern, const std::vector<Excep
     return blob.Data();
 }
 
-std::string FromHex(std::string_view hex) {
-    std::string bytes;
-    for (std::size_t index = 0; index + 1 < hex.size(); index += 2) {
-        bytes += static_cast<char>(std::stoi(std::string(hex.substr(index, 2)), nullptr, 16));
-    }
-    return bytes;
-}
-
-// MS-OXOCAL 4.1.1.2: every Monday, Thursday and Friday 10:00-10:30 for 12 occurrences; the
-// occurrence of Monday 16 April 2007 moved to 11:00 with a new subject and location.
-constexpr std::string_view kMicrosoftWeeklyWithException =
-    "043004300B2001000000C0210000010000000000000032000000222000000C0000000000000001000000A096BC0C01000000A096BC0C"
-    "8020BC0C20ADBC0C0630000009300000580200007602000001003499BC0C5299BC0CF898BC0C11002200210053696D706C6520526563"
-    "757272656E6365207769746820657863657074696F6E730800070033342F34313431000000000400000000000000000000003499BC0C"
-    "5299BC0CF898BC0C2100530069006D0070006C006500200052006500630075007200720065006E0063006500200077006900740068002"
-    "00065007800630065007000740069006F006E0073000700330034002F0034003100340031000000000000000000";
-
 TEST(RecurrenceBlobTest, MicrosoftExampleWithAMovedOccurrence) {
-    const AppointmentRecurrence series = ParseAppointmentRecurrence(FromHex(kMicrosoftWeeklyWithException));
+    const AppointmentRecurrence series = ParseAppointmentRecurrence(FromHex(testing::kMicrosoftRecurrenceExample));
     EXPECT_EQ(series.kind, PatternKind::kWeekly);
     EXPECT_EQ(series.interval, 1);
     EXPECT_EQ(series.dayOfWeekMask, 2 | 16 | 32);

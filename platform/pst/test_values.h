@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <ctime>
 #include <optional>
+#include <initializer_list>
+#include <utility>
 #include <string>
 #include <string_view>
 
@@ -77,6 +79,79 @@ inline PropertyValue UnicodeList(std::initializer_list<std::u16string_view> text
     }
     return {0x101F, blob.Data()};
 }
+
+// Windows zone rules as the appointment properties hold them: bias and summer-time bias in minutes,
+// transitions as "the occurrence-th dayOfWeek of month" (5 = last) at hour.
+struct Transition {
+    int month = 0;
+    int dayOfWeek = 0;
+    int occurrence = 0;  // 5 = last
+    int hour = 0;
+};
+
+struct RuleText {
+    int bias;
+    int daylightBias;
+    Transition standard;
+    Transition daylight;
+};
+
+constexpr RuleText kPacific{480, -60, {11, 0, 1, 2}, {3, 0, 2, 2}};
+constexpr RuleText kPacificBefore2007{480, -60, {10, 0, 5, 2}, {4, 0, 1, 2}};
+constexpr RuleText kWestEurope{-60, -60, {10, 0, 5, 3}, {3, 0, 5, 2}};
+constexpr RuleText kAusEastern{-600, -60, {4, 0, 1, 3}, {10, 0, 1, 2}};
+constexpr RuleText kTokyo{-540, 0, {}, {}};
+
+inline void WriteSystemTime(BlobWriter& blob, const Transition& transition) {
+    blob.U16(0).U16(transition.month).U16(transition.dayOfWeek).U16(transition.occurrence);
+    blob.U16(transition.hour).U16(0).U16(0).U16(0);
+}
+
+inline void WriteBiasesAndTransitions(BlobWriter& blob, const RuleText& rule) {
+    blob.U32(rule.bias).U32(0).U32(rule.daylightBias);
+    WriteSystemTime(blob, rule.standard);
+    WriteSystemTime(blob, rule.daylight);
+}
+
+inline std::string TimeZoneStruct(const RuleText& rule) {
+    BlobWriter blob;
+    blob.U32(rule.bias).U32(0).U32(rule.daylightBias).U16(0);
+    WriteSystemTime(blob, rule.standard);
+    blob.U16(0);
+    WriteSystemTime(blob, rule.daylight);
+    return blob.Data();
+}
+
+// A TZDEFINITION stream with a key name and one rule per (first year, rule).
+inline std::string Definition(std::initializer_list<std::pair<int, RuleText>> rules) {
+    const std::u16string_view keyName = u"Pacific Standard Time";
+    BlobWriter blob;
+    blob.U8(2).U8(1).U16(static_cast<std::uint16_t>(6 + keyName.size() * 2)).U16(2);
+    blob.U16(static_cast<std::uint16_t>(keyName.size())).Utf16(keyName).U16(static_cast<std::uint16_t>(rules.size()));
+    for (const auto& [year, rule] : rules) {
+        blob.U8(2).U8(1).U16(62).U16(0).U16(year).Bytes(std::string(14, '\0'));
+        WriteBiasesAndTransitions(blob, rule);
+    }
+    return blob.Data();
+}
+
+// Hex digits as bytes (Microsoft's examples print blobs so).
+inline std::string FromHex(std::string_view hex) {
+    std::string bytes;
+    for (std::size_t index = 0; index + 1 < hex.size(); index += 2) {
+        bytes += static_cast<char>(std::stoi(std::string(hex.substr(index, 2)), nullptr, 16));
+    }
+    return bytes;
+}
+
+// MS-OXOCAL 4.1.1.2: every Monday, Thursday and Friday 10:00-10:30 for 12 occurrences; the
+// occurrence of Monday 16 April 2007 moved to 11:00 with a new subject and location.
+inline constexpr std::string_view kMicrosoftRecurrenceExample =
+    "043004300B2001000000C0210000010000000000000032000000222000000C0000000000000001000000A096BC0C01000000A096BC0C"
+    "8020BC0C20ADBC0C0630000009300000580200007602000001003499BC0C5299BC0CF898BC0C11002200210053696D706C6520526563"
+    "757272656E6365207769746820657863657074696F6E730800070033342F34313431000000000400000000000000000000003499BC0C"
+    "5299BC0CF898BC0C2100530069006D0070006C006500200052006500630075007200720065006E0063006500200077006900740068002"
+    "00065007800630065007000740069006F006E0073000700330034002F0034003100340031000000000000000000";
 
 // Sets this machine's zone (TZ) for the life of a test, then puts the previous one back.
 class ScopedMachineZone {

@@ -10,58 +10,15 @@ namespace {
 
 using testing::BlobWriter;
 
-struct Transition {
-    int month = 0;
-    int dayOfWeek = 0;
-    int occurrence = 0;  // 5 = last
-    int hour = 0;
-};
-
-struct RuleText {
-    int bias;
-    int daylightBias;
-    Transition standard;
-    Transition daylight;
-};
-
-constexpr RuleText kPacific{480, -60, {11, 0, 1, 2}, {3, 0, 2, 2}};
-constexpr RuleText kPacificBefore2007{480, -60, {10, 0, 5, 2}, {4, 0, 1, 2}};
-constexpr RuleText kWestEurope{-60, -60, {10, 0, 5, 3}, {3, 0, 5, 2}};
-constexpr RuleText kAusEastern{-600, -60, {4, 0, 1, 3}, {10, 0, 1, 2}};
-constexpr RuleText kTokyo{-540, 0, {}, {}};
-
-void WriteSystemTime(BlobWriter& blob, const Transition& transition) {
-    blob.U16(0).U16(transition.month).U16(transition.dayOfWeek).U16(transition.occurrence);
-    blob.U16(transition.hour).U16(0).U16(0).U16(0);
-}
-
-void WriteBiasesAndTransitions(BlobWriter& blob, const RuleText& rule) {
-    blob.U32(rule.bias).U32(0).U32(rule.daylightBias);
-    WriteSystemTime(blob, rule.standard);
-    WriteSystemTime(blob, rule.daylight);
-}
-
-std::string TimeZoneStruct(const RuleText& rule) {
-    BlobWriter blob;
-    blob.U32(rule.bias).U32(0).U32(rule.daylightBias).U16(0);
-    WriteSystemTime(blob, rule.standard);
-    blob.U16(0);
-    WriteSystemTime(blob, rule.daylight);
-    return blob.Data();
-}
-
-// A TZDEFINITION stream with a key name and one rule per (first year, rule).
-std::string Definition(std::initializer_list<std::pair<int, RuleText>> rules) {
-    const std::u16string_view keyName = u"Pacific Standard Time";
-    BlobWriter blob;
-    blob.U8(2).U8(1).U16(static_cast<std::uint16_t>(6 + keyName.size() * 2)).U16(2);
-    blob.U16(static_cast<std::uint16_t>(keyName.size())).Utf16(keyName).U16(static_cast<std::uint16_t>(rules.size()));
-    for (const auto& [year, rule] : rules) {
-        blob.U8(2).U8(1).U16(62).U16(0).U16(year).Bytes(std::string(14, '\0'));
-        WriteBiasesAndTransitions(blob, rule);
-    }
-    return blob.Data();
-}
+using testing::Definition;
+using testing::kAusEastern;
+using testing::kPacific;
+using testing::kPacificBefore2007;
+using testing::kTokyo;
+using testing::kWestEurope;
+using testing::RuleText;
+using testing::TimeZoneStruct;
+using testing::WriteSystemTime;
 
 std::int64_t Seconds(const StoreDate& date) { return date.SerialSeconds(); }
 
