@@ -24,6 +24,8 @@ constexpr std::uint16_t kHtml = 0x1013;
 constexpr std::uint16_t kCreationTime = 0x3007;
 constexpr std::uint16_t kLastModificationTime = 0x3008;
 constexpr std::uint16_t kContainerClass = 0x3613;
+constexpr std::uint16_t kInternetCodePage = 0x3FDE;
+constexpr std::uint16_t kMessageCodePage = 0x3FFD;
 constexpr std::uint16_t kWeddingAnniversary = 0x3A41;
 constexpr std::uint16_t kBirthday = 0x3A42;
 
@@ -114,6 +116,12 @@ template <typename Key>
 std::optional<bool> FlagOf(const PropertyBag& bag, const Key& key) {
     const PropertyValue* value = bag.Find(key);
     return value == nullptr ? std::nullopt : ReadBool(*value);
+}
+
+// The code page of a message's 8-bit strings or of its HTML; Windows-1252 when the message names none.
+int CodePageOf(const PropertyBag& bag, std::uint16_t tag) {
+    const PropertyValue* value = bag.Find(tag);
+    return value == nullptr ? 1252 : ReadInt32(*value).value_or(1252);
 }
 
 StoreDate LocalTimeOf(const PropertyBag& bag, std::uint16_t tag) {
@@ -418,13 +426,15 @@ MappedItem MapItem(const Message& message, std::string_view storeRecordKey) {
 
 std::string BodyText(const PropertyBag& message) {
     if (const PropertyValue* body = message.Find(kBody)) {
-        return ReadText(*body).value_or(std::string());
+        return ReadText(*body, CodePageOf(message, kMessageCodePage)).value_or(std::string());
     }
     if (const PropertyValue* rtf = message.Find(kRtfCompressed); rtf != nullptr && !rtf->data.empty()) {
         return BodyTextFromCompressedRtf(rtf->data);
     }
     if (const PropertyValue* html = message.Find(kHtml)) {
-        return HtmlToText(html->type == kTypeBinary ? html->data : ReadText(*html).value_or(std::string()));
+        const int codePage = CodePageOf(message, kInternetCodePage);
+        return HtmlToText(html->type == kTypeBinary ? CodePageDecoder(codePage).Decode(html->data)
+                                                    : ReadText(*html, codePage).value_or(std::string()));
     }
     return {};
 }

@@ -238,7 +238,7 @@ TEST(ItemMappingTest, DistributionListHasItsNameAndSubject) {
     EXPECT_EQ(ValueOf(item.members, MemberId::kSubject), MemberValue("test dist list"));
 }
 
-TEST(ItemMappingTest, BodyFallsBackToRtfThenHtml) {
+TEST(ItemMappingTest, BodyFallsBackToRtfThenHtmlEachInItsCodePage) {
     PropertyBag bag;
     const std::string rtf = "{\\rtf1\\ansi\\fromtext \\pard Line one\\par}";
     bag.Set(0x1009, t::Binary(t::BlobWriter()
@@ -256,6 +256,17 @@ TEST(ItemMappingTest, BodyFallsBackToRtfThenHtml) {
     PropertyBag htmlOnly;
     htmlOnly.Set(0x1013, t::Binary("<p>from html</p>"));
     EXPECT_EQ(BodyText(htmlOnly), "from html\r\n");
+
+    PropertyBag cyrillic;
+    cyrillic.Set(0x1000, t::Ansi("\xCF\xF0\xE8"));
+    cyrillic.Set(0x3FFD, t::Int32(1251));
+    EXPECT_EQ(BodyText(cyrillic), "\xD0\x9F\xD1\x80\xD0\xB8");
+    PropertyBag latinHtml;
+    latinHtml.Set(0x1013, t::Binary("caf\xE9"));
+    EXPECT_EQ(BodyText(latinHtml), "caf\xC3\xA9");
+    latinHtml.Set(0x3FDE, t::Int32(65001));
+    latinHtml.Set(0x1013, t::Binary("caf\xC3\xA9"));
+    EXPECT_EQ(BodyText(latinHtml), "caf\xC3\xA9");
 
     PropertyBag damaged;
     damaged.Set(0x1009, t::Binary("\x20\x00\x00\x00"));

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "platform/charset.h"
+#include "platform/failure.h"
 
 namespace kalendro::pst {
 
@@ -47,6 +48,58 @@ std::string_view WithoutTerminator(std::string_view bytes, std::size_t unitSize)
 }
 
 }  // namespace
+
+namespace {
+
+struct CodePageName {
+    int codePage;
+    const char* iconvName;
+};
+
+// Code pages whose iconv name is not "CP" and the number.
+constexpr CodePageName kCodePageNames[] = {
+    {65001, "UTF-8"},      {20127, "ASCII"},       {28591, "ISO-8859-1"}, {28592, "ISO-8859-2"}, {28593, "ISO-8859-3"},
+    {28594, "ISO-8859-4"}, {28595, "ISO-8859-5"},  {28596, "ISO-8859-6"}, {28597, "ISO-8859-7"}, {28598, "ISO-8859-8"},
+    {28599, "ISO-8859-9"}, {28605, "ISO-8859-15"}, {20866, "KOI8-R"},     {21866, "KOI8-U"},     {50220, "ISO-2022-JP"},
+    {51932, "EUC-JP"},     {51949, "EUC-KR"},      {52936, "HZ-GB-2312"}, {54936, "GB18030"},    {10000, "MACINTOSH"},
+};
+
+std::string IconvNameOf(int codePage) {
+    const auto named = std::find_if(std::begin(kCodePageNames), std::end(kCodePageNames),
+                                    [&](const CodePageName& entry) { return entry.codePage == codePage; });
+    return named != std::end(kCodePageNames) ? named->iconvName : "CP" + std::to_string(codePage);
+}
+
+}  // namespace
+
+CodePageDecoder::CodePageDecoder(int codePage) {
+    if (codePage == 1252) {
+        return;
+    }
+    try {
+        converter_ = std::make_unique<CharsetConverter>(IconvNameOf(codePage), "UTF-8");
+    } catch (const Failure&) {
+        converter_.reset();  // Windows' own default
+    }
+}
+
+CodePageDecoder::~CodePageDecoder() = default;
+CodePageDecoder::CodePageDecoder(CodePageDecoder&&) noexcept = default;
+CodePageDecoder& CodePageDecoder::operator=(CodePageDecoder&&) noexcept = default;
+
+void CodePageDecoder::AppendDecoded(std::string_view bytes, std::string& out) {
+    if (converter_) {
+        converter_->AppendConverted(bytes, out);
+    } else {
+        out += Windows1252ToUtf8(bytes);
+    }
+}
+
+std::string CodePageDecoder::Decode(std::string_view bytes) {
+    std::string out;
+    AppendDecoded(bytes, out);
+    return out;
+}
 
 void AppendUtf8(char32_t codePoint, std::string& out) {
     if (codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
@@ -98,12 +151,12 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
-std::optional<std::string> ReadText(const PropertyValue& value) {
+std::optional<std::string> ReadText(const PropertyValue& value, int codePage) {
     if (value.type == kTypeUnicode) {
         return Utf16ToUtf8(WithoutTerminator(value.data, 2));
     }
     if (value.type == kTypeString8) {
-        return Windows1252ToUtf8(WithoutTerminator(value.data, 1));
+        return CodePageDecoder(codePage).Decode(WithoutTerminator(value.data, 1));
     }
     return std::nullopt;
 }

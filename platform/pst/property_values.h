@@ -1,12 +1,17 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/pst/property_bag.h"
+
+namespace kalendro {
+class CharsetConverter;
+}
 
 namespace kalendro::pst {
 
@@ -25,12 +30,29 @@ inline constexpr std::uint16_t kTypeMultipleUnicode = 0x101F;
 std::string Utf16ToUtf8(std::string_view littleEndianBytes);
 // Windows-1252 to UTF-8 (the code page of ANSI files and of Outlook's 8-bit strings).
 std::string Windows1252ToUtf8(std::string_view bytes);
+// Text of a Windows code page (PR_MESSAGE_CODEPAGE, PR_INTERNET_CPID, RTF's \ansicpg) as UTF-8. A
+// code page this machine cannot convert is read as Windows-1252; a byte that starts no character
+// becomes "?".
+class CodePageDecoder {
+public:
+    explicit CodePageDecoder(int codePage = 1252);
+    ~CodePageDecoder();
+    CodePageDecoder(CodePageDecoder&&) noexcept;
+    CodePageDecoder& operator=(CodePageDecoder&&) noexcept;
+
+    void AppendDecoded(std::string_view bytes, std::string& out);
+    std::string Decode(std::string_view bytes);
+
+private:
+    std::unique_ptr<CharsetConverter> converter_;  // none: Windows-1252 by table
+};
+
 // Appends one code point as UTF-8; a value that is no Unicode scalar becomes U+FFFD.
 void AppendUtf8(char32_t codePoint, std::string& out);
 
 // Each reader gives nothing when the value has another type or a size that type cannot have.
-// A string value with no data is the empty string.
-std::optional<std::string> ReadText(const PropertyValue& value);
+// A string value with no data is the empty string. An 8-bit string is read in the code page given.
+std::optional<std::string> ReadText(const PropertyValue& value, int codePage = 1252);
 std::optional<std::int32_t> ReadInt32(const PropertyValue& value);
 std::optional<bool> ReadBool(const PropertyValue& value);
 // A PT_SYSTIME (100 ns since 1601-01-01 UTC) in whole seconds since 1970-01-01 UTC.

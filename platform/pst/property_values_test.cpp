@@ -29,6 +29,14 @@ TEST(PropertyValuesTest, AnsiTextIsWindows1252) {
     EXPECT_EQ(ReadText(testing::Int32(5)), std::nullopt);
 }
 
+TEST(PropertyValuesTest, CodePagesConvertThroughIconvOrFallBackToWindows1252) {
+    EXPECT_EQ(ReadText(testing::Ansi("\xCF\xF0\xE8"), 1251), "\xD0\x9F\xD1\x80\xD0\xB8");
+    EXPECT_EQ(CodePageDecoder(28605).Decode("\xA4"), "\xE2\x82\xAC");  // ISO-8859-15's euro sign
+    EXPECT_EQ(CodePageDecoder(65001).Decode("ok\xFF"), "ok?");
+    EXPECT_EQ(CodePageDecoder(99999).Decode("\x80"), "\xE2\x82\xAC");
+    EXPECT_EQ(CodePageDecoder(932).Decode("\x93\xFA\x96\x7B"), "\xE6\x97\xA5\xE6\x9C\xAC");
+}
+
 TEST(PropertyValuesTest, NumbersFlagsAndTimesCheckTypeAndSize) {
     EXPECT_EQ(ReadInt32(testing::Int32(-2)), -2);
     EXPECT_EQ(ReadInt32({kTypeInt16, BlobWriter().U16(0xFFFE).Data()}), -2);

@@ -4,12 +4,10 @@
 #include <array>
 #include <climits>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
-#include "platform/charset.h"
 #include "platform/failure.h"
 #include "platform/pst/byte_reader.h"
 #include "platform/pst/property_values.h"
@@ -97,23 +95,12 @@ std::string Decompress(ByteReader& contents) {
 
 // ---- Text out of RTF ----
 
-constexpr int kDefaultCodePage = 1252;
-
 // Bytes in the document's code page and UTF-16 units of \u, in the order they come, as UTF-8.
 class TextSink {
 public:
     void SetCodePage(int codePage) {
         FlushBytes();
-        codePage_ = codePage;
-        converter_.reset();
-        if (codePage_ == kDefaultCodePage || codePage_ == 65001) {
-            return;
-        }
-        try {
-            converter_ = std::make_unique<CharsetConverter>("CP" + std::to_string(codePage_), "UTF-8");
-        } catch (const Failure&) {
-            codePage_ = kDefaultCodePage;  // a code page this machine does not know: read it as Windows does by default
-        }
+        decoder_ = CodePageDecoder(codePage);
     }
     void Byte(char byte) {
         FlushUnits();
@@ -136,16 +123,7 @@ public:
 
 private:
     void FlushBytes() {
-        if (bytes_.empty()) {
-            return;
-        }
-        if (converter_) {
-            converter_->AppendConverted(bytes_, out_);
-        } else if (codePage_ == 65001) {
-            out_ += bytes_;
-        } else {
-            out_ += Windows1252ToUtf8(bytes_);
-        }
+        decoder_.AppendDecoded(bytes_, out_);
         bytes_.clear();
     }
     void FlushUnits() {
@@ -153,8 +131,7 @@ private:
         units_.clear();
     }
 
-    int codePage_ = kDefaultCodePage;
-    std::unique_ptr<CharsetConverter> converter_;
+    CodePageDecoder decoder_;
     std::string bytes_;
     std::string units_;
     std::string out_;
