@@ -324,5 +324,26 @@ TEST(RecurrenceBlobTest, DamagedOrUnsupportedBlobsAreFailuresWithTheirReason) {
     }
 }
 
+TEST(RecurrenceBlobTest, AnyChangedByteGivesARecurrenceOrAFailure) {
+    PatternFields fields;
+    fields.deleted = {{2016, 8, 9}};
+    fields.modified = {{2016, 8, 23}};
+    ExceptionFields moved = Exception({2016, 8, 23, 9, 0, 0}, {2016, 8, 23, 9, 30, 0}, {2016, 8, 23, 8, 0, 0});
+    moved.subject = "S";
+    moved.wideSubject = u"S";
+    moved.location = "L";
+    moved.wideLocation = u"L";
+    moved.busyStatus = 2;
+    for (const std::string& blob : {FromHex(testing::kMicrosoftRecurrenceExample), RecurrenceBlob(fields, {moved})}) {
+        testing::ForEachOneByteChange(blob, [](const std::string& changed) {
+            try {
+                ParseAppointmentRecurrence(changed);
+            } catch (const Failure& failure) {
+                EXPECT_EQ(failure.Number(), kStoreOperationFailed);
+            }
+        });
+    }
+}
+
 }  // namespace
 }  // namespace kalendro::pst

@@ -99,16 +99,19 @@ TEST(RtfBodyTest, EncapsulatedTextIsRecovered) {
               "This is a complete test\r\n");
 }
 
+// Encapsulated HTML as Outlook writes it: original tags in htmltag groups, RTF for display only
+// between htmlrtf and htmlrtf0.
+const std::string kEncapsulatedHtml =
+    "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\r\n"
+    "{\\*\\htmltag19 <html>}{\\*\\htmltag34 <head>}{\\*\\htmltag177 <style>p \\{margin:0\\}</style>}"
+    "{\\*\\htmltag41 </head>}{\\*\\htmltag50 <body>}\\htmlrtf {\\htmlrtf0 {\\*\\htmltag64 <p>}Caf\\'e9 "
+    "{\\*\\htmltag84 &amp;}\\htmlrtf &\\htmlrtf0  more{\\*\\htmltag116 <br>}\\htmlrtf \\line\\htmlrtf0 next"
+    "{\\*\\htmltag72 </p>}\\htmlrtf \\par\\htmlrtf0 {\\*\\htmltag64 <p>}{\\*\\htmltag84 &nbsp;}\\htmlrtf "
+    "\\'a0\\htmlrtf0 {\\*\\htmltag72 </p>}{\\*\\mhtmltag84 <img src=\"cid:x\">}\\htmlrtf }\\htmlrtf0 "
+    "{\\*\\htmltag58 </body>}{\\*\\htmltag27 </html>}}";
+
 TEST(RtfBodyTest, EncapsulatedHtmlBecomesText) {
-    const std::string rtf =
-        "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0{\\fonttbl{\\f0\\fswiss Arial;}}\r\n"
-        "{\\*\\htmltag19 <html>}{\\*\\htmltag34 <head>}{\\*\\htmltag177 <style>p \\{margin:0\\}</style>}"
-        "{\\*\\htmltag41 </head>}{\\*\\htmltag50 <body>}\\htmlrtf {\\htmlrtf0 {\\*\\htmltag64 <p>}Caf\\'e9 "
-        "{\\*\\htmltag84 &amp;}\\htmlrtf &\\htmlrtf0  more{\\*\\htmltag116 <br>}\\htmlrtf \\line\\htmlrtf0 next"
-        "{\\*\\htmltag72 </p>}\\htmlrtf \\par\\htmlrtf0 {\\*\\htmltag64 <p>}{\\*\\htmltag84 &nbsp;}\\htmlrtf "
-        "\\'a0\\htmlrtf0 {\\*\\htmltag72 </p>}{\\*\\mhtmltag84 <img src=\"cid:x\">}\\htmlrtf }\\htmlrtf0 "
-        "{\\*\\htmltag58 </body>}{\\*\\htmltag27 </html>}}";
-    EXPECT_EQ(RtfBodyText(rtf), "Caf\xC3\xA9 & more\r\nnext\r\n\r\n");
+    EXPECT_EQ(RtfBodyText(kEncapsulatedHtml), "Caf\xC3\xA9 & more\r\nnext\r\n\r\n");
 }
 
 TEST(RtfBodyTest, HtmlToTextDropsTagsAndDecodesEntities) {
@@ -119,6 +122,17 @@ TEST(RtfBodyTest, HtmlToTextDropsTagsAndDecodesEntities) {
         "one two\r\n<3> \xC3\xA9\xE2\x82\xAC AT&T &foo; &\r\ntail\r\n");
     EXPECT_EQ(HtmlToText("a<br>  <br>b   "), "a\r\n\r\nb");
     EXPECT_EQ(HtmlToText("<p>unterminated <b"), "unterminated");
+}
+
+TEST(RtfBodyTest, AnyCutOrChangedByteStillGivesText) {
+    for (std::size_t size = 0; size <= kEncapsulatedHtml.size(); ++size) {
+        EXPECT_NO_THROW(RtfBodyText(kEncapsulatedHtml.substr(0, size)));
+        EXPECT_NO_THROW(HtmlToText(kEncapsulatedHtml.substr(0, size)));
+    }
+    testing::ForEachOneByteChange(kEncapsulatedHtml, [](const std::string& changed) {
+        EXPECT_NO_THROW(RtfBodyText(changed));
+        EXPECT_NO_THROW(HtmlToText(changed));
+    });
 }
 
 }  // namespace

@@ -153,6 +153,19 @@ inline constexpr std::string_view kMicrosoftRecurrenceExample =
     "5299BC0CF898BC0C2100530069006D0070006C006500200052006500630075007200720065006E0063006500200077006900740068002"
     "00065007800630065007000740069006F006E0073000700330034002F0034003100340031000000000000000000";
 
+// Every variation of a blob with one byte set to 0x00, 0x7F, 0xFF or itself plus one: what a
+// damaged file may hand over.
+template <typename Visit>
+void ForEachOneByteChange(const std::string& blob, Visit visit) {
+    for (std::size_t index = 0; index < blob.size(); ++index) {
+        for (const auto change : {0x00, 0x7F, 0xFF, static_cast<std::uint8_t>(blob[index]) + 1}) {
+            std::string changed = blob;
+            changed[index] = static_cast<char>(change);
+            visit(changed);
+        }
+    }
+}
+
 // Sets this machine's zone (TZ) for the life of a test, then puts the previous one back.
 class ScopedMachineZone {
 public:
