@@ -117,6 +117,16 @@ TEST(ItemMappingTest, AppointmentMembersComeFromOutlooksProperties) {
     EXPECT_EQ(ValueOf(members, MemberId::kAllDayEvent), MemberValue(false));
 }
 
+TEST(ItemMappingTest, OtherItemsHaveTheMembersEveryItemHas) {
+    Message message;
+    message.properties.Set(0x001A, t::Unicode(u"IPM.Note"));
+    const MappedItem item = MapItem(message, kRecordKey);
+    EXPECT_EQ(item.typeName, "MailItem");
+    EXPECT_EQ(IdsOf(item.members),
+              (std::vector<MemberId>{MemberId::kEntryID, MemberId::kSubject, MemberId::kBody, MemberId::kCategories,
+                                     MemberId::kCreationTime, MemberId::kLastModificationTime}));
+}
+
 TEST(ItemMappingTest, MissingPropertiesGiveTheStoresDefaults) {
     Message message;
     message.properties.Set(0x001A, t::Unicode(u"IPM.Appointment"));

@@ -282,7 +282,8 @@ private:
         if (SkippedAsFallback()) {
             return;
         }
-        if (first && (ignorable || IsOneOf(word, kSkippedDestinations))) {
+        // A known non-text destination is left out even when some text precedes its word in the group.
+        if ((first && ignorable) || IsOneOf(word, kSkippedDestinations)) {
             StartDestination(word);
             return;
         }

@@ -72,6 +72,7 @@ TEST(RtfBodyTest, PlainRtfGivesItsTextWithCrLf) {
                           "\\ldblquote q\\rdblquote\\~\\emdash}"),
               "link\xE2\x80\x9Cq\xE2\x80\x9D\xC2\xA0\xE2\x80\x94");
     EXPECT_EQ(RtfBodyText("{\\rtf1 \\bin3 {}}a}"), "a");
+    EXPECT_EQ(RtfBodyText("{\\rtf1 { \\fonttbl{\\f0 Arial;}}b}"), " b");
 }
 
 TEST(RtfBodyTest, UnicodeEscapesSkipTheirFallbackAndJoinSurrogates) {
