@@ -283,23 +283,73 @@ StoredException ReadExceptionInfo(ByteReader& reader) {
 
 void SkipSizedBlock(ByteReader& reader) { reader.Skip(reader.U32()); }
 
+// Where the second reserved block of an ExtendedException stands: after the wide texts only, or
+// after every exception, including one that changes neither subject nor location.
+enum class SecondReservedBlock { kWithWideTexts, kAlways };
+
 // The wide subject and location of an exception replace its 8-bit ones.
-void ReadExtendedException(ByteReader& reader, std::uint32_t writerVersion, StoredException& stored) {
+void ReadExtendedException(ByteReader& reader, std::uint32_t writerVersion, SecondReservedBlock layout,
+                           StoredException& stored) {
     if (writerVersion >= kFirstWriterWithChangeHighlight) {
         SkipSizedBlock(reader);
     }
     SkipSizedBlock(reader);
-    if ((stored.flags & (kSubject | kLocation)) == 0) {
+    if ((stored.flags & (kSubject | kLocation)) != 0) {
+        reader.Skip(12);  // start, end and original start again
+        if (stored.flags & kSubject) {
+            stored.instance.subject = ReadWideOverride(reader);
+        }
+        if (stored.flags & kLocation) {
+            stored.instance.location = ReadWideOverride(reader);
+        }
+    } else if (layout == SecondReservedBlock::kWithWideTexts) {
         return;
     }
-    reader.Skip(12);  // start, end and original start again
-    if (stored.flags & kSubject) {
-        stored.instance.subject = ReadWideOverride(reader);
-    }
-    if (stored.flags & kLocation) {
-        stored.instance.location = ReadWideOverride(reader);
-    }
     SkipSizedBlock(reader);
+}
+
+// Whether the blob ends with its closing reserved block, exactly.
+bool EndsWithClosingBlock(ByteReader reader) {
+    if (reader.Remaining() < 4) {
+        return false;
+    }
+    const std::uint32_t size = reader.U32();
+    return size == reader.Remaining();
+}
+
+std::optional<std::vector<StoredException>> TryExtendedExceptions(ByteReader& reader, std::uint32_t writerVersion,
+                                                                  SecondReservedBlock layout,
+                                                                  std::vector<StoredException> exceptions) {
+    try {
+        for (StoredException& stored : exceptions) {
+            ReadExtendedException(reader, writerVersion, layout, stored);
+        }
+        return exceptions;
+    } catch (const Failure&) {
+        return std::nullopt;
+    }
+}
+
+// MS-OXOCAL's layout leaves open whether an exception that changes neither subject nor location has
+// the second reserved block: the reading that accounts for the whole blob is taken, else the first
+// reading that fits at all.
+std::vector<StoredException> ReadExtendedExceptions(ByteReader& reader, std::uint32_t writerVersion,
+                                                    std::vector<StoredException> exceptions) {
+    std::optional<std::vector<StoredException>> fitting;
+    for (const SecondReservedBlock layout : {SecondReservedBlock::kWithWideTexts, SecondReservedBlock::kAlways}) {
+        ByteReader attempt = reader;
+        auto read = TryExtendedExceptions(attempt, writerVersion, layout, exceptions);
+        if (read && EndsWithClosingBlock(attempt)) {
+            return std::move(*read);
+        }
+        if (read && !fitting) {
+            fitting = std::move(read);
+        }
+    }
+    if (!fitting) {
+        reader.Fail("its extended exceptions do not fit in it");
+    }
+    return std::move(*fitting);
 }
 
 void ReadTimesOfDay(ByteReader& reader, AppointmentRecurrence& series) {
@@ -322,10 +372,7 @@ std::vector<StoredException> ReadExceptions(ByteReader& reader, std::uint32_t wr
         exceptions.push_back(ReadExceptionInfo(reader));
     }
     SkipSizedBlock(reader);
-    for (StoredException& stored : exceptions) {
-        ReadExtendedException(reader, writerVersion, stored);
-    }
-    return exceptions;
+    return ReadExtendedExceptions(reader, writerVersion, std::move(exceptions));
 }
 
 // A deleted date that is the original date of a modified instance only moved it.

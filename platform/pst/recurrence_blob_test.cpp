@@ -27,6 +27,7 @@ struct PatternFields {
     StoreDate start{2016, 8, 2};
     StoreDate end{4500, 12, 31};
     std::uint32_t writerVersion = 0x3009;
+    bool secondReservedBlockAlways = false;  // also after exceptions with neither subject nor location
 };
 
 struct ExceptionFields {
@@ -93,12 +94,15 @@ void WriteExceptionInfo(BlobWriter& blob, const ExceptionFields& exception) {
     }
 }
 
-void WriteExtendedException(BlobWriter& blob, const ExceptionFields& exception, std::uint32_t writerVersion) {
-    if (writerVersion >= 0x3009) {
+void WriteExtendedException(BlobWriter& blob, const ExceptionFields& exception, const PatternFields& pattern) {
+    if (pattern.writerVersion >= 0x3009) {
         blob.U32(4).U32(0);
     }
     blob.U32(0);
     if (exception.subject.empty() && exception.location.empty()) {
+        if (pattern.secondReservedBlockAlways) {
+            blob.U32(0);
+        }
         return;
     }
     blob.U32(Minutes1601(exception.start)).U32(Minutes1601(exception.end)).U32(Minutes1601(exception.original));
@@ -132,7 +136,7 @@ std::string RecurrenceBlob(const PatternFields& pattern, const std::vector<Excep
     }
     blob.U32(0);
     for (const ExceptionFields& exception : exceptions) {
-        WriteExtendedException(blob, exception, pattern.writerVersion);
+        WriteExtendedException(blob, exception, pattern);
     }
     blob.U32(0);
     return blob.Data();
@@ -263,6 +267,21 @@ TEST(RecurrenceBlobTest, ExceptionsOverrideEachMemberAndDeletionsAreKeptApart) {
     EXPECT_EQ(second.allDayEvent, true);
     EXPECT_EQ(second.busyStatus, std::nullopt);
     EXPECT_FALSE(second.hasOwnBody);
+}
+
+TEST(RecurrenceBlobTest, SecondReservedBlockIsFoundWhereverTheWriterPutIt) {
+    ExceptionFields moved = Exception({2016, 8, 9, 9, 0, 0}, {2016, 8, 9, 9, 30, 0}, {2016, 8, 9, 8, 0, 0});
+    ExceptionFields renamed = Exception({2016, 8, 16, 8, 0, 0}, {2016, 8, 16, 8, 30, 0}, {2016, 8, 16, 8, 0, 0});
+    renamed.subject = "?";
+    renamed.wideSubject = u"\u00c9t\u00e9";
+    for (const bool always : {false, true}) {
+        PatternFields fields;
+        fields.secondReservedBlockAlways = always;
+        const AppointmentRecurrence series = ParseAppointmentRecurrence(RecurrenceBlob(fields, {moved, renamed}));
+        ASSERT_EQ(series.modified.size(), 2u);
+        EXPECT_EQ(series.modified[0].subject, std::nullopt);
+        EXPECT_EQ(series.modified[1].subject, "\xC3\x89t\xC3\xA9") << always;
+    }
 }
 
 TEST(RecurrenceBlobTest, OlderWriterHasNoChangeHighlight) {
