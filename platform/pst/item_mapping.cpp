@@ -42,6 +42,8 @@ constexpr std::uint32_t kTimeZoneStruct = 0x8233;
 constexpr std::uint32_t kZoneDefinitionStart = 0x825E;
 constexpr std::uint32_t kZoneDefinitionEnd = 0x825F;
 constexpr std::uint32_t kZoneDefinitionRecur = 0x8260;
+
+// PSETID_Address LIDs (MS-OXOCNTC) of the contact dates kept without conversion.
 constexpr std::uint32_t kBirthdayLocal = 0x80DE;
 constexpr std::uint32_t kWeddingAnniversaryLocal = 0x80DF;
 
@@ -190,7 +192,7 @@ std::string Categories(const PropertyBag& message) {
 // conversion; the UTC one holds midnight (or, from some clients, 11:59) of the writer's zone in UTC,
 // which always lies within twelve hours of the date's own UTC midnight.
 StoreDate ContactDate(const PropertyBag& contact, std::uint32_t localLid, std::uint16_t utcTag) {
-    if (const auto local = TimeOf(contact, Lid(kPsetidAppointment, localLid))) {
+    if (const auto local = TimeOf(contact, Lid(kPsetidAddress, localLid))) {
         return StoreDate::FromSerialSeconds(*local).DateOnly();
     }
     const auto utc = TimeOf(contact, utcTag);

@@ -210,7 +210,7 @@ TEST(ItemMappingTest, ContactMembersAndDatesThatKeepTheirDay) {
         bag.Set(Address(lid), t::Ansi(nameOf(member)));
     }
     // A birthday kept as local midnight; an anniversary stored from UTC+10 as UTC.
-    bag.Set(Appointment(0x80DE), t::SystemTime({1980, 5, 4}));
+    bag.Set(Address(0x80DE), t::SystemTime({1980, 5, 4}));
     bag.Set(0x3A42, t::SystemTime({1980, 5, 4, 7, 0, 0}));
     bag.Set(0x3A41, t::SystemTime({1990, 6, 14, 14, 0, 0}));
 
@@ -231,7 +231,7 @@ TEST(ItemMappingTest, ContactMembersAndDatesThatKeepTheirDay) {
     bag.Set(0x3A42, t::SystemTime({1980, 5, 4, 10, 0, 0}));
     Message withoutLocal;
     withoutLocal.properties = bag;
-    withoutLocal.properties.Set(Appointment(0x80DE), PropertyValue{});
+    withoutLocal.properties.Set(Address(0x80DE), PropertyValue{});
     const MemberValues members = MapItem(withoutLocal, kRecordKey).members;
     EXPECT_EQ(ValueOf(members, MemberId::kAnniversary), MemberValue(StoreDate{1990, 6, 15}));
     EXPECT_EQ(ValueOf(members, MemberId::kBirthday), MemberValue(StoreDate{1980, 5, 4}));
