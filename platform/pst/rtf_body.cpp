@@ -435,7 +435,7 @@ public:
     std::string Text() {
         while (position_ < html_.size()) {
             const char c = html_[position_];
-            if (c == '<') {
+            if (c == '<' && StartsTag()) {
                 Tag();
             } else if (c == '&') {
                 EntityReference();
@@ -472,6 +472,15 @@ private:
         pendingSpace_ = false;
         TrimTrailingBlanks();
         out_ += "\r\n";
+    }
+
+    // As browsers read it, "<" starts a tag only before a letter, "/" or "!": "a < b" is text.
+    bool StartsTag() const {
+        if (position_ + 1 >= html_.size()) {
+            return false;
+        }
+        const char next = html_[position_ + 1];
+        return IsLetter(next) || next == '/' || next == '!';
     }
 
     std::size_t TagEnd(std::size_t from) const {

@@ -122,6 +122,7 @@ TEST(RtfBodyTest, HtmlToTextDropsTagsAndDecodesEntities) {
                    "&</p>tail<br/>"),
         "one two\r\n<3> \xC3\xA9\xE2\x82\xAC AT&T &foo; &\r\ntail\r\n");
     EXPECT_EQ(HtmlToText("a<br>  <br>b   "), "a\r\n\r\nb");
+    EXPECT_EQ(HtmlToText("1 < 2 <3 <"), "1 < 2 <3 <");
     EXPECT_EQ(HtmlToText("<p>unterminated <b"), "unterminated");
 }
 
