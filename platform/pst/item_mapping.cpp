@@ -295,10 +295,6 @@ MemberValue ReadMember(MemberId member, const Message& message, std::string_view
 
 // ---- Exceptions of a series ----
 
-std::int64_t SeriesWallToUtc(const std::optional<ZoneRules>& zone, const StoreDate& wall) {
-    return zone ? zone->WallToUtc(wall.SerialSeconds()) : MachineLocalToUtc(wall);
-}
-
 constexpr std::size_t kUnmatched = static_cast<std::size_t>(-1);
 
 // For each modified instance, the index of its embedded exception message, or kUnmatched.
@@ -461,6 +457,14 @@ std::optional<ZoneRules> SeriesZone(const PropertyBag& appointment) {
     const bool agrees =
         std::any_of(rules.begin(), rules.end(), [&](const ZoneRule& rule) { return SameRule(rule, legacy); });
     return agrees ? definition : structure;
+}
+
+std::int64_t SeriesWallToUtc(const std::optional<ZoneRules>& zone, const StoreDate& wall) {
+    return zone ? zone->WallToUtc(wall.SerialSeconds()) : MachineLocalToUtc(wall);
+}
+
+StoreDate SeriesWallToMachineLocal(const std::optional<ZoneRules>& zone, const StoreDate& wall) {
+    return zone ? UtcToMachineLocal(zone->WallToUtc(wall.SerialSeconds())) : wall;
 }
 
 std::vector<ModifiedOccurrence> MapModifiedOccurrences(const Message& series, const AppointmentRecurrence& recurrence) {

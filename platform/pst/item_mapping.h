@@ -67,6 +67,11 @@ std::optional<AppointmentRecurrence> ReadRecurrence(const PropertyBag& appointme
 // pattern times are then this machine's local times. A damaged structure is failure 440.
 std::optional<ZoneRules> SeriesZone(const PropertyBag& appointment);
 
+// A moment the pattern gives on the series' wall clock, in UTC and in this machine's zone (the
+// integrator turns each expanded occurrence so). Without a zone the wall clock is this machine's.
+std::int64_t SeriesWallToUtc(const std::optional<ZoneRules>& zone, const StoreDate& wall);
+StoreDate SeriesWallToMachineLocal(const std::optional<ZoneRules>& zone, const StoreDate& wall);
+
 // One modified occurrence of a series: where the pattern puts it, and the members it overrides
 // (Start and End always, machine-local; Subject, Location, Body and AllDayEvent when changed).
 struct ModifiedOccurrence {

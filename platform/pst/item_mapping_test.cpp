@@ -314,6 +314,15 @@ TEST(ItemMappingTest, SeriesZonePrefersADefinitionThatAgreesWithTheStructure) {
     EXPECT_THROW(SeriesZone(bag), Failure);
 }
 
+TEST(ItemMappingTest, SeriesTimesBecomeMachineLocal) {
+    t::ScopedMachineZone zone(t::kAusEasternPosix);
+    const std::optional<ZoneRules> pacific = ZoneRules::FromTimeZoneStruct(t::TimeZoneStruct(t::kPacific));
+    EXPECT_EQ(SeriesWallToUtc(pacific, {2016, 8, 2, 8, 0, 0}), Seconds({2016, 8, 2, 15, 0, 0}));
+    EXPECT_EQ(SeriesWallToMachineLocal(pacific, {2016, 8, 2, 8, 0, 0}), StoreDate({2016, 8, 3, 1, 0, 0}));
+    EXPECT_EQ(SeriesWallToMachineLocal(std::nullopt, {2016, 8, 2, 8, 0, 0}), StoreDate({2016, 8, 2, 8, 0, 0}));
+    EXPECT_EQ(SeriesWallToUtc(std::nullopt, {2016, 8, 3, 1, 0, 0}), Seconds({2016, 8, 2, 15, 0, 0}));
+}
+
 ModifiedInstance Instance(const StoreDate& original, const StoreDate& start, const StoreDate& end) {
     ModifiedInstance instance;
     instance.originalStart = original;
