@@ -67,8 +67,9 @@ std::optional<AppointmentRecurrence> ReadRecurrence(const PropertyBag& appointme
 // pattern times are then this machine's local times. A damaged structure is failure 440.
 std::optional<ZoneRules> SeriesZone(const PropertyBag& appointment);
 
-// A moment the pattern gives on the series' wall clock, in UTC and in this machine's zone (the
-// integrator turns each expanded occurrence so). Without a zone the wall clock is this machine's.
+// A moment the pattern gives on the series' wall clock, in UTC and in this machine's zone: series are
+// expanded in their own zone, then each occurrence is shown in this one (an all-day series keeps its
+// dates instead). Without a zone the wall clock is this machine's.
 std::int64_t SeriesWallToUtc(const std::optional<ZoneRules>& zone, const StoreDate& wall);
 StoreDate SeriesWallToMachineLocal(const std::optional<ZoneRules>& zone, const StoreDate& wall);
 
