@@ -1,0 +1,489 @@
+#include "platform/pst/item_mapping.h"
+
+#include <algorithm>
+#include <array>
+#include <tuple>
+
+#include "platform/failure.h"
+#include "platform/pst/property_values.h"
+#include "platform/pst/rtf_body.h"
+
+namespace kalendro::pst {
+
+namespace {
+
+using memory_store::MemberId;
+
+// Tag ids (MS-OXPROPS).
+constexpr std::uint16_t kImportance = 0x0017;
+constexpr std::uint16_t kMessageClass = 0x001A;
+constexpr std::uint16_t kSubject = 0x0037;
+constexpr std::uint16_t kBody = 0x1000;
+constexpr std::uint16_t kRtfCompressed = 0x1009;
+constexpr std::uint16_t kHtml = 0x1013;
+constexpr std::uint16_t kCreationTime = 0x3007;
+constexpr std::uint16_t kLastModificationTime = 0x3008;
+constexpr std::uint16_t kContainerClass = 0x3613;
+constexpr std::uint16_t kInternetCodePage = 0x3FDE;
+constexpr std::uint16_t kMessageCodePage = 0x3FFD;
+constexpr std::uint16_t kWeddingAnniversary = 0x3A41;
+constexpr std::uint16_t kBirthday = 0x3A42;
+
+// PSETID_Appointment LIDs (MS-OXOCAL).
+constexpr std::uint32_t kExceptionalBody = 0x8206;
+constexpr std::uint32_t kLocation = 0x8208;
+constexpr std::uint32_t kStartWhole = 0x820D;
+constexpr std::uint32_t kEndWhole = 0x820E;
+constexpr std::uint32_t kSubType = 0x8215;
+constexpr std::uint32_t kRecurrenceBlob = 0x8216;
+constexpr std::uint32_t kRecurring = 0x8223;
+constexpr std::uint32_t kExceptionReplaceTime = 0x8228;
+constexpr std::uint32_t kTimeZoneStruct = 0x8233;
+constexpr std::uint32_t kZoneDefinitionStart = 0x825E;
+constexpr std::uint32_t kZoneDefinitionEnd = 0x825F;
+constexpr std::uint32_t kZoneDefinitionRecur = 0x8260;
+
+// PSETID_Address LIDs (MS-OXOCNTC) of the contact dates kept without conversion.
+constexpr std::uint32_t kBirthdayLocal = 0x80DE;
+constexpr std::uint32_t kWeddingAnniversaryLocal = 0x80DF;
+
+constexpr std::int32_t kNormalImportance = 1;
+constexpr std::int64_t kSecondsPerDay = 86400;
+
+struct ClassType {
+    std::string_view messageClass;
+    std::string_view typeName;
+};
+
+// Longer classes first where one is a part of another.
+constexpr ClassType kClassTypes[] = {
+    {"IPM.Appointment", "AppointmentItem"},
+    {"IPM.OLE.CLASS.{00061055-0000-0000-C000-000000000046}", "AppointmentItem"},  // an exception of a series
+    {"IPM.Contact", "ContactItem"},
+    {"IPM.DistList", "DistListItem"},
+    {"IPM.Note", "MailItem"},
+    {"IPM.Schedule.Meeting", "MeetingItem"},
+    {"IPM.TaskRequest.Accept", "TaskRequestAcceptItem"},
+    {"IPM.TaskRequest.Decline", "TaskRequestDeclineItem"},
+    {"IPM.TaskRequest.Update", "TaskRequestUpdateItem"},
+    {"IPM.TaskRequest", "TaskRequestItem"},
+    {"IPM.Task", "TaskItem"},
+    {"IPM.StickyNote", "NoteItem"},
+    {"IPM.Activity", "JournalItem"},
+    {"IPM.Post", "PostItem"},
+    {"IPM.Document", "DocumentItem"},
+    {"IPM.Sharing", "SharingItem"},
+    {"IPM.Remote", "RemoteItem"},
+    {"REPORT", "ReportItem"},
+};
+
+struct ContainerType {
+    std::string_view containerClass;
+    std::int32_t itemType;
+};
+
+constexpr ContainerType kContainerTypes[] = {
+    {"IPF.Appointment", 1}, {"IPF.Contact", 2}, {"IPF.Task", 3}, {"IPF.Journal", 4}, {"IPF.StickyNote", 5},
+};
+
+bool EqualIgnoringCase(std::string_view left, std::string_view right) {
+    return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
+               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+               return lower(a) == lower(b);
+           });
+}
+
+// "IPM.Note" covers "IPM.Note" and "IPM.Note.Anything", not "IPM.Notebook".
+bool IsClassOrSubclass(std::string_view candidate, std::string_view base) {
+    return candidate.size() >= base.size() && EqualIgnoringCase(candidate.substr(0, base.size()), base) &&
+           (candidate.size() == base.size() || candidate[base.size()] == '.');
+}
+
+std::string TextOf(const PropertyValue* value) {
+    return value == nullptr ? std::string() : ReadText(*value).value_or(std::string());
+}
+
+template <typename Key>
+std::string TextOf(const PropertyBag& bag, const Key& key) {
+    return TextOf(bag.Find(key));
+}
+
+template <typename Key>
+std::optional<std::int64_t> TimeOf(const PropertyBag& bag, const Key& key) {
+    const PropertyValue* value = bag.Find(key);
+    return value == nullptr ? std::nullopt : ReadSystemTime(*value);
+}
+
+template <typename Key>
+std::optional<bool> FlagOf(const PropertyBag& bag, const Key& key) {
+    const PropertyValue* value = bag.Find(key);
+    return value == nullptr ? std::nullopt : ReadBool(*value);
+}
+
+// The code page of a message's 8-bit strings or of its HTML; Windows-1252 when the message names none.
+int CodePageOf(const PropertyBag& bag, std::uint16_t tag) {
+    const PropertyValue* value = bag.Find(tag);
+    return value == nullptr ? 1252 : ReadInt32(*value).value_or(1252);
+}
+
+StoreDate LocalTimeOf(const PropertyBag& bag, std::uint16_t tag) {
+    const auto utc = TimeOf(bag, tag);
+    return utc ? UtcToMachineLocal(*utc) : StoreDate::NoDate();
+}
+
+// The text members that are one string property each.
+struct TextSource {
+    MemberId member;
+    std::uint16_t tag;  // 0: the named property below
+    NamedProperty named;
+};
+
+const std::vector<TextSource>& TextSources() {
+    static const std::vector<TextSource> sources = {
+        {MemberId::kLocation, 0, Lid(kPsetidAppointment, kLocation)},
+        {MemberId::kTitle, 0x3A45, {}},
+        {MemberId::kFirstName, 0x3A06, {}},
+        {MemberId::kMiddleName, 0x3A44, {}},
+        {MemberId::kLastName, 0x3A11, {}},
+        {MemberId::kCompanyName, 0x3A16, {}},
+        {MemberId::kJobTitle, 0x3A17, {}},
+        {MemberId::kNickName, 0x3A4F, {}},
+        {MemberId::kWebPage, 0, Lid(kPsetidAddress, 0x802B)},
+        {MemberId::kBusinessTelephoneNumber, 0x3A08, {}},
+        {MemberId::kHomeTelephoneNumber, 0x3A09, {}},
+        {MemberId::kMobileTelephoneNumber, 0x3A1C, {}},
+        {MemberId::kEmail1Address, 0, Lid(kPsetidAddress, 0x8083)},
+        {MemberId::kEmail1AddressType, 0, Lid(kPsetidAddress, 0x8082)},
+        {MemberId::kEmail2Address, 0, Lid(kPsetidAddress, 0x8093)},
+        {MemberId::kEmail2AddressType, 0, Lid(kPsetidAddress, 0x8092)},
+        {MemberId::kEmail3Address, 0, Lid(kPsetidAddress, 0x80A3)},
+        {MemberId::kEmail3AddressType, 0, Lid(kPsetidAddress, 0x80A2)},
+        {MemberId::kBusinessAddress, 0, Lid(kPsetidAddress, 0x801B)},
+        {MemberId::kBusinessAddressStreet, 0, Lid(kPsetidAddress, 0x8045)},
+        {MemberId::kBusinessAddressCity, 0, Lid(kPsetidAddress, 0x8046)},
+        {MemberId::kBusinessAddressState, 0, Lid(kPsetidAddress, 0x8047)},
+        {MemberId::kBusinessAddressPostalCode, 0, Lid(kPsetidAddress, 0x8048)},
+        {MemberId::kBusinessAddressCountry, 0, Lid(kPsetidAddress, 0x8049)},
+        {MemberId::kBusinessAddressPostOfficeBox, 0, Lid(kPsetidAddress, 0x804A)},
+        {MemberId::kHomeAddress, 0, Lid(kPsetidAddress, 0x801A)},
+        {MemberId::kHomeAddressStreet, 0x3A5D, {}},
+        {MemberId::kHomeAddressCity, 0x3A59, {}},
+        {MemberId::kHomeAddressState, 0x3A5C, {}},
+        {MemberId::kHomeAddressPostalCode, 0x3A5B, {}},
+        {MemberId::kHomeAddressCountry, 0x3A5A, {}},
+        {MemberId::kHomeAddressPostOfficeBox, 0x3A5E, {}},
+        {MemberId::kMailingAddress, 0x3A15, {}},
+        {MemberId::kDLName, 0, Lid(kPsetidAddress, 0x8053)},
+    };
+    return sources;
+}
+
+std::string Categories(const PropertyBag& message) {
+    const PropertyValue* value = message.Find(NamedProperty{kPsPublicStrings, 0, "Keywords"});
+    const auto names = value == nullptr ? std::nullopt : ReadTextList(*value);
+    std::string joined;
+    for (const std::string& name : names.value_or(std::vector<std::string>{})) {
+        joined += joined.empty() ? name : ", " + name;
+    }
+    return joined;
+}
+
+// A contact's date keeps its calendar date. The Local property holds midnight of it with no
+// conversion; the UTC one holds midnight (or, from some clients, 11:59) of the writer's zone in UTC,
+// which always lies within twelve hours of the date's own UTC midnight.
+StoreDate ContactDate(const PropertyBag& contact, std::uint32_t localLid, std::uint16_t utcTag) {
+    if (const auto local = TimeOf(contact, Lid(kPsetidAddress, localLid))) {
+        return StoreDate::FromSerialSeconds(*local).DateOnly();
+    }
+    const auto utc = TimeOf(contact, utcTag);
+    if (!utc) {
+        return StoreDate::NoDate();
+    }
+    const std::int64_t shifted = *utc + kSecondsPerDay / 2;
+    const std::int64_t days = shifted / kSecondsPerDay - (shifted % kSecondsPerDay < 0 ? 1 : 0);
+    return StoreDate::FromDaySerial(days);
+}
+
+std::optional<ZoneRules> ZoneFrom(const PropertyBag& bag, std::uint32_t lid, bool definition) {
+    const PropertyValue* value = bag.Find(Lid(kPsetidAppointment, lid));
+    if (value == nullptr || value->data.empty()) {
+        return std::nullopt;
+    }
+    return definition ? ZoneRules::FromDefinition(value->data) : ZoneRules::FromTimeZoneStruct(value->data);
+}
+
+std::optional<ZoneRules> DefinitionIfReadable(const PropertyBag& bag, std::uint32_t lid) {
+    try {
+        return ZoneFrom(bag, lid, true);
+    } catch (const Failure&) {
+        return std::nullopt;  // the other zone properties still describe the zone
+    }
+}
+
+bool SameRule(const ZoneRule& left, const ZoneRule& right) {
+    const auto transition = [](const TransitionDate& date) {
+        return std::tie(date.year, date.month, date.dayOfWeek, date.day, date.hour, date.minute, date.second);
+    };
+    return left.bias == right.bias && left.standardBias == right.standardBias &&
+           left.daylightBias == right.daylightBias && transition(left.standardDate) == transition(right.standardDate) &&
+           transition(left.daylightDate) == transition(right.daylightDate);
+}
+
+// An all-day event runs from midnight to midnight of its own zone: its dates are kept, whatever this
+// machine's zone.
+StoreDate AllDayBound(const PropertyBag& appointment, std::int64_t utc, std::uint32_t displayZoneLid) {
+    std::optional<ZoneRules> zone = DefinitionIfReadable(appointment, displayZoneLid);
+    if (!zone) {
+        zone = SeriesZone(appointment);
+    }
+    return zone ? zone->UtcToWallDate(utc) : UtcToMachineLocal(utc);
+}
+
+StoreDate AppointmentBound(const PropertyBag& appointment, std::uint32_t wholeLid, std::uint32_t displayZoneLid) {
+    const auto utc = TimeOf(appointment, Lid(kPsetidAppointment, wholeLid));
+    if (!utc) {
+        return StoreDate::NoDate();
+    }
+    const bool allDay = FlagOf(appointment, Lid(kPsetidAppointment, kSubType)).value_or(false);
+    return allDay ? AllDayBound(appointment, *utc, displayZoneLid) : UtcToMachineLocal(*utc);
+}
+
+MemberValue SpecialMember(MemberId member, const Message& message, std::string_view storeRecordKey) {
+    const PropertyBag& bag = message.properties;
+    switch (member) {
+        case MemberId::kEntryID:
+            return EntryIdText(storeRecordKey, message.nodeId);
+        case MemberId::kSubject:
+            return WithoutSubjectMarker(TextOf(bag, kSubject));
+        case MemberId::kBody:
+            return BodyText(bag);
+        case MemberId::kCategories:
+            return Categories(bag);
+        case MemberId::kCreationTime:
+            return LocalTimeOf(bag, kCreationTime);
+        case MemberId::kLastModificationTime:
+            return LocalTimeOf(bag, kLastModificationTime);
+        case MemberId::kStart:
+            return AppointmentBound(bag, kStartWhole, kZoneDefinitionStart);
+        case MemberId::kEnd:
+            return AppointmentBound(bag, kEndWhole, kZoneDefinitionEnd);
+        case MemberId::kImportance: {
+            const PropertyValue* value = bag.Find(kImportance);
+            return value == nullptr ? kNormalImportance : ReadInt32(*value).value_or(kNormalImportance);
+        }
+        case MemberId::kAllDayEvent:
+            return FlagOf(bag, Lid(kPsetidAppointment, kSubType)).value_or(false);
+        case MemberId::kBirthday:
+            return ContactDate(bag, kBirthdayLocal, kBirthday);
+        case MemberId::kAnniversary:
+            return ContactDate(bag, kWeddingAnniversaryLocal, kWeddingAnniversary);
+        default:
+            throw Failure(kInvalidArgument,
+                          "No property is known for the member " + std::string(memory_store::MemberName(member)) + ".");
+    }
+}
+
+MemberValue ReadMember(MemberId member, const Message& message, std::string_view storeRecordKey) {
+    const auto& sources = TextSources();
+    const auto text =
+        std::find_if(sources.begin(), sources.end(), [&](const TextSource& source) { return source.member == member; });
+    if (text == sources.end()) {
+        return SpecialMember(member, message, storeRecordKey);
+    }
+    return text->tag != 0 ? TextOf(message.properties, text->tag) : TextOf(message.properties, text->named);
+}
+
+// ---- Exceptions of a series ----
+
+constexpr std::size_t kUnmatched = static_cast<std::size_t>(-1);
+
+// For each modified instance, the index of its embedded exception message, or kUnmatched.
+std::vector<std::size_t> MatchExceptionMessages(const std::vector<Message>& embedded,
+                                                const std::vector<std::int64_t>& originalUtc) {
+    std::vector<std::size_t> match(originalUtc.size(), kUnmatched);
+    std::vector<bool> used(embedded.size(), false);
+    for (std::size_t message = 0; message < embedded.size(); ++message) {
+        const auto replaced = TimeOf(embedded[message].properties, Lid(kPsetidAppointment, kExceptionReplaceTime));
+        const auto instance = std::find(originalUtc.begin(), originalUtc.end(), replaced.value_or(INT64_MIN));
+        if (replaced && instance != originalUtc.end() && match[instance - originalUtc.begin()] == kUnmatched) {
+            match[instance - originalUtc.begin()] = message;
+            used[message] = true;
+        }
+    }
+    std::size_t next = 0;
+    for (std::size_t& matched : match) {
+        while (next < embedded.size() && used[next]) {
+            ++next;
+        }
+        if (matched == kUnmatched && next < embedded.size()) {
+            matched = next;
+            used[next] = true;
+        }
+    }
+    return match;
+}
+
+struct OccurrenceContext {
+    const PropertyBag& series;
+    const std::optional<ZoneRules>& zone;
+    const std::string& seriesBody;
+};
+
+std::pair<StoreDate, StoreDate> OccurrenceBounds(const OccurrenceContext& context, const ModifiedInstance& instance,
+                                                 const Message* exception) {
+    const bool allDay =
+        instance.allDayEvent.value_or(FlagOf(context.series, Lid(kPsetidAppointment, kSubType)).value_or(false));
+    if (allDay) {
+        return {instance.start, instance.end};
+    }
+    const auto whole = [&](std::uint32_t lid, const StoreDate& wall) {
+        const auto utc =
+            exception == nullptr ? std::nullopt : TimeOf(exception->properties, Lid(kPsetidAppointment, lid));
+        return UtcToMachineLocal(utc ? *utc : SeriesWallToUtc(context.zone, wall));
+    };
+    return {whole(kStartWhole, instance.start), whole(kEndWhole, instance.end)};
+}
+
+MemberValues OverriddenMembers(const OccurrenceContext& context, const ModifiedInstance& instance,
+                               const Message* exception) {
+    const auto [start, end] = OccurrenceBounds(context, instance, exception);
+    MemberValues members = {{MemberId::kStart, start}, {MemberId::kEnd, end}};
+    if (instance.subject) {
+        members.emplace_back(MemberId::kSubject, *instance.subject);
+    }
+    if (instance.location) {
+        members.emplace_back(MemberId::kLocation, *instance.location);
+    }
+    if (exception != nullptr) {
+        std::string body = BodyText(exception->properties);
+        const bool ownBody = instance.hasOwnBody ||
+                             FlagOf(exception->properties, Lid(kPsetidAppointment, kExceptionalBody)).value_or(false);
+        if (ownBody || (!body.empty() && body != context.seriesBody)) {
+            members.emplace_back(MemberId::kBody, std::move(body));
+        }
+    }
+    if (instance.allDayEvent) {
+        members.emplace_back(MemberId::kAllDayEvent, *instance.allDayEvent);
+    }
+    return members;
+}
+
+}  // namespace
+
+std::string ItemTypeNameOfClass(std::string_view messageClass) {
+    for (const ClassType& entry : kClassTypes) {
+        if (IsClassOrSubclass(messageClass, entry.messageClass)) {
+            return std::string(entry.typeName);
+        }
+    }
+    return "MailItem";
+}
+
+std::string ItemTypeName(const PropertyBag& message) { return ItemTypeNameOfClass(TextOf(message, kMessageClass)); }
+
+std::int32_t DefaultItemTypeOfContainerClass(std::string_view containerClass) {
+    for (const ContainerType& entry : kContainerTypes) {
+        if (IsClassOrSubclass(containerClass, entry.containerClass)) {
+            return entry.itemType;
+        }
+    }
+    return 0;
+}
+
+std::int32_t DefaultItemType(const PropertyBag& folder) {
+    return DefaultItemTypeOfContainerClass(TextOf(folder, kContainerClass));
+}
+
+std::string EntryIdText(std::string_view storeRecordKey, std::uint32_t nodeId) {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string bytes(4, '\0');
+    bytes += storeRecordKey;
+    for (int shift = 0; shift < 32; shift += 8) {
+        bytes += static_cast<char>((nodeId >> shift) & 0xFF);
+    }
+    std::string hex;
+    hex.reserve(bytes.size() * 2);
+    for (const char byte : bytes) {
+        hex += kDigits[static_cast<std::uint8_t>(byte) >> 4];
+        hex += kDigits[static_cast<std::uint8_t>(byte) & 0xF];
+    }
+    return hex;
+}
+
+MappedItem MapItem(const Message& message, std::string_view storeRecordKey) {
+    MappedItem item{ItemTypeName(message.properties), {}};
+    const memory_store::ItemType type = memory_store::ItemTypeOf(item.typeName);
+    for (std::size_t index = 0; index < memory_store::kMemberCount; ++index) {
+        const auto member = static_cast<MemberId>(index);
+        if (memory_store::TypeHasMember(type, member)) {
+            item.members.emplace_back(member, ReadMember(member, message, storeRecordKey));
+        }
+    }
+    return item;
+}
+
+std::string BodyText(const PropertyBag& message) {
+    if (const PropertyValue* body = message.Find(kBody)) {
+        return ReadText(*body, CodePageOf(message, kMessageCodePage)).value_or(std::string());
+    }
+    if (const PropertyValue* rtf = message.Find(kRtfCompressed); rtf != nullptr && !rtf->data.empty()) {
+        return BodyTextFromCompressedRtf(rtf->data);
+    }
+    if (const PropertyValue* html = message.Find(kHtml)) {
+        const int codePage = CodePageOf(message, kInternetCodePage);
+        return HtmlToText(html->type == kTypeBinary ? CodePageDecoder(codePage).Decode(html->data)
+                                                    : ReadText(*html, codePage).value_or(std::string()));
+    }
+    return {};
+}
+
+std::optional<AppointmentRecurrence> ReadRecurrence(const PropertyBag& appointment) {
+    const PropertyValue* blob = appointment.Find(Lid(kPsetidAppointment, kRecurrenceBlob));
+    const bool recurring = FlagOf(appointment, Lid(kPsetidAppointment, kRecurring)).value_or(true);
+    if (blob == nullptr || blob->data.empty() || !recurring) {
+        return std::nullopt;
+    }
+    return ParseAppointmentRecurrence(blob->data);
+}
+
+std::optional<ZoneRules> SeriesZone(const PropertyBag& appointment) {
+    std::optional<ZoneRules> definition = DefinitionIfReadable(appointment, kZoneDefinitionRecur);
+    std::optional<ZoneRules> structure = ZoneFrom(appointment, kTimeZoneStruct, false);
+    if (!definition || !structure) {
+        return definition ? definition : structure;
+    }
+    const ZoneRule& legacy = structure->Rules().front();
+    const auto& rules = definition->Rules();
+    const bool agrees =
+        std::any_of(rules.begin(), rules.end(), [&](const ZoneRule& rule) { return SameRule(rule, legacy); });
+    return agrees ? definition : structure;
+}
+
+std::int64_t SeriesWallToUtc(const std::optional<ZoneRules>& zone, const StoreDate& wall) {
+    return zone ? zone->WallToUtc(wall.SerialSeconds()) : MachineLocalToUtc(wall);
+}
+
+StoreDate SeriesWallToMachineLocal(const std::optional<ZoneRules>& zone, const StoreDate& wall) {
+    return zone ? UtcToMachineLocal(zone->WallToUtc(wall.SerialSeconds())) : wall;
+}
+
+std::vector<ModifiedOccurrence> MapModifiedOccurrences(const Message& series, const AppointmentRecurrence& recurrence) {
+    const std::optional<ZoneRules> zone = SeriesZone(series.properties);
+    const std::string seriesBody = BodyText(series.properties);
+    const OccurrenceContext context{series.properties, zone, seriesBody};
+    std::vector<std::int64_t> originalUtc;
+    for (const ModifiedInstance& instance : recurrence.modified) {
+        originalUtc.push_back(SeriesWallToUtc(zone, instance.originalStart));
+    }
+    const std::vector<std::size_t> match = MatchExceptionMessages(series.embedded, originalUtc);
+    std::vector<ModifiedOccurrence> occurrences;
+    for (std::size_t index = 0; index < recurrence.modified.size(); ++index) {
+        const ModifiedInstance& instance = recurrence.modified[index];
+        const Message* exception = match[index] == kUnmatched ? nullptr : &series.embedded[match[index]];
+        occurrences.push_back({instance.originalStart, UtcToMachineLocal(originalUtc[index]),
+                               OverriddenMembers(context, instance, exception)});
+    }
+    return occurrences;
+}
+
+}  // namespace kalendro::pst

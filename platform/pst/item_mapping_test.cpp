@@ -1,0 +1,386 @@
+#include "platform/pst/item_mapping.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/failure.h"
+#include "platform/pst/test_values.h"
+
+namespace kalendro::pst {
+namespace {
+
+using memory_store::MemberId;
+namespace t = testing;
+
+constexpr std::string_view kRecordKey = "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10";
+
+NamedProperty Appointment(std::uint32_t lid) { return Lid(kPsetidAppointment, lid); }
+NamedProperty Address(std::uint32_t lid) { return Lid(kPsetidAddress, lid); }
+
+std::int64_t Seconds(const StoreDate& date) { return date.SerialSeconds(); }
+
+const MemberValue& ValueOf(const MemberValues& members, MemberId member) {
+    const auto found =
+        std::find_if(members.begin(), members.end(), [&](const auto& entry) { return entry.first == member; });
+    if (found == members.end()) {
+        throw std::out_of_range(std::string(memory_store::MemberName(member)) + " is missing");
+    }
+    return found->second;
+}
+
+std::vector<MemberId> IdsOf(const MemberValues& members) {
+    std::vector<MemberId> ids;
+    for (const auto& [id, value] : members) {
+        ids.push_back(id);
+    }
+    return ids;
+}
+
+TEST(ItemMappingTest, MessageAndContainerClassesNameTypesAsOutlookDoes) {
+    const std::pair<std::string_view, std::string_view> classes[] = {
+        {"IPM.Appointment", "AppointmentItem"},
+        {"ipm.appointment.Custom", "AppointmentItem"},
+        {"IPM.OLE.CLASS.{00061055-0000-0000-C000-000000000046}", "AppointmentItem"},
+        {"IPM.Contact", "ContactItem"},
+        {"IPM.Contactx", "MailItem"},
+        {"IPM.DistList", "DistListItem"},
+        {"IPM.Note.SMIME", "MailItem"},
+        {"IPM.Schedule.Meeting.Request", "MeetingItem"},
+        {"IPM.Task", "TaskItem"},
+        {"IPM.TaskRequest.Accept", "TaskRequestAcceptItem"},
+        {"IPM.StickyNote", "NoteItem"},
+        {"IPM.Activity", "JournalItem"},
+        {"IPM.Post.Rss", "PostItem"},
+        {"REPORT.IPM.Note.NDR", "ReportItem"},
+        {"", "MailItem"},
+    };
+    for (const auto& [messageClass, typeName] : classes) {
+        EXPECT_EQ(ItemTypeNameOfClass(messageClass), typeName) << messageClass;
+    }
+    PropertyBag message;
+    message.Set(0x001A, t::Ansi("IPM.Contact"));
+    EXPECT_EQ(ItemTypeName(message), "ContactItem");
+
+    const std::pair<std::string_view, std::int32_t> containers[] = {
+        {"IPF.Appointment", 1}, {"IPF.Contact.MOC.QuickContacts", 2},
+        {"IPF.Task", 3},        {"IPF.Journal", 4},
+        {"IPF.StickyNote", 5},  {"IPF.Note", 0},
+        {"IPF.Tasks", 0},       {"", 0},
+    };
+    for (const auto& [containerClass, itemType] : containers) {
+        EXPECT_EQ(DefaultItemTypeOfContainerClass(containerClass), itemType) << containerClass;
+    }
+    PropertyBag folder;
+    folder.Set(0x3613, t::Unicode(u"IPF.Appointment"));
+    EXPECT_EQ(DefaultItemType(folder), 1);
+    EXPECT_EQ(DefaultItemType(PropertyBag{}), 0);
+}
+
+TEST(ItemMappingTest, EntryIdIsZerosRecordKeyAndNodeId) {
+    EXPECT_EQ(EntryIdText(kRecordKey, 0x00200024), "000000000102030405060708090A0B0C0D0E0F1024002000");
+}
+
+TEST(ItemMappingTest, AppointmentMembersComeFromOutlooksProperties) {
+    t::ScopedMachineZone zone(t::kPacificPosix);
+    Message message;
+    message.nodeId = 0x2124;
+    PropertyBag& bag = message.properties;
+    bag.Set(0x001A, t::Unicode(u"IPM.Appointment"));
+    bag.Set(0x0037, t::Unicode(u"\u0001\u0005Team lunch"));
+    bag.Set(0x1000, t::Unicode(u"Bring \u00e9clairs\r\n"));
+    bag.Set(NamedProperty{kPsPublicStrings, 0, "Keywords"}, t::UnicodeList({u"Red", u"Blue Category"}));
+    bag.Set(0x3007, t::SystemTime({2016, 7, 1, 17, 0, 0}));
+    bag.Set(0x0017, t::Int32(2));
+    bag.Set(Appointment(0x820D), t::SystemTime({2016, 8, 2, 15, 0, 0}));
+    bag.Set(Appointment(0x820E), t::SystemTime({2016, 8, 2, 15, 30, 0}));
+    bag.Set(Appointment(0x8208), t::Unicode(u"Room 4"));
+    bag.Set(Appointment(0x8215), t::Bool(false));
+
+    const MappedItem item = MapItem(message, kRecordKey);
+    EXPECT_EQ(item.typeName, "AppointmentItem");
+    EXPECT_EQ(
+        IdsOf(item.members),
+        (std::vector<MemberId>{MemberId::kEntryID, MemberId::kSubject, MemberId::kBody, MemberId::kCategories,
+                               MemberId::kCreationTime, MemberId::kLastModificationTime, MemberId::kStart,
+                               MemberId::kEnd, MemberId::kLocation, MemberId::kImportance, MemberId::kAllDayEvent}));
+    const MemberValues& members = item.members;
+    EXPECT_EQ(ValueOf(members, MemberId::kEntryID), MemberValue("000000000102030405060708090A0B0C0D0E0F1024210000"));
+    EXPECT_EQ(ValueOf(members, MemberId::kSubject), MemberValue("Team lunch"));
+    EXPECT_EQ(ValueOf(members, MemberId::kBody), MemberValue("Bring \xC3\xA9"
+                                                             "clairs\r\n"));
+    EXPECT_EQ(ValueOf(members, MemberId::kCategories), MemberValue("Red, Blue Category"));
+    EXPECT_EQ(ValueOf(members, MemberId::kCreationTime), MemberValue(StoreDate{2016, 7, 1, 10, 0, 0}));
+    EXPECT_EQ(ValueOf(members, MemberId::kLastModificationTime), MemberValue(StoreDate::NoDate()));
+    EXPECT_EQ(ValueOf(members, MemberId::kStart), MemberValue(StoreDate{2016, 8, 2, 8, 0, 0}));
+    EXPECT_EQ(ValueOf(members, MemberId::kEnd), MemberValue(StoreDate{2016, 8, 2, 8, 30, 0}));
+    EXPECT_EQ(ValueOf(members, MemberId::kLocation), MemberValue("Room 4"));
+    EXPECT_EQ(ValueOf(members, MemberId::kImportance), MemberValue(std::int32_t{2}));
+    EXPECT_EQ(ValueOf(members, MemberId::kAllDayEvent), MemberValue(false));
+}
+
+TEST(ItemMappingTest, OtherItemsHaveTheMembersEveryItemHas) {
+    Message message;
+    message.properties.Set(0x001A, t::Unicode(u"IPM.Note"));
+    const MappedItem item = MapItem(message, kRecordKey);
+    EXPECT_EQ(item.typeName, "MailItem");
+    EXPECT_EQ(IdsOf(item.members),
+              (std::vector<MemberId>{MemberId::kEntryID, MemberId::kSubject, MemberId::kBody, MemberId::kCategories,
+                                     MemberId::kCreationTime, MemberId::kLastModificationTime}));
+}
+
+TEST(ItemMappingTest, MissingPropertiesGiveTheStoresDefaults) {
+    Message message;
+    message.properties.Set(0x001A, t::Unicode(u"IPM.Appointment"));
+    const MemberValues members = MapItem(message, kRecordKey).members;
+    EXPECT_EQ(ValueOf(members, MemberId::kSubject), MemberValue(""));
+    EXPECT_EQ(ValueOf(members, MemberId::kCategories), MemberValue(""));
+    EXPECT_EQ(ValueOf(members, MemberId::kStart), MemberValue(StoreDate::NoDate()));
+    EXPECT_EQ(ValueOf(members, MemberId::kImportance), MemberValue(std::int32_t{1}));
+    EXPECT_EQ(ValueOf(members, MemberId::kAllDayEvent), MemberValue(false));
+}
+
+TEST(ItemMappingTest, AllDayEventKeepsItsOwnDatesInAnyMachineZone) {
+    t::ScopedMachineZone zone(t::kPacificPosix);
+    Message message;
+    PropertyBag& bag = message.properties;
+    bag.Set(0x001A, t::Unicode(u"IPM.Appointment"));
+    bag.Set(Appointment(0x8215), t::Bool(true));
+    // Christmas Day in Sydney (summer time, UTC+11).
+    bag.Set(Appointment(0x820D), t::SystemTime({2016, 12, 24, 13, 0, 0}));
+    bag.Set(Appointment(0x820E), t::SystemTime({2016, 12, 25, 13, 0, 0}));
+    bag.Set(Appointment(0x825E), t::Binary(t::Definition({{2008, t::kAusEastern}})));
+    bag.Set(Appointment(0x825F), t::Binary(t::Definition({{2008, t::kAusEastern}})));
+    MemberValues members = MapItem(message, kRecordKey).members;
+    EXPECT_EQ(ValueOf(members, MemberId::kStart), MemberValue(StoreDate{2016, 12, 25}));
+    EXPECT_EQ(ValueOf(members, MemberId::kEnd), MemberValue(StoreDate{2016, 12, 26}));
+    EXPECT_EQ(ValueOf(members, MemberId::kAllDayEvent), MemberValue(true));
+
+    // Without a zone of its own the event is read in this machine's zone.
+    bag.Set(Appointment(0x825E), t::Binary("damaged"));
+    bag.Set(Appointment(0x825F), t::Binary(""));
+    members = MapItem(message, kRecordKey).members;
+    EXPECT_EQ(ValueOf(members, MemberId::kStart), MemberValue(StoreDate{2016, 12, 24, 5, 0, 0}));
+}
+
+TEST(ItemMappingTest, ContactMembersAndDatesThatKeepTheirDay) {
+    Message message;
+    PropertyBag& bag = message.properties;
+    bag.Set(0x001A, t::Unicode(u"IPM.Contact"));
+    const std::pair<MemberId, std::uint16_t> tagged[] = {
+        {MemberId::kTitle, 0x3A45},
+        {MemberId::kFirstName, 0x3A06},
+        {MemberId::kMiddleName, 0x3A44},
+        {MemberId::kLastName, 0x3A11},
+        {MemberId::kCompanyName, 0x3A16},
+        {MemberId::kJobTitle, 0x3A17},
+        {MemberId::kNickName, 0x3A4F},
+        {MemberId::kBusinessTelephoneNumber, 0x3A08},
+        {MemberId::kHomeTelephoneNumber, 0x3A09},
+        {MemberId::kMobileTelephoneNumber, 0x3A1C},
+        {MemberId::kHomeAddressStreet, 0x3A5D},
+        {MemberId::kHomeAddressCity, 0x3A59},
+        {MemberId::kHomeAddressState, 0x3A5C},
+        {MemberId::kHomeAddressPostalCode, 0x3A5B},
+        {MemberId::kHomeAddressCountry, 0x3A5A},
+        {MemberId::kHomeAddressPostOfficeBox, 0x3A5E},
+        {MemberId::kMailingAddress, 0x3A15},
+    };
+    const std::pair<MemberId, std::uint32_t> named[] = {
+        {MemberId::kWebPage, 0x802B},
+        {MemberId::kEmail1Address, 0x8083},
+        {MemberId::kEmail1AddressType, 0x8082},
+        {MemberId::kEmail2Address, 0x8093},
+        {MemberId::kEmail2AddressType, 0x8092},
+        {MemberId::kEmail3Address, 0x80A3},
+        {MemberId::kEmail3AddressType, 0x80A2},
+        {MemberId::kBusinessAddress, 0x801B},
+        {MemberId::kBusinessAddressStreet, 0x8045},
+        {MemberId::kBusinessAddressCity, 0x8046},
+        {MemberId::kBusinessAddressState, 0x8047},
+        {MemberId::kBusinessAddressPostalCode, 0x8048},
+        {MemberId::kBusinessAddressCountry, 0x8049},
+        {MemberId::kBusinessAddressPostOfficeBox, 0x804A},
+        {MemberId::kHomeAddress, 0x801A},
+    };
+    // Each property holds its member's own name, so a member read from the wrong property shows.
+    const auto nameOf = [](MemberId member) { return std::string(memory_store::MemberName(member)); };
+    for (const auto& [member, tag] : tagged) {
+        bag.Set(tag, t::Ansi(nameOf(member)));
+    }
+    for (const auto& [member, lid] : named) {
+        bag.Set(Address(lid), t::Ansi(nameOf(member)));
+    }
+    // A birthday kept as local midnight; an anniversary stored from UTC+10 as UTC.
+    bag.Set(Address(0x80DE), t::SystemTime({1980, 5, 4}));
+    bag.Set(0x3A42, t::SystemTime({1980, 5, 4, 7, 0, 0}));
+    bag.Set(0x3A41, t::SystemTime({1990, 6, 14, 14, 0, 0}));
+
+    const MappedItem item = MapItem(message, kRecordKey);
+    EXPECT_EQ(item.typeName, "ContactItem");
+    for (const auto& [member, tag] : tagged) {
+        EXPECT_EQ(ValueOf(item.members, member), MemberValue(nameOf(member)));
+    }
+    for (const auto& [member, lid] : named) {
+        EXPECT_EQ(ValueOf(item.members, member), MemberValue(nameOf(member)));
+    }
+    EXPECT_EQ(ValueOf(item.members, MemberId::kBirthday), MemberValue(StoreDate{1980, 5, 4}));
+    EXPECT_EQ(ValueOf(item.members, MemberId::kAnniversary), MemberValue(StoreDate{1990, 6, 15}));
+    EXPECT_THROW(ValueOf(item.members, MemberId::kSubject), std::out_of_range);
+
+    // UTC values from a western zone and from clients that store 11:59 keep their dates too.
+    bag.Set(0x3A41, t::SystemTime({1990, 6, 15, 11, 59, 0}));
+    bag.Set(0x3A42, t::SystemTime({1980, 5, 4, 10, 0, 0}));
+    Message withoutLocal;
+    withoutLocal.properties = bag;
+    withoutLocal.properties.Set(Address(0x80DE), PropertyValue{});
+    const MemberValues members = MapItem(withoutLocal, kRecordKey).members;
+    EXPECT_EQ(ValueOf(members, MemberId::kAnniversary), MemberValue(StoreDate{1990, 6, 15}));
+    EXPECT_EQ(ValueOf(members, MemberId::kBirthday), MemberValue(StoreDate{1980, 5, 4}));
+}
+
+TEST(ItemMappingTest, DistributionListHasItsNameAndSubject) {
+    Message message;
+    message.properties.Set(0x001A, t::Unicode(u"IPM.DistList"));
+    message.properties.Set(0x0037, t::Unicode(u"test dist list"));
+    message.properties.Set(Address(0x8053), t::Unicode(u"test dist list"));
+    const MappedItem item = MapItem(message, kRecordKey);
+    EXPECT_EQ(item.typeName, "DistListItem");
+    EXPECT_EQ(ValueOf(item.members, MemberId::kDLName), MemberValue("test dist list"));
+    EXPECT_EQ(ValueOf(item.members, MemberId::kSubject), MemberValue("test dist list"));
+}
+
+TEST(ItemMappingTest, BodyFallsBackToRtfThenHtmlEachInItsCodePage) {
+    PropertyBag bag;
+    const std::string rtf = "{\\rtf1\\ansi\\fromtext \\pard Line one\\par}";
+    bag.Set(0x1009, t::Binary(t::BlobWriter()
+                                  .U32(static_cast<std::uint32_t>(rtf.size() + 12))
+                                  .U32(static_cast<std::uint32_t>(rtf.size()))
+                                  .Bytes("MELA")
+                                  .U32(0)
+                                  .Bytes(rtf)
+                                  .Data()));
+    bag.Set(0x1013, t::Binary("<p>from html</p>"));
+    EXPECT_EQ(BodyText(bag), "Line one\r\n");
+    bag.Set(0x1000, t::Unicode(u"plain"));
+    EXPECT_EQ(BodyText(bag), "plain");
+
+    PropertyBag htmlOnly;
+    htmlOnly.Set(0x1013, t::Binary("<p>from html</p>"));
+    EXPECT_EQ(BodyText(htmlOnly), "from html\r\n");
+
+    PropertyBag cyrillic;
+    cyrillic.Set(0x1000, t::Ansi("\xCF\xF0\xE8"));
+    cyrillic.Set(0x3FFD, t::Int32(1251));
+    EXPECT_EQ(BodyText(cyrillic), "\xD0\x9F\xD1\x80\xD0\xB8");
+    PropertyBag latinHtml;
+    latinHtml.Set(0x1013, t::Binary("caf\xE9"));
+    EXPECT_EQ(BodyText(latinHtml), "caf\xC3\xA9");
+    latinHtml.Set(0x3FDE, t::Int32(65001));
+    latinHtml.Set(0x1013, t::Binary("caf\xC3\xA9"));
+    EXPECT_EQ(BodyText(latinHtml), "caf\xC3\xA9");
+
+    PropertyBag damaged;
+    damaged.Set(0x1009, t::Binary("\x20\x00\x00\x00"));
+    EXPECT_THROW(BodyText(damaged), Failure);
+}
+
+TEST(ItemMappingTest, RecurrenceIsReadWhenTheItemRecurs) {
+    PropertyBag bag;
+    EXPECT_EQ(ReadRecurrence(bag), std::nullopt);
+    bag.Set(Appointment(0x8216), t::Binary(t::FromHex(t::kMicrosoftRecurrenceExample)));
+    const auto recurrence = ReadRecurrence(bag);
+    ASSERT_TRUE(recurrence);
+    EXPECT_EQ(recurrence->occurrences, 12);
+    bag.Set(Appointment(0x8223), t::Bool(false));
+    EXPECT_EQ(ReadRecurrence(bag), std::nullopt);
+    bag.Set(Appointment(0x8223), t::Bool(true));
+    bag.Set(Appointment(0x8216), t::Binary("\x04\x30"));
+    EXPECT_THROW(ReadRecurrence(bag), Failure);
+}
+
+TEST(ItemMappingTest, SeriesZonePrefersADefinitionThatAgreesWithTheStructure) {
+    PropertyBag bag;
+    EXPECT_EQ(SeriesZone(bag), std::nullopt);
+    bag.Set(Appointment(0x8233), t::Binary(t::TimeZoneStruct(t::kPacific)));
+    // The 2006 rule of the definition tells which one was taken.
+    const std::int64_t march2006 = Seconds({2006, 3, 20, 12, 0, 0});
+    EXPECT_EQ(SeriesZone(bag)->WallToUtc(march2006), Seconds({2006, 3, 20, 19, 0, 0}));
+    bag.Set(Appointment(0x8260), t::Binary(t::Definition({{1990, t::kPacificBefore2007}, {2007, t::kPacific}})));
+    EXPECT_EQ(SeriesZone(bag)->WallToUtc(march2006), Seconds({2006, 3, 20, 20, 0, 0}));
+    bag.Set(Appointment(0x8260), t::Binary(t::Definition({{1990, t::kPacificBefore2007}, {2007, t::kWestEurope}})));
+    EXPECT_EQ(SeriesZone(bag)->WallToUtc(march2006), Seconds({2006, 3, 20, 19, 0, 0}));
+    bag.Set(Appointment(0x8260), t::Binary("damaged"));
+    EXPECT_EQ(SeriesZone(bag)->WallToUtc(march2006), Seconds({2006, 3, 20, 19, 0, 0}));
+    bag.Set(Appointment(0x8233), t::Binary("damaged"));
+    EXPECT_THROW(SeriesZone(bag), Failure);
+}
+
+TEST(ItemMappingTest, SeriesTimesBecomeMachineLocal) {
+    t::ScopedMachineZone zone(t::kAusEasternPosix);
+    const std::optional<ZoneRules> pacific = ZoneRules::FromTimeZoneStruct(t::TimeZoneStruct(t::kPacific));
+    EXPECT_EQ(SeriesWallToUtc(pacific, {2016, 8, 2, 8, 0, 0}), Seconds({2016, 8, 2, 15, 0, 0}));
+    EXPECT_EQ(SeriesWallToMachineLocal(pacific, {2016, 8, 2, 8, 0, 0}), StoreDate({2016, 8, 3, 1, 0, 0}));
+    EXPECT_EQ(SeriesWallToMachineLocal(std::nullopt, {2016, 8, 2, 8, 0, 0}), StoreDate({2016, 8, 2, 8, 0, 0}));
+    EXPECT_EQ(SeriesWallToUtc(std::nullopt, {2016, 8, 3, 1, 0, 0}), Seconds({2016, 8, 2, 15, 0, 0}));
+}
+
+ModifiedInstance Instance(const StoreDate& original, const StoreDate& start, const StoreDate& end) {
+    ModifiedInstance instance;
+    instance.originalStart = original;
+    instance.start = start;
+    instance.end = end;
+    return instance;
+}
+
+TEST(ItemMappingTest, ModifiedOccurrencesTakeTheirExceptionMessages) {
+    // A Pacific series read on a machine in Sydney.
+    t::ScopedMachineZone zone(t::kAusEasternPosix);
+    Message series;
+    series.properties.Set(Appointment(0x8233), t::Binary(t::TimeZoneStruct(t::kPacific)));
+    series.properties.Set(0x1000, t::Unicode(u"This is a complete test\r\n"));
+
+    AppointmentRecurrence recurrence;
+    ModifiedInstance moved = Instance({2016, 8, 23, 8, 0, 0}, {2016, 8, 23, 9, 0, 0}, {2016, 8, 23, 9, 30, 0});
+    ModifiedInstance renamed = Instance({2016, 8, 30, 8, 0, 0}, {2016, 8, 30, 10, 0, 0}, {2016, 8, 30, 10, 30, 0});
+    renamed.subject = "Renamed";
+    renamed.location = "Hall";
+    ModifiedInstance allDay = Instance({2016, 9, 6, 8, 0, 0}, {2016, 9, 6}, {2016, 9, 7});
+    allDay.allDayEvent = true;
+    recurrence.modified = {moved, renamed, allDay};
+
+    // The first embedded message names the instance it replaces; the second is taken in order.
+    Message byReplaceTime;
+    byReplaceTime.properties.Set(Appointment(0x8228), t::SystemTime({2016, 8, 30, 15, 0, 0}));
+    byReplaceTime.properties.Set(0x1000, t::Unicode(u"This is the one at 10\r\n"));
+    Message byOrder;
+    byOrder.properties.Set(Appointment(0x820D), t::SystemTime({2016, 8, 23, 16, 5, 0}));
+    byOrder.properties.Set(Appointment(0x820E), t::SystemTime({2016, 8, 23, 16, 35, 0}));
+    byOrder.properties.Set(0x1000, t::Unicode(u"This is a complete test\r\n"));
+    series.embedded = {byReplaceTime, byOrder};
+
+    const std::vector<ModifiedOccurrence> occurrences = MapModifiedOccurrences(series, recurrence);
+    ASSERT_EQ(occurrences.size(), 3u);
+    const MemberValues& first = occurrences[0].members;
+    EXPECT_EQ(occurrences[0].originalStart, StoreDate({2016, 8, 23, 8, 0, 0}));
+    EXPECT_EQ(occurrences[0].originalStartLocal, StoreDate({2016, 8, 24, 1, 0, 0}));
+    EXPECT_EQ(IdsOf(first), (std::vector<MemberId>{MemberId::kStart, MemberId::kEnd}));  // same body as the series
+    EXPECT_EQ(ValueOf(first, MemberId::kStart), MemberValue(StoreDate{2016, 8, 24, 2, 5, 0}));
+    EXPECT_EQ(ValueOf(first, MemberId::kEnd), MemberValue(StoreDate{2016, 8, 24, 2, 35, 0}));
+
+    const MemberValues& second = occurrences[1].members;
+    EXPECT_EQ(IdsOf(second), (std::vector<MemberId>{MemberId::kStart, MemberId::kEnd, MemberId::kSubject,
+                                                    MemberId::kLocation, MemberId::kBody}));
+    EXPECT_EQ(ValueOf(second, MemberId::kStart), MemberValue(StoreDate{2016, 8, 31, 3, 0, 0}));
+    EXPECT_EQ(ValueOf(second, MemberId::kEnd), MemberValue(StoreDate{2016, 8, 31, 3, 30, 0}));
+    EXPECT_EQ(ValueOf(second, MemberId::kSubject), MemberValue("Renamed"));
+    EXPECT_EQ(ValueOf(second, MemberId::kLocation), MemberValue("Hall"));
+    EXPECT_EQ(ValueOf(second, MemberId::kBody), MemberValue("This is the one at 10\r\n"));
+
+    const MemberValues& third = occurrences[2].members;
+    EXPECT_EQ(IdsOf(third), (std::vector<MemberId>{MemberId::kStart, MemberId::kEnd, MemberId::kAllDayEvent}));
+    EXPECT_EQ(ValueOf(third, MemberId::kStart), MemberValue(StoreDate{2016, 9, 6}));
+    EXPECT_EQ(ValueOf(third, MemberId::kEnd), MemberValue(StoreDate{2016, 9, 7}));
+    EXPECT_EQ(ValueOf(third, MemberId::kAllDayEvent), MemberValue(true));
+}
+
+}  // namespace
+}  // namespace kalendro::pst

@@ -1,0 +1,368 @@
+#include "platform/pst/recurrence_blob.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/failure.h"
+#include "platform/pst/test_values.h"
+
+namespace kalendro::pst {
+namespace {
+
+using testing::BlobWriter;
+using testing::FromHex;
+using testing::Minutes1601;
+
+struct PatternFields {
+    std::uint16_t frequency = 0x200B;
+    std::uint16_t patternType = 1;
+    std::uint16_t calendarType = 0;
+    std::uint32_t period = 1;
+    std::vector<std::uint32_t> typeFields = {0x04};  // Tuesday
+    std::uint32_t endType = 0x2023;
+    std::uint32_t count = 10;
+    std::vector<StoreDate> deleted{};
+    std::vector<StoreDate> modified{};
+    StoreDate start{2016, 8, 2};
+    StoreDate end{4500, 12, 31};
+    std::uint32_t writerVersion = 0x3009;
+    bool secondReservedBlockAlways = false;  // also after exceptions with neither subject nor location
+};
+
+struct ExceptionFields {
+    StoreDate start;
+    StoreDate end;
+    StoreDate original;
+    std::string subject;  // 8-bit; written when not empty
+    std::u16string wideSubject;
+    std::string location;
+    std::u16string wideLocation;
+    std::optional<std::uint32_t> busyStatus;
+    std::optional<bool> allDay;
+    bool ownBody = false;
+    bool everySkippedField = false;  // meeting type, reminders, attachment, colour
+};
+
+ExceptionFields Exception(const StoreDate& start, const StoreDate& end, const StoreDate& original) {
+    ExceptionFields exception;
+    exception.start = start;
+    exception.end = end;
+    exception.original = original;
+    return exception;
+}
+
+std::uint16_t FlagsOf(const ExceptionFields& exception) {
+    std::uint16_t flags = 0;
+    flags |= exception.subject.empty() ? 0 : 0x0001;
+    flags |= exception.location.empty() ? 0 : 0x0010;
+    flags |= exception.busyStatus ? 0x0020 : 0;
+    flags |= exception.allDay ? 0x0080 : 0;
+    flags |= exception.ownBody ? 0x0200 : 0;
+    flags |= exception.everySkippedField ? 0x0002 | 0x0004 | 0x0008 | 0x0040 | 0x0100 : 0;
+    return flags;
+}
+
+void WriteAnsi(BlobWriter& blob, const std::string& text) {
+    blob.U16(static_cast<std::uint16_t>(text.size() + 1)).U16(static_cast<std::uint16_t>(text.size())).Bytes(text);
+}
+
+void WriteExceptionInfo(BlobWriter& blob, const ExceptionFields& exception) {
+    const std::uint16_t flags = FlagsOf(exception);
+    blob.U32(Minutes1601(exception.start)).U32(Minutes1601(exception.end)).U32(Minutes1601(exception.original));
+    blob.U16(flags);
+    if (flags & 0x0001) {
+        WriteAnsi(blob, exception.subject);
+    }
+    if (exception.everySkippedField) {
+        blob.U32(1).U32(15).U32(1);
+    }
+    if (flags & 0x0010) {
+        WriteAnsi(blob, exception.location);
+    }
+    if (exception.busyStatus) {
+        blob.U32(*exception.busyStatus);
+    }
+    if (exception.everySkippedField) {
+        blob.U32(0);
+    }
+    if (exception.allDay) {
+        blob.U32(*exception.allDay ? 1 : 0);
+    }
+    if (exception.everySkippedField) {
+        blob.U32(3);
+    }
+}
+
+void WriteExtendedException(BlobWriter& blob, const ExceptionFields& exception, const PatternFields& pattern) {
+    if (pattern.writerVersion >= 0x3009) {
+        blob.U32(4).U32(0);
+    }
+    blob.U32(0);
+    if (exception.subject.empty() && exception.location.empty()) {
+        if (pattern.secondReservedBlockAlways) {
+            blob.U32(0);
+        }
+        return;
+    }
+    blob.U32(Minutes1601(exception.start)).U32(Minutes1601(exception.end)).U32(Minutes1601(exception.original));
+    for (const std::u16string* wide : {&exception.wideSubject, &exception.wideLocation}) {
+        if (!wide->empty()) {
+            blob.U16(static_cast<std::uint16_t>(wide->size())).Utf16(*wide);
+        }
+    }
+    blob.U32(0);
+}
+
+std::string RecurrenceBlob(const PatternFields& pattern, const std::vector<ExceptionFields>& exceptions = {}) {
+    BlobWriter blob;
+    blob.U16(0x3004).U16(0x3004).U16(pattern.frequency).U16(pattern.patternType).U16(pattern.calendarType);
+    blob.U32(0).U32(pattern.period).U32(0);
+    for (const std::uint32_t field : pattern.typeFields) {
+        blob.U32(field);
+    }
+    blob.U32(pattern.endType).U32(pattern.count).U32(1);
+    for (const auto* dates : {&pattern.deleted, &pattern.modified}) {
+        blob.U32(static_cast<std::uint32_t>(dates->size()));
+        for (const StoreDate& date : *dates) {
+            blob.U32(Minutes1601(date));
+        }
+    }
+    blob.U32(Minutes1601(pattern.start)).U32(Minutes1601(pattern.end));
+    blob.U32(0x3006).U32(pattern.writerVersion).U32(480).U32(510);
+    blob.U16(static_cast<std::uint16_t>(exceptions.size()));
+    for (const ExceptionFields& exception : exceptions) {
+        WriteExceptionInfo(blob, exception);
+    }
+    blob.U32(0);
+    for (const ExceptionFields& exception : exceptions) {
+        WriteExtendedException(blob, exception, pattern);
+    }
+    blob.U32(0);
+    return blob.Data();
+}
+
+TEST(RecurrenceBlobTest, MicrosoftExampleWithAMovedOccurrence) {
+    const AppointmentRecurrence series = ParseAppointmentRecurrence(FromHex(testing::kMicrosoftRecurrenceExample));
+    EXPECT_EQ(series.kind, PatternKind::kWeekly);
+    EXPECT_EQ(series.interval, 1);
+    EXPECT_EQ(series.dayOfWeekMask, 2 | 16 | 32);
+    EXPECT_EQ(series.end, SeriesEnd::kAfterOccurrences);
+    EXPECT_EQ(series.occurrences, 12);
+    EXPECT_EQ(series.patternStartDate, StoreDate({2007, 3, 26}));
+    EXPECT_EQ(series.patternEndDate, StoreDate({2007, 4, 20}));
+    EXPECT_EQ(series.startMinutes, 600);
+    EXPECT_EQ(series.endMinutes, 630);
+    EXPECT_TRUE(series.deletedDates.empty());
+    ASSERT_EQ(series.modified.size(), 1u);
+    const ModifiedInstance& moved = series.modified[0];
+    EXPECT_EQ(moved.originalStart, StoreDate({2007, 4, 16, 10, 0, 0}));
+    EXPECT_EQ(moved.start, StoreDate({2007, 4, 16, 11, 0, 0}));
+    EXPECT_EQ(moved.end, StoreDate({2007, 4, 16, 11, 30, 0}));
+    EXPECT_EQ(moved.subject, "Simple Recurrence with exceptions");
+    EXPECT_EQ(moved.location, "34/4141");
+    EXPECT_EQ(moved.busyStatus, std::nullopt);
+    EXPECT_EQ(moved.allDayEvent, std::nullopt);
+}
+
+struct PatternCase {
+    const char* name;
+    std::uint16_t frequency;
+    std::uint16_t patternType;
+    std::uint32_t period;
+    std::vector<std::uint32_t> typeFields;
+    PatternKind kind;
+    int interval;
+    int dayOfWeekMask;
+    int dayOfMonth;
+    int instance;
+    int monthOfYear;
+};
+
+TEST(RecurrenceBlobTest, EveryPatternTypeInTheModelsTerms) {
+    const PatternCase cases[] = {
+        {"every 3 days", 0x200A, 0, 3 * 1440, {}, PatternKind::kDaily, 3, 0, 0, 0, 0},
+        {"every weekday", 0x200A, 1, 1, {0x3E}, PatternKind::kWeekly, 1, 0x3E, 0, 0, 0},
+        {"every 2 weeks", 0x200B, 1, 2, {0x14}, PatternKind::kWeekly, 2, 0x14, 0, 0, 0},
+        {"day 15 every 2 months", 0x200C, 2, 2, {15}, PatternKind::kMonthly, 2, 0, 15, 0, 0},
+        {"last day of the month", 0x200C, 4, 1, {31}, PatternKind::kMonthly, 1, 0, 31, 0, 0},
+        {"second Tuesday", 0x200C, 3, 1, {0x04, 2}, PatternKind::kMonthNth, 1, 0x04, 0, 2, 0},
+        {"last Friday (Hijri type, Gregorian)", 0x200C, 0xB, 3, {0x20, 5}, PatternKind::kMonthNth, 3, 0x20, 0, 5, 0},
+        {"monthly every 12 months", 0x200C, 2, 12, {2}, PatternKind::kYearly, 1, 0, 2, 0, 8},
+        {"yearly every 2 years", 0x200D, 2, 24, {2}, PatternKind::kYearly, 2, 0, 2, 0, 8},
+        {"yearly third Monday", 0x200D, 3, 12, {0x02, 3}, PatternKind::kYearNth, 1, 0x02, 0, 3, 8},
+        {"yearly last day of the month", 0x200D, 4, 12, {31}, PatternKind::kYearly, 1, 0, 31, 0, 8},
+    };
+    for (const PatternCase& test : cases) {
+        PatternFields fields;
+        fields.frequency = test.frequency;
+        fields.patternType = test.patternType;
+        fields.period = test.period;
+        fields.typeFields = test.typeFields;
+        const AppointmentRecurrence series = ParseAppointmentRecurrence(RecurrenceBlob(fields));
+        EXPECT_EQ(series.kind, test.kind) << test.name;
+        EXPECT_EQ(series.interval, test.interval) << test.name;
+        EXPECT_EQ(series.dayOfWeekMask, test.dayOfWeekMask) << test.name;
+        EXPECT_EQ(series.dayOfMonth, test.dayOfMonth) << test.name;
+        EXPECT_EQ(series.instance, test.instance) << test.name;
+        EXPECT_EQ(series.monthOfYear, test.monthOfYear) << test.name;
+        EXPECT_EQ(series.firstDayOfWeek, 1) << test.name;
+        EXPECT_EQ(series.startMinutes, 480) << test.name;
+        EXPECT_EQ(series.endMinutes, 510) << test.name;
+    }
+}
+
+TEST(RecurrenceBlobTest, EndByDateAfterACountOrNever) {
+    PatternFields fields;
+    fields.endType = 0x2021;
+    fields.end = {2016, 12, 27};
+    AppointmentRecurrence series = ParseAppointmentRecurrence(RecurrenceBlob(fields));
+    EXPECT_EQ(series.end, SeriesEnd::kByDate);
+    EXPECT_EQ(series.patternEndDate, StoreDate({2016, 12, 27}));
+
+    fields.endType = 0x2022;
+    fields.count = 7;
+    series = ParseAppointmentRecurrence(RecurrenceBlob(fields));
+    EXPECT_EQ(series.end, SeriesEnd::kAfterOccurrences);
+    EXPECT_EQ(series.occurrences, 7);
+
+    for (const std::uint32_t never : {0x2023u, 0xFFFFFFFFu}) {
+        fields.endType = never;
+        EXPECT_EQ(ParseAppointmentRecurrence(RecurrenceBlob(fields)).end, SeriesEnd::kNever);
+    }
+}
+
+TEST(RecurrenceBlobTest, ExceptionsOverrideEachMemberAndDeletionsAreKeptApart) {
+    PatternFields fields;
+    fields.deleted = {{2016, 8, 9}, {2016, 8, 23}, {2016, 8, 30}};
+    fields.modified = {{2016, 8, 23}, {2016, 8, 31}};
+    ExceptionFields moved = Exception({2016, 8, 23, 9, 0, 0}, {2016, 8, 23, 9, 30, 0}, {2016, 8, 23, 8, 0, 0});
+    moved.subject = "Caf\xE9";
+    moved.wideSubject = u"Caf\u00e9";
+    moved.ownBody = true;
+    moved.busyStatus = 3;
+    moved.everySkippedField = true;
+    ExceptionFields renamed = Exception({2016, 8, 31, 0, 0, 0}, {2016, 9, 1, 0, 0, 0}, {2016, 8, 30, 8, 0, 0});
+    renamed.subject = "?";
+    renamed.wideSubject = u"\u65e5\u672c";
+    renamed.location = "Room 1";
+    renamed.wideLocation = u"Room \u2460";
+    renamed.allDay = true;
+    const AppointmentRecurrence series = ParseAppointmentRecurrence(RecurrenceBlob(fields, {moved, renamed}));
+
+    EXPECT_EQ(series.deletedDates, std::vector<StoreDate>{StoreDate({2016, 8, 9})});
+    ASSERT_EQ(series.modified.size(), 2u);
+    const ModifiedInstance& first = series.modified[0];
+    EXPECT_EQ(first.start, StoreDate({2016, 8, 23, 9, 0, 0}));
+    EXPECT_EQ(first.end, StoreDate({2016, 8, 23, 9, 30, 0}));
+    EXPECT_EQ(first.originalStart, StoreDate({2016, 8, 23, 8, 0, 0}));
+    EXPECT_EQ(first.subject, "Caf\xC3\xA9");
+    EXPECT_EQ(first.location, std::nullopt);
+    EXPECT_EQ(first.busyStatus, 3);
+    EXPECT_EQ(first.allDayEvent, std::nullopt);
+    EXPECT_TRUE(first.hasOwnBody);
+    const ModifiedInstance& second = series.modified[1];
+    EXPECT_EQ(second.subject, "\xE6\x97\xA5\xE6\x9C\xAC");
+    EXPECT_EQ(second.location, "Room \xE2\x91\xA0");
+    EXPECT_EQ(second.allDayEvent, true);
+    EXPECT_EQ(second.busyStatus, std::nullopt);
+    EXPECT_FALSE(second.hasOwnBody);
+}
+
+TEST(RecurrenceBlobTest, SecondReservedBlockIsFoundWhereverTheWriterPutIt) {
+    ExceptionFields moved = Exception({2016, 8, 9, 9, 0, 0}, {2016, 8, 9, 9, 30, 0}, {2016, 8, 9, 8, 0, 0});
+    ExceptionFields renamed = Exception({2016, 8, 16, 8, 0, 0}, {2016, 8, 16, 8, 30, 0}, {2016, 8, 16, 8, 0, 0});
+    renamed.subject = "?";
+    renamed.wideSubject = u"\u00c9t\u00e9";
+    for (const bool always : {false, true}) {
+        PatternFields fields;
+        fields.secondReservedBlockAlways = always;
+        const AppointmentRecurrence series = ParseAppointmentRecurrence(RecurrenceBlob(fields, {moved, renamed}));
+        ASSERT_EQ(series.modified.size(), 2u);
+        EXPECT_EQ(series.modified[0].subject, std::nullopt);
+        EXPECT_EQ(series.modified[1].subject, "\xC3\x89t\xC3\xA9") << always;
+    }
+}
+
+TEST(RecurrenceBlobTest, OlderWriterHasNoChangeHighlight) {
+    PatternFields fields;
+    fields.writerVersion = 0x3008;
+    ExceptionFields moved = Exception({2016, 8, 9, 9, 0, 0}, {2016, 8, 9, 9, 30, 0}, {2016, 8, 9, 8, 0, 0});
+    moved.location = "Hall";
+    moved.wideLocation = u"Hall";
+    const AppointmentRecurrence series = ParseAppointmentRecurrence(RecurrenceBlob(fields, {moved}));
+    ASSERT_EQ(series.modified.size(), 1u);
+    EXPECT_EQ(series.modified[0].location, "Hall");
+}
+
+void ExpectFailure(const std::string& blob, std::string_view reason) {
+    try {
+        ParseAppointmentRecurrence(blob);
+        ADD_FAILURE() << "no failure for " << reason;
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), kStoreOperationFailed);
+        EXPECT_NE(failure.Description().find(reason), std::string::npos) << failure.Description();
+    }
+}
+
+TEST(RecurrenceBlobTest, DamagedOrUnsupportedBlobsAreFailuresWithTheirReason) {
+    PatternFields hijri;
+    hijri.calendarType = 6;
+    ExpectFailure(RecurrenceBlob(hijri), "the series uses a non-Gregorian calendar");
+
+    PatternFields fields;
+    ExceptionFields moved = Exception({2016, 8, 9, 9, 0, 0}, {2016, 8, 9, 9, 30, 0}, {2016, 8, 9, 8, 0, 0});
+    moved.subject = "S";
+    moved.wideSubject = u"S";
+    const std::string whole = RecurrenceBlob(fields, {moved});
+    // Every cut before the closing reserved block, which nothing reads.
+    for (std::size_t size = 0; size + 4 < whole.size(); ++size) {
+        ExpectFailure(whole.substr(0, size), "is damaged");
+    }
+
+    PatternFields huge;
+    huge.deleted = {{2016, 8, 9}};
+    std::string hugeCount = RecurrenceBlob(huge);
+    hugeCount.replace(38, 4, "\xFF\xFF\xFF\x7F");  // the deleted dates' count
+    ExpectFailure(hugeCount, "a count is larger than the blob");
+
+    const std::pair<PatternFields, const char*> invalid[] = {
+        {{.patternType = 7}, "pattern type is unknown"},
+        {{.frequency = 0x200A, .patternType = 0, .period = 100, .typeFields = {}}, "daily pattern is invalid"},
+        {{.typeFields = {0x80}}, "days of the week are invalid"},
+        {{.period = 0}, "interval is out of range"},
+        {{.frequency = 0x200C, .patternType = 3, .typeFields = {0x02, 6}}, "week of the month is out of range"},
+        {{.frequency = 0x200C, .patternType = 2, .typeFields = {32}}, "day of the month is out of range"},
+        {{.frequency = 0x200D, .patternType = 2, .period = 6, .typeFields = {1}}, "not a number of years"},
+        {{.frequency = 0x2010}, "frequency is unknown"},
+        {{.endType = 0x2024}, "end type is unknown"},
+        {{.endType = 0x2022, .count = 0}, "number of occurrences is out of range"},
+    };
+    for (const auto& [pattern, reason] : invalid) {
+        ExpectFailure(RecurrenceBlob(pattern), reason);
+    }
+}
+
+TEST(RecurrenceBlobTest, AnyChangedByteGivesARecurrenceOrAFailure) {
+    PatternFields fields;
+    fields.deleted = {{2016, 8, 9}};
+    fields.modified = {{2016, 8, 23}};
+    ExceptionFields moved = Exception({2016, 8, 23, 9, 0, 0}, {2016, 8, 23, 9, 30, 0}, {2016, 8, 23, 8, 0, 0});
+    moved.subject = "S";
+    moved.wideSubject = u"S";
+    moved.location = "L";
+    moved.wideLocation = u"L";
+    moved.busyStatus = 2;
+    for (const std::string& blob : {FromHex(testing::kMicrosoftRecurrenceExample), RecurrenceBlob(fields, {moved})}) {
+        testing::ForEachOneByteChange(blob, [](const std::string& changed) {
+            try {
+                ParseAppointmentRecurrence(changed);
+            } catch (const Failure& failure) {
+                EXPECT_EQ(failure.Number(), kStoreOperationFailed);
+            }
+        });
+    }
+}
+
+}  // namespace
+}  // namespace kalendro::pst
