@@ -63,6 +63,7 @@ private:
         }
         return *id;
     }
+    // In the order of Value's alternatives.
     static memory_store::MemberKind KindOfValue(const Value& value) {
         constexpr memory_store::MemberKind kKinds[] = {memory_store::MemberKind::kText, memory_store::MemberKind::kDate,
                                                        memory_store::MemberKind::kNumber,
