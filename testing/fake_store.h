@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -63,16 +64,21 @@ private:
         }
         return *id;
     }
-    // In the order of Value's alternatives.
-    static memory_store::MemberKind KindOfValue(const Value& value) {
-        constexpr memory_store::MemberKind kKinds[] = {memory_store::MemberKind::kText, memory_store::MemberKind::kDate,
-                                                       memory_store::MemberKind::kNumber,
-                                                       memory_store::MemberKind::kFlag};
-        return kKinds[value.index()];
-    }
     template <typename T>
     static memory_store::MemberKind KindOfType() {
-        return KindOfValue(Value(T{}));
+        using memory_store::MemberKind;
+        if constexpr (std::is_same_v<T, std::string>) {
+            return MemberKind::kText;
+        } else if constexpr (std::is_same_v<T, StoreDate>) {
+            return MemberKind::kDate;
+        } else if constexpr (std::is_same_v<T, std::int32_t>) {
+            return MemberKind::kNumber;
+        } else {
+            return MemberKind::kFlag;
+        }
+    }
+    static memory_store::MemberKind KindOfValue(const Value& value) {
+        return std::visit([](const auto& held) { return KindOfType<std::decay_t<decltype(held)>>(); }, value);
     }
 
     template <typename T>
