@@ -10,6 +10,7 @@
 
 #include "about/program_icon.h"
 #include "platform/application_identity.h"
+#include "window_kit/window_kit.h"
 
 namespace kalendro {
 namespace {
@@ -37,38 +38,20 @@ const std::array<QString, 8> kVersionHistory = {
     QStringLiteral("      Direct saving to iPod Calendar"),
 };
 
-// The layout is given in twips; at 96 dots per inch 15 of them make a pixel.
-constexpr int kTwipsPerPixel = 15;
-
-int Pixels(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
-
-QRect TwipsRect(int left, int top, int width, int height) {
-    return QRect(Pixels(left), Pixels(top), Pixels(width), Pixels(height));
-}
-
 QLabel* CreateLabel(QWidget* parent, const QString& name, const QRect& geometry) {
-    auto* label = new QLabel(parent);
-    label->setObjectName(name);
-    label->setGeometry(geometry);
+    auto* label = Place(new QLabel(parent), name, geometry);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setWordWrap(true);
     return label;
-}
-
-QPushButton* CreateButton(QWidget* parent, const QString& name, const QString& text, const QRect& geometry) {
-    auto* button = new QPushButton(text, parent);
-    button->setObjectName(name);
-    button->setGeometry(geometry);
-    return button;
 }
 
 // One stroke of the etched separator: a horizontal line from left to right (inclusive, twips) of
 // the given thickness in pixels.
 void CreateSeparatorLine(QWidget* parent, const QString& name, int left, int right, int top, int thickness,
                          const QColor& color) {
-    auto* line = new QFrame(parent);
-    line->setObjectName(name);
-    line->setGeometry(QRect(QPoint(Pixels(left), Pixels(top)), QPoint(Pixels(right), Pixels(top) + thickness - 1)));
+    auto* line = Place(new QFrame(parent), name,
+                       QRect(QPoint(TwipsToPixels(left), TwipsToPixels(top)),
+                             QPoint(TwipsToPixels(right), TwipsToPixels(top) + thickness - 1)));
     QPalette palette = line->palette();
     palette.setColor(QPalette::Window, color);
     line->setPalette(palette);
@@ -110,24 +93,21 @@ bool FrmAbout::GetKeyValue(const RegistryRoot& keyRoot, const std::string& keyNa
 void FrmAbout::SetWindowFont() {
     // MS Sans Serif where it exists, else a sans serif of about its width, so that the texts fit
     // the fixed label sizes as they do in it.
-    QFont windowFont;
-    windowFont.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                            QStringLiteral("DejaVu Sans Condensed")});
-    windowFont.setStyleHint(QFont::SansSerif);
-    windowFont.setPointSizeF(8.25);
-    setFont(windowFont);
+    setFont(DialogFont({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                        QStringLiteral("DejaVu Sans Condensed")}));
 }
 
 void FrmAbout::CreateControls() {
-    cmdOK = CreateButton(this, QStringLiteral("cmdOK"), QStringLiteral("OK"), TwipsRect(4245, 4425, 1260, 345));
+    cmdOK =
+        Place(new QPushButton(QStringLiteral("OK"), this), QStringLiteral("cmdOK"), TwipsRect(4245, 4425, 1260, 345));
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &FrmAbout::cmdOK_Click);
 
     picIcon = CreateLabel(this, QStringLiteral("picIcon"), TwipsRect(240, 240, 540, 540));
     picIcon->setPixmap(ProgramIcon());
 
-    cmdSysInfo = CreateButton(this, QStringLiteral("cmdSysInfo"), QStringLiteral("&System Info..."),
-                              TwipsRect(4260, 4875, 1245, 345));
+    cmdSysInfo = Place(new QPushButton(QStringLiteral("&System Info..."), this), QStringLiteral("cmdSysInfo"),
+                       TwipsRect(4260, 4875, 1245, 345));
     // Enter always means OK, whichever control has the focus.
     cmdSysInfo->setAutoDefault(false);
     connect(cmdSysInfo, &QPushButton::clicked, this, &FrmAbout::cmdSysInfo_Click);
@@ -151,9 +131,7 @@ void FrmAbout::CreateControls() {
     Label1 = CreateLabel(this, QStringLiteral("Label1"), TwipsRect(2160, 240, 3375, 375));
     Label1->setText(kAuthorCredit);
 
-    lstVersion = new QListWidget(this);
-    lstVersion->setObjectName(QStringLiteral("lstVersion"));
-    lstVersion->setGeometry(TwipsRect(960, 2520, 4095, 1425));
+    lstVersion = Place(new QListWidget(this), QStringLiteral("lstVersion"), TwipsRect(960, 2520, 4095, 1425));
     lstVersion->setSortingEnabled(false);
 
     Label2 = CreateLabel(this, QStringLiteral("Label2"), TwipsRect(3000, 840, 1815, 255));

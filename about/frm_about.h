@@ -23,7 +23,9 @@ class FrmAbout : public QDialog {
 public:
     explicit FrmAbout(const PlatformServices& services, QWidget* parent = nullptr);
 
+    // Starts the system-information program the registry names, or says it is unavailable.
     void StartSysInfo();
+    // One registry value as text; false when it cannot be read (see kalendro::GetKeyValue).
     bool GetKeyValue(const RegistryRoot& keyRoot, const std::string& keyName, const std::string& subKeyRef,
                      std::string& keyValue);
 
@@ -40,15 +42,15 @@ private:
     SysInfoServices sysInfo_;
 
     QPushButton* cmdOK;
-    QLabel* picIcon;
+    QLabel* picIcon;  // the program's icon
     QPushButton* cmdSysInfo;
-    QLabel* lblDescription;
-    QLabel* lblDisclaimer;
-    QLabel* lblTitle;
+    QLabel* lblDescription;  // what the program does
+    QLabel* lblDisclaimer;   // the address for questions
+    QLabel* lblTitle;        // the program's name
     QLabel* lblVersion;
-    QLabel* Label1;
-    QListWidget* lstVersion;
-    QLabel* Label2;
+    QLabel* Label1;           // author credit
+    QListWidget* lstVersion;  // version history
+    QLabel* Label2;           // release date
 };
 
 }  // namespace kalendro

@@ -12,10 +12,13 @@
 #include <QTimer>
 
 #include "about/program_icon.h"
-#include "about/sys_info_fakes.h"
+#include "testing/fake_registry.h"
+#include "testing/window_controls.h"
 
 namespace kalendro {
 namespace {
+
+using testing::FindControl;
 
 const std::string kProgramPath = "C:\\Windows\\msinfo32.exe";
 
@@ -47,16 +50,9 @@ protected:
         return window_;
     }
 
-    template <typename Control>
-    Control* Find(const char* name) {
-        auto* control = window_->findChild<Control*>(QString::fromLatin1(name));
-        EXPECT_NE(control, nullptr) << name;
-        return control;
-    }
-
     QStringList HistoryLines() {
         QStringList lines;
-        auto* list = Find<QListWidget>("lstVersion");
+        auto* list = FindControl<QListWidget>(*window_, "lstVersion");
         for (int row = 0; row < list->count(); ++row) {
             lines << list->item(row)->text();
         }
@@ -72,14 +68,14 @@ protected:
                 box->accept();
             }
         });
-        QTest::mouseClick(Find<QPushButton>("cmdSysInfo"), Qt::LeftButton);
+        QTest::mouseClick(FindControl<QPushButton>(*window_, "cmdSysInfo"), Qt::LeftButton);
         return shown;
     }
 
     void ExpectClosedBy(Qt::Key key, const char* focusedControl) {
         Open();
         QPointer<FrmAbout> window = window_;
-        QWidget* focused = Find<QWidget>(focusedControl);
+        QWidget* focused = FindControl<QWidget>(*window_, focusedControl);
         focused->setFocus();
         QTest::keyClick(focused, key);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -96,11 +92,12 @@ protected:
 TEST_F(FrmAboutTest, LoadFillsCaptionVersionTitleAndFixedTexts) {
     Open();
     EXPECT_EQ(window_->windowTitle(), "About Kalendro");
-    EXPECT_EQ(Find<QLabel>("lblVersion")->text(), "Version 0.5.1");
-    EXPECT_EQ(Find<QLabel>("lblTitle")->text(), "Kalendro");
-    EXPECT_EQ(Find<QLabel>("Label2")->text(), "November 3th  2002");
-    EXPECT_EQ(Find<QLabel>("lblDisclaimer")->text(), "Mail for questions or suggestions: kalendro@example.org");
-    EXPECT_EQ(Find<QPushButton>("cmdSysInfo")->text(), "&System Info...");
+    EXPECT_EQ(FindControl<QLabel>(*window_, "lblVersion")->text(), "Version 0.5.1");
+    EXPECT_EQ(FindControl<QLabel>(*window_, "lblTitle")->text(), "Kalendro");
+    EXPECT_EQ(FindControl<QLabel>(*window_, "Label2")->text(), "November 3th  2002");
+    EXPECT_EQ(FindControl<QLabel>(*window_, "lblDisclaimer")->text(),
+              "Mail for questions or suggestions: kalendro@example.org");
+    EXPECT_EQ(FindControl<QPushButton>(*window_, "cmdSysInfo")->text(), "&System Info...");
 }
 
 TEST_F(FrmAboutTest, HistoryHasItsEightLinesOnceAfterOpenCloseOpen) {
@@ -129,7 +126,7 @@ TEST_F(FrmAboutTest, OkEnterAndEscCloseWhicheverControlHasTheFocus) {
     programs_.AddProgram(kProgramPath);
     Open();
     QPointer<FrmAbout> window = window_;
-    QTest::mouseClick(Find<QPushButton>("cmdOK"), Qt::LeftButton);
+    QTest::mouseClick(FindControl<QPushButton>(*window_, "cmdOK"), Qt::LeftButton);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window.isNull());
     for (const char* control : {"cmdOK", "lstVersion", "cmdSysInfo"}) {
@@ -147,25 +144,25 @@ TEST_F(FrmAboutTest, FixedDialogWithItsControlsInPlaceAndOkFocusedFirst) {
     EXPECT_EQ(window_->windowType(), Qt::Dialog);
     EXPECT_FALSE(window_->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     EXPECT_TRUE(window_->testAttribute(Qt::WA_DeleteOnClose));
-    EXPECT_EQ(Find<QWidget>("cmdOK")->geometry(), QRect(283, 295, 84, 23));
-    EXPECT_EQ(Find<QWidget>("lstVersion")->geometry(), QRect(64, 168, 273, 95));
-    EXPECT_TRUE(Find<QLabel>("lblTitle")->font().bold());
+    EXPECT_EQ(FindControl<QWidget>(*window_, "cmdOK")->geometry(), QRect(283, 295, 84, 23));
+    EXPECT_EQ(FindControl<QWidget>(*window_, "lstVersion")->geometry(), QRect(64, 168, 273, 95));
+    EXPECT_TRUE(FindControl<QLabel>(*window_, "lblTitle")->font().bold());
 
-    EXPECT_EQ(window_->focusWidget(), Find<QWidget>("cmdOK"));
+    EXPECT_EQ(window_->focusWidget(), FindControl<QWidget>(*window_, "cmdOK"));
     QStringList focusable;
-    QWidget* widget = Find<QWidget>("cmdOK");
+    QWidget* widget = FindControl<QWidget>(*window_, "cmdOK");
     do {
         if (widget->focusPolicy() & Qt::TabFocus) {
             focusable << widget->objectName();
         }
         widget = widget->nextInFocusChain();
-    } while (widget != Find<QWidget>("cmdOK"));
+    } while (widget != FindControl<QWidget>(*window_, "cmdOK"));
     EXPECT_EQ(focusable, QStringList({"cmdOK", "cmdSysInfo", "lstVersion"}));
 }
 
 TEST_F(FrmAboutTest, PictureShowsTheProgramIcon) {
     Open();
-    const QPixmap shown = Find<QLabel>("picIcon")->pixmap();
+    const QPixmap shown = FindControl<QLabel>(*window_, "picIcon")->pixmap();
     EXPECT_EQ(shown.size(), QSize(32, 32));
     EXPECT_EQ(shown.toImage(), ProgramIcon().toImage());
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "about/sys_info_fakes.h"
+#include "testing/fake_registry.h"
 
 namespace kalendro {
 namespace {
@@ -119,11 +119,16 @@ TEST_F(StartSysInfoTest, AnyFailureOfTheStartEndsInTheSameMessage) {
     ExpectUnavailableMessageOnce();
 }
 
-TEST_F(StartSysInfoTest, KeysAreOpenedForReadingOnlyAndAlwaysClosed) {
+// The fake registry refuses every open that asks for more than a normal user may do, and every
+// read through a key opened without the right to query values.
+TEST_F(StartSysInfoTest, AUserWithReadRightsOnlyStartsItAndEveryKeyIsClosed) {
+    registry_->SetString(kSysInfoKey, "OTHER", kProgramPath);
     registry_->SetString(kLocationKey, "MSINFO", kProgramFolder);
+    programs_.AddProgram(kProgramFolder + "\\MSINFO32.EXE");
     Start();
-    EXPECT_THAT(registry_->AccessRequested(), ElementsAre(kKeyRead, kKeyRead));
-    EXPECT_EQ(kKeyRead, 0x20019u);
+    EXPECT_THAT(programs_.Started(), ElementsAre(kProgramFolder + "\\MSINFO32.EXE"));
+    EXPECT_TRUE(messages_.empty());
+    EXPECT_EQ(registry_->AccessRequested().size(), 2u);
     EXPECT_EQ(registry_->ClosedKeys().size(), 2u);
     EXPECT_EQ(registry_->OpenKeyCount(), 0u);
 }

@@ -21,6 +21,7 @@
 #include "about/frm_about.h"
 #include "contact_export/form2.h"
 #include "platform/application_identity.h"
+#include "window_kit/window_kit.h"
 
 namespace kalendro {
 
@@ -28,22 +29,14 @@ namespace {
 
 const QString kWindowTitle = QStringLiteral("MOLV - Kalendro Version 0.5 ") + QString::fromLatin1(kMakerAddress);
 const QString kRootKey = QStringLiteral("@Outlook Folders");
+// Root and store nodes' keys start with it, so that no such key parses as a calendar's FolderKey.
 const QChar kNonCalendarKeyMark = u'@';
 constexpr int kKeyRole = Qt::UserRole;
-constexpr int kTwipsPerPixel = 15;
 constexpr int kRepaintIntervalMs = 100;
-// The controls' boxes were laid out for a small, narrow dialog font; wider or larger fonts would clip their
-// texts.
+// The controls' boxes were measured in pixels for a small, narrow font; a wider or larger one would clip
+// their texts, so the size is kept in pixels whatever the screen's dots per inch.
 constexpr int kFontPixelSize = 11;
 const QStringList kNarrowFontFamilies = {"Arial", "Liberation Sans", "Nimbus Sans", "Helvetica"};
-
-// Sets the control's name and its place, given in twips as the window was designed.
-template <typename Control>
-Control* Place(Control* control, const char* name, int left, int top, int width, int height) {
-    control->setObjectName(QString::fromLatin1(name));
-    control->setGeometry(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
-    return control;
-}
 
 // Labels show their text as it stands (a path or subject holding "<" is no markup) and wrap long texts
 // inside their fixed box.
@@ -84,11 +77,10 @@ void SelectDate(QCalendarWidget* calendar, const QDate& date) {
 Form1::Form1(PlatformServices services, QWidget* parent)
     : QWidget(parent), services_(std::move(services)), ImageList1(DrawFolderTreeImages()) {
     setWindowTitle(kWindowTitle);
-    QFont dialogFont = font();
-    dialogFont.setFamilies(kNarrowFontFamilies);
+    QFont dialogFont = DialogFont(kNarrowFontFamilies);
     dialogFont.setPixelSize(kFontPixelSize);
     setFont(dialogFont);
-    resize(9090 / kTwipsPerPixel, 7080 / kTwipsPerPixel);
+    resize(TwipsToPixels(9090), TwipsToPixels(7080));
     CreateControls();
     FillDriveList();
     ConnectHandlers();
@@ -98,27 +90,27 @@ Form1::Form1(PlatformServices services, QWidget* parent)
 Form1::~Form1() = default;
 
 void Form1::CreateControls() {
-    Label4 = Place(NewLabel("Startdate", this), "Label4", 960, 120, 1095, 255);
-    Label5 = Place(NewLabel("Enddate", this), "Label5", 4080, 120, 855, 255);
-    Label7 = Place(NewLabel("Calendars", this), "Label7", 7200, 120, 975, 255);
-    dtStart = Place(NewMonthView(this), "dtStart", 240, 480, 2490, 2370);
-    dtEnd = Place(NewMonthView(this), "dtEnd", 3120, 480, 2490, 2370);
-    CalTree = Place(new QTreeWidget(this), "CalTree", 6120, 480, 2895, 3375);
+    Label4 = Place(NewLabel("Startdate", this), "Label4", TwipsRect(960, 120, 1095, 255));
+    Label5 = Place(NewLabel("Enddate", this), "Label5", TwipsRect(4080, 120, 855, 255));
+    Label7 = Place(NewLabel("Calendars", this), "Label7", TwipsRect(7200, 120, 975, 255));
+    dtStart = Place(NewMonthView(this), "dtStart", TwipsRect(240, 480, 2490, 2370));
+    dtEnd = Place(NewMonthView(this), "dtEnd", TwipsRect(3120, 480, 2490, 2370));
+    CalTree = Place(new QTreeWidget(this), "CalTree", TwipsRect(6120, 480, 2895, 3375));
     CalTree->setHeaderHidden(true);
-    lbStart = Place(NewLabel("", this), "lbStart", 240, 3000, 2415, 255);
-    lbEnd = Place(NewLabel("", this), "lbEnd", 3120, 3000, 2295, 255);
-    Label6 = Place(NewLabel("Export file:", this), "Label6", 240, 3480, 855, 375);
-    SaveFileName = Place(NewLabel("", this), "SaveFileName", 1320, 3480, 3855, 375);
-    Label1 = Place(NewLabel("Processdate:", this), "Label1", 240, 4080, 1215, 255);
-    lbProcessDate = Place(NewLabel("", this), "lbProcessDate", 1560, 4080, 1335, 255);
-    lstSubject = Place(new QListWidget(this), "lstSubject", 240, 4560, 5535, 1035);
-    Label3 = Place(NewLabel("# of App. in time range:", this), "Label3", 240, 5760, 2175, 255);
-    lbCountApp = Place(NewLabel("", this), "lbCountApp", 2760, 5760, 1215, 255);
+    lbStart = Place(NewLabel("", this), "lbStart", TwipsRect(240, 3000, 2415, 255));
+    lbEnd = Place(NewLabel("", this), "lbEnd", TwipsRect(3120, 3000, 2295, 255));
+    Label6 = Place(NewLabel("Export file:", this), "Label6", TwipsRect(240, 3480, 855, 375));
+    SaveFileName = Place(NewLabel("", this), "SaveFileName", TwipsRect(1320, 3480, 3855, 375));
+    Label1 = Place(NewLabel("Processdate:", this), "Label1", TwipsRect(240, 4080, 1215, 255));
+    lbProcessDate = Place(NewLabel("", this), "lbProcessDate", TwipsRect(1560, 4080, 1335, 255));
+    lstSubject = Place(new QListWidget(this), "lstSubject", TwipsRect(240, 4560, 5535, 1035));
+    Label3 = Place(NewLabel("# of App. in time range:", this), "Label3", TwipsRect(240, 5760, 2175, 255));
+    lbCountApp = Place(NewLabel("", this), "lbCountApp", TwipsRect(2760, 5760, 1215, 255));
     CreateFrame1();
-    Command3 = Place(new QPushButton("&Export vCalender", this), "Command3", 120, 6360, 1695, 495);
-    Command2 = Place(new QPushButton("&About", this), "Command2", 2640, 6360, 1695, 495);
-    Command4 = Place(new QPushButton("Contacts", this), "Command4", 5040, 6360, 1695, 495);
-    Command1 = Place(new QPushButton("&Close", this), "Command1", 7320, 6360, 1695, 495);
+    Command3 = Place(new QPushButton("&Export vCalender", this), "Command3", TwipsRect(120, 6360, 1695, 495));
+    Command2 = Place(new QPushButton("&About", this), "Command2", TwipsRect(2640, 6360, 1695, 495));
+    Command4 = Place(new QPushButton("Contacts", this), "Command4", TwipsRect(5040, 6360, 1695, 495));
+    Command1 = Place(new QPushButton("&Close", this), "Command1", TwipsRect(7320, 6360, 1695, 495));
     SetTabOrder({{12, Label4},   {13, Label5},       {16, Label7},     {1, dtStart}, {2, dtEnd},
                  {17, CalTree},  {4, lbStart},       {5, lbEnd},       {15, Label6}, {22, SaveFileName},
                  {7, Label1},    {6, lbProcessDate}, {10, lstSubject}, {8, Label3},  {9, lbCountApp},
@@ -127,11 +119,11 @@ void Form1::CreateControls() {
 }
 
 void Form1::CreateFrame1() {
-    Frame1 = Place(new QGroupBox("Saving Drive", this), "Frame1", 6120, 4080, 2775, 2055);
-    Label2 = Place(NewLabel("drive:\\Calendars\\vCalendar.ics", Frame1), "Label2", 120, 360, 2295, 375);
-    CalName = Place(new QCheckBox("Use calendar name?", Frame1), "CalName", 120, 720, 2415, 255);
-    Label8 = Place(NewLabel("Drive:", Frame1), "Label8", 120, 1320, 1455, 255);
-    Drive1 = Place(new QComboBox(Frame1), "Drive1", 120, 1680, 2415, 315);
+    Frame1 = Place(new QGroupBox("Saving Drive", this), "Frame1", TwipsRect(6120, 4080, 2775, 2055));
+    Label2 = Place(NewLabel("drive:\\Calendars\\vCalendar.ics", Frame1), "Label2", TwipsRect(120, 360, 2295, 375));
+    CalName = Place(new QCheckBox("Use calendar name?", Frame1), "CalName", TwipsRect(120, 720, 2415, 255));
+    Label8 = Place(NewLabel("Drive:", Frame1), "Label8", TwipsRect(120, 1320, 1455, 255));
+    Drive1 = Place(new QComboBox(Frame1), "Drive1", TwipsRect(120, 1680, 2415, 315));
 }
 
 // Tab moves through the controls that take the focus in the order of their tab indexes.
@@ -186,7 +178,7 @@ void Form1::Form_Initialize() {
     ShowDate(lbEnd, dtEnd);
     ClearResults();
     UseDefaultCalendar = true;
-    SelectedFolderKey.clear();
+    SelectedFolderKey = {};
     FillFolderTree();
 }
 
@@ -209,7 +201,7 @@ void Form1::FillFolderTree() {
             if (folder->DefaultItemType() != kAppointmentItemType) {
                 continue;
             }
-            const std::string key = folder->EntryID() + "@" + folder->StoreID();
+            const std::string key = FolderKey{folder->EntryID(), folder->StoreID()}.Text();
             const std::string text = folder->Name() + " (" + std::to_string(folder->Items()->Count()) + ")";
             AddNode(storeNode, ToQString(key), ToQString(text), kCalendarImage);
         }
@@ -268,9 +260,8 @@ void Form1::dtEnd_DateClick() { KeepRangeInOrder(dtEnd, lbEnd, dtStart, lbStart)
 
 void Form1::CalTree_NodeClick(QTreeWidgetItem* node) {
     UseDefaultCalendar = true;
-    const QString key = node->data(0, kKeyRole).toString();
-    if (!key.startsWith(kNonCalendarKeyMark)) {
-        SelectedFolderKey = key.toStdString();
+    if (const auto key = FolderKey::Parse(node->data(0, kKeyRole).toString().toStdString())) {
+        SelectedFolderKey = *key;
         UseDefaultCalendar = false;
     }
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "calendar_export/calendar_export_run.h"
+#include "platform/folder_key.h"
 #include "platform/platform_services.h"
 #include "platform/store.h"
 
@@ -57,10 +58,10 @@ private:
     void ShowDate(QLabel* label, const QCalendarWidget* calendar);
     void KeepRangeInOrder(QCalendarWidget* changed, QLabel* changedLabel, QCalendarWidget* other, QLabel* otherLabel);
 
-    void Command1_Click();
-    void Command2_Click();
-    void Command3_Click();
-    void Command4_Click();
+    void Command1_Click();  // Close: ends the program
+    void Command2_Click();  // About: opens the about window
+    void Command3_Click();  // Export vCalender: runs the calendar export
+    void Command4_Click();  // Contacts: opens the contact export window
     void Drive1_Change();
     void CalTree_NodeClick(QTreeWidgetItem* node);
     void dtStart_DateClick();
@@ -76,39 +77,41 @@ private:
     void ShowProgress() override;
 
     PlatformServices services_;
-    std::vector<QIcon> ImageList1;
+    std::vector<QIcon> ImageList1;  // CalTree's images: root, store, calendar
 
     std::shared_ptr<StoreApplication> OutlookApp;
     std::shared_ptr<StoreSession> OutlookSession;
     std::shared_ptr<StoreFolder> DefaultCalendar;
     CalendarExportCollections calendarAndRangeItems_;  // CalendarItems and RangeItems
-    bool UseDefaultCalendar = true;
-    std::string SelectedFolderKey;
+    bool UseDefaultCalendar = true;                    // false once a calendar node was clicked
+    FolderKey SelectedFolderKey;                       // the calendar node clicked last
 
     QElapsedTimer sinceLastRepaint_;
     QPointer<FrmAbout> aboutWindow_;
     QPointer<Form2> contactWindow_;
 
+    // Captions: Label4 "Startdate", Label5 "Enddate", Label7 "Calendars", Label6 "Export file:",
+    // Label1 "Processdate:", Label3 "# of App. in time range:", Label2 the file's path pattern, Label8 "Drive:".
     QLabel* Label4 = nullptr;
     QLabel* Label5 = nullptr;
     QLabel* Label7 = nullptr;
-    QCalendarWidget* dtStart = nullptr;
-    QCalendarWidget* dtEnd = nullptr;
-    QTreeWidget* CalTree = nullptr;
-    QLabel* lbStart = nullptr;
-    QLabel* lbEnd = nullptr;
+    QCalendarWidget* dtStart = nullptr;  // first day of the range
+    QCalendarWidget* dtEnd = nullptr;    // last day of the range
+    QTreeWidget* CalTree = nullptr;      // stores and their calendar folders, keyed as FolderKey texts
+    QLabel* lbStart = nullptr;           // dtStart's date in the regional short form
+    QLabel* lbEnd = nullptr;             // dtEnd's date in the regional short form
     QLabel* Label6 = nullptr;
-    QLabel* SaveFileName = nullptr;
+    QLabel* SaveFileName = nullptr;  // the path the export writes
     QLabel* Label1 = nullptr;
-    QLabel* lbProcessDate = nullptr;
-    QListWidget* lstSubject = nullptr;
+    QLabel* lbProcessDate = nullptr;    // start of the appointment being written
+    QListWidget* lstSubject = nullptr;  // one line per appointment written: date and subject
     QLabel* Label3 = nullptr;
-    QLabel* lbCountApp = nullptr;
-    QGroupBox* Frame1 = nullptr;
+    QLabel* lbCountApp = nullptr;  // appointments written
+    QGroupBox* Frame1 = nullptr;   // "Saving Drive": where the file goes
     QLabel* Label2 = nullptr;
-    QCheckBox* CalName = nullptr;
+    QCheckBox* CalName = nullptr;  // puts the calendar's name before the file name
     QLabel* Label8 = nullptr;
-    QComboBox* Drive1 = nullptr;
+    QComboBox* Drive1 = nullptr;  // the drive written to
     QPushButton* Command3 = nullptr;
     QPushButton* Command2 = nullptr;
     QPushButton* Command4 = nullptr;

@@ -23,13 +23,16 @@
 #include "app/image_list.h"
 #include "platform/failure.h"
 #include "platform/mailbox/mailbox_store.h"
+#include "testing/caught_command.h"
 #include "testing/temporary_directory.h"
-#include "tools/command_test_support.h"
 #include "tools/commands.h"
 #include "testing/source_path.h"
+#include "testing/window_controls.h"
 
 namespace kalendro {
 namespace {
+
+using testing::FindControl;
 
 const QDate kToday(2002, 11, 5);
 
@@ -54,13 +57,6 @@ const char* const kClashingStoreNames = R"({"format": "kalendro-mailbox/1", "sto
     {"name": "Calendar", "entryId": "C1", "defaultItemType": 1, "default": "calendar"}]},
   {"name": "Mail", "storeId": "S2"}, {"name": "Mail", "storeId": "S3"}, {"name": "Mail", "storeId": "S4"},
   {"name": "Mail#2", "storeId": "S5"}]})";
-
-template <typename Control>
-Control* Find(const QWidget& window, const char* name) {
-    auto* control = window.findChild<Control*>(QString::fromLatin1(name));
-    EXPECT_NE(control, nullptr) << name;
-    return control;
-}
 
 // Each node as "text [key]", indented by its depth, marked "+" when expanded.
 void DumpNode(const QTreeWidgetItem& node, int depth, std::ostringstream& out) {
@@ -183,24 +179,24 @@ protected:
 TEST_F(MainWindowTest, StartUpSetsTheDefaultsOfTheExport) {
     const auto window = StartedWindow();
     EXPECT_EQ(window->windowTitle(), "MOLV - Kalendro Version 0.5 kalendro@example.org");
-    EXPECT_EQ(Find<QCalendarWidget>(*window, "dtStart")->selectedDate(), kToday);
-    EXPECT_EQ(Find<QCalendarWidget>(*window, "dtEnd")->selectedDate(), kToday);
-    EXPECT_EQ(Find<QLabel>(*window, "lbStart")->text(), "5-11-02");
-    EXPECT_EQ(Find<QLabel>(*window, "lbEnd")->text(), "5-11-02");
-    EXPECT_EQ(Find<QLabel>(*window, "lbCountApp")->text(), "");
-    EXPECT_EQ(Find<QLabel>(*window, "lbProcessDate")->text(), "");
-    EXPECT_EQ(Find<QListWidget>(*window, "lstSubject")->count(), 0);
-    EXPECT_EQ(Find<QLabel>(*window, "SaveFileName")->text(), "c:\\Calendars\\vCalendar.ics");
-    EXPECT_FALSE(Find<QCheckBox>(*window, "CalName")->isChecked());
-    const auto* drives = Find<QComboBox>(*window, "Drive1");
+    EXPECT_EQ(FindControl<QCalendarWidget>(*window, "dtStart")->selectedDate(), kToday);
+    EXPECT_EQ(FindControl<QCalendarWidget>(*window, "dtEnd")->selectedDate(), kToday);
+    EXPECT_EQ(FindControl<QLabel>(*window, "lbStart")->text(), "5-11-02");
+    EXPECT_EQ(FindControl<QLabel>(*window, "lbEnd")->text(), "5-11-02");
+    EXPECT_EQ(FindControl<QLabel>(*window, "lbCountApp")->text(), "");
+    EXPECT_EQ(FindControl<QLabel>(*window, "lbProcessDate")->text(), "");
+    EXPECT_EQ(FindControl<QListWidget>(*window, "lstSubject")->count(), 0);
+    EXPECT_EQ(FindControl<QLabel>(*window, "SaveFileName")->text(), "c:\\Calendars\\vCalendar.ics");
+    EXPECT_FALSE(FindControl<QCheckBox>(*window, "CalName")->isChecked());
+    const auto* drives = FindControl<QComboBox>(*window, "Drive1");
     ASSERT_EQ(drives->count(), 2);
     EXPECT_EQ(drives->itemText(1), "d: [IPOD]");
     EXPECT_EQ(drives->currentText(), "c: [home]");
-    EXPECT_EQ(window->focusWidget(), Find<QPushButton>(*window, "Command1"));
+    EXPECT_EQ(window->focusWidget(), FindControl<QPushButton>(*window, "Command1"));
 
     const CalendarExportChoice choice = window->ExportChoice();
     EXPECT_TRUE(choice.useDefaultCalendar);
-    EXPECT_EQ(choice.selectedFolderKey, "");
+    EXPECT_EQ(choice.selectedFolderKey, FolderKey{});
     EXPECT_EQ(choice.driveText, "c: [home]");
     EXPECT_EQ(choice.startDate, (StoreDate{2002, 11, 5}));
     EXPECT_EQ(choice.endDate, (StoreDate{2002, 11, 5}));
@@ -208,28 +204,28 @@ TEST_F(MainWindowTest, StartUpSetsTheDefaultsOfTheExport) {
 
 TEST_F(MainWindowTest, ADriveWithALabelGivesThePathOfTheBareDrive) {
     const auto window = StartedWindow(Services(kTwoStores, DriveD() + "/music"));
-    auto* drives = Find<QComboBox>(*window, "Drive1");
+    auto* drives = FindControl<QComboBox>(*window, "Drive1");
     EXPECT_EQ(drives->currentText(), "d: [IPOD]");
-    EXPECT_EQ(Find<QLabel>(*window, "SaveFileName")->text(), "d:\\Calendars\\vCalendar.ics");
+    EXPECT_EQ(FindControl<QLabel>(*window, "SaveFileName")->text(), "d:\\Calendars\\vCalendar.ics");
 
     drives->setCurrentIndex(0);
-    EXPECT_EQ(Find<QLabel>(*window, "SaveFileName")->text(), "c:\\Calendars\\vCalendar.ics");
+    EXPECT_EQ(FindControl<QLabel>(*window, "SaveFileName")->text(), "c:\\Calendars\\vCalendar.ics");
     EXPECT_EQ(window->ExportChoice().driveText, "c: [home]");
 }
 
 TEST_F(MainWindowTest, ControlsStandWhereTheyWereDesignedInTheirTabOrder) {
     const auto window = StartedWindow();
     EXPECT_EQ(window->size(), QSize(606, 472));
-    EXPECT_EQ(Find<QCalendarWidget>(*window, "dtEnd")->geometry(), QRect(208, 32, 166, 158));
-    const auto* drives = Find<QComboBox>(*window, "Drive1");
-    EXPECT_EQ(drives->parentWidget(), Find<QGroupBox>(*window, "Frame1"));
+    EXPECT_EQ(FindControl<QCalendarWidget>(*window, "dtEnd")->geometry(), QRect(208, 32, 166, 158));
+    const auto* drives = FindControl<QComboBox>(*window, "Drive1");
+    EXPECT_EQ(drives->parentWidget(), FindControl<QGroupBox>(*window, "Frame1"));
     EXPECT_EQ(drives->geometry(), QRect(8, 112, 161, 21));
 
     // Walk the focus chain from Command1, naming each control that takes the focus by Tab once.
     const QStringList controls = {"Command1", "dtStart",  "dtEnd",   "Command2", "lstSubject",
                                   "Command3", "Command4", "CalTree", "Drive1",   "CalName"};
     QStringList order = {"Command1"};
-    QWidget* command1 = Find<QPushButton>(*window, "Command1");
+    QWidget* command1 = FindControl<QPushButton>(*window, "Command1");
     for (QWidget* widget = command1->nextInFocusChain(); widget != command1; widget = widget->nextInFocusChain()) {
         QWidget* control = widget;
         while (control != nullptr && !controls.contains(control->objectName())) {
@@ -267,7 +263,7 @@ TEST_F(MainWindowTest, AStoreFailingWhileTheTreeIsFilledEndsTheStartUp) {
 
 TEST_F(MainWindowTest, TreeShowsEveryStoreWithTheCalendarsDirectlyInsideIt) {
     const auto window = StartedWindow();
-    const auto* tree = Find<QTreeWidget>(*window, "CalTree");
+    const auto* tree = FindControl<QTreeWidget>(*window, "CalTree");
     EXPECT_EQ(DumpTree(*tree),
               "+Outlook Folders [@Outlook Folders]\n"
               " +Personal Folders [@Personal Folders]\n"
@@ -282,7 +278,7 @@ TEST_F(MainWindowTest, TreeShowsEveryStoreWithTheCalendarsDirectlyInsideIt) {
 
 TEST_F(MainWindowTest, StoreNodesWithTakenKeysGetNumberedKeys) {
     const auto window = StartedWindow(kClashingStoreNames);
-    EXPECT_EQ(DumpTree(*Find<QTreeWidget>(*window, "CalTree")),
+    EXPECT_EQ(DumpTree(*FindControl<QTreeWidget>(*window, "CalTree")),
               "+Outlook Folders [@Outlook Folders]\n"
               " +Outlook Folders [@Outlook Folders#2]\n"
               "  Calendar (0) [C1@S1]\n"
@@ -295,7 +291,7 @@ TEST_F(MainWindowTest, StoreNodesWithTakenKeysGetNumberedKeys) {
 TEST_F(MainWindowTest, ClickingACalendarChoosesItAndAnyOtherNodeTheDefault) {
     const auto window = StartedWindow(kClashingStoreNames);
     window->show();
-    auto* tree = Find<QTreeWidget>(*window, "CalTree");
+    auto* tree = FindControl<QTreeWidget>(*window, "CalTree");
     QTreeWidgetItem* root = tree->topLevelItem(0);
     QTreeWidgetItem* storeNamedAsTheRoot = root->child(0);
     QTreeWidgetItem* calendar = storeNamedAsTheRoot->child(0);
@@ -305,25 +301,25 @@ TEST_F(MainWindowTest, ClickingACalendarChoosesItAndAnyOtherNodeTheDefault) {
 
     click(calendar);
     EXPECT_FALSE(window->ExportChoice().useDefaultCalendar);
-    EXPECT_EQ(window->ExportChoice().selectedFolderKey, "C1@S1");
+    EXPECT_EQ(window->ExportChoice().selectedFolderKey, (FolderKey{"C1", "S1"}));
 
     // A store node is no calendar, whatever its name; the key chosen before stays.
     click(storeNamedAsTheRoot);
     EXPECT_TRUE(window->ExportChoice().useDefaultCalendar);
-    EXPECT_EQ(window->ExportChoice().selectedFolderKey, "C1@S1");
+    EXPECT_EQ(window->ExportChoice().selectedFolderKey, (FolderKey{"C1", "S1"}));
 
     click(calendar);
     click(root);
     EXPECT_TRUE(window->ExportChoice().useDefaultCalendar);
-    EXPECT_EQ(window->ExportChoice().selectedFolderKey, "C1@S1");
+    EXPECT_EQ(window->ExportChoice().selectedFolderKey, (FolderKey{"C1", "S1"}));
 }
 
 TEST_F(MainWindowTest, PickingADateMovesTheOtherCalendarOnlyWhenTheRangeWouldRunBackwards) {
     const auto window = StartedWindow();
-    auto* start = Find<QCalendarWidget>(*window, "dtStart");
-    auto* end = Find<QCalendarWidget>(*window, "dtEnd");
-    const auto* startLabel = Find<QLabel>(*window, "lbStart");
-    const auto* endLabel = Find<QLabel>(*window, "lbEnd");
+    auto* start = FindControl<QCalendarWidget>(*window, "dtStart");
+    auto* end = FindControl<QCalendarWidget>(*window, "dtEnd");
+    const auto* startLabel = FindControl<QLabel>(*window, "lbStart");
+    const auto* endLabel = FindControl<QLabel>(*window, "lbEnd");
 
     start->setSelectedDate(QDate(2002, 11, 9));
     EXPECT_EQ(end->selectedDate(), QDate(2002, 11, 9));
@@ -353,7 +349,7 @@ TEST_F(MainWindowTest, PickingADateMovesTheOtherCalendarOnlyWhenTheRangeWouldRun
 
 TEST_F(MainWindowTest, ExportFillsTheResultAreaAndDateClicksLeaveItInPlace) {
     const auto window = StartedWindow();
-    Find<QPushButton>(*window, "Command3")->click();
+    FindControl<QPushButton>(*window, "Command3")->click();
 
     const std::filesystem::path written = std::filesystem::path(DriveC()) / "Calendars" / "vCalendar.ics";
     std::ifstream file(written, std::ios::binary);
@@ -362,15 +358,15 @@ TEST_F(MainWindowTest, ExportFillsTheResultAreaAndDateClicksLeaveItInPlace) {
     EXPECT_NE(content.find("Dentist"), std::string::npos);
     EXPECT_EQ(content.find("Next week"), std::string::npos);
     const std::vector<std::string> expectedLines = {"5-11-02 Holiday", "5-11-02 14 Dentist"};
-    EXPECT_EQ(ListLines(*Find<QListWidget>(*window, "lstSubject")), expectedLines);
-    EXPECT_EQ(Find<QLabel>(*window, "lbProcessDate")->text(), "5-11-02 14");
-    EXPECT_EQ(Find<QLabel>(*window, "lbCountApp")->text(), "2");
+    EXPECT_EQ(ListLines(*FindControl<QListWidget>(*window, "lstSubject")), expectedLines);
+    EXPECT_EQ(FindControl<QLabel>(*window, "lbProcessDate")->text(), "5-11-02 14");
+    EXPECT_EQ(FindControl<QLabel>(*window, "lbCountApp")->text(), "2");
 
-    Find<QCalendarWidget>(*window, "dtStart")->setSelectedDate(QDate(2002, 11, 20));
-    Find<QCalendarWidget>(*window, "dtEnd")->setSelectedDate(QDate(2002, 11, 1));
-    EXPECT_EQ(ListLines(*Find<QListWidget>(*window, "lstSubject")), expectedLines);
-    EXPECT_EQ(Find<QLabel>(*window, "lbProcessDate")->text(), "5-11-02 14");
-    EXPECT_EQ(Find<QLabel>(*window, "lbCountApp")->text(), "2");
+    FindControl<QCalendarWidget>(*window, "dtStart")->setSelectedDate(QDate(2002, 11, 20));
+    FindControl<QCalendarWidget>(*window, "dtEnd")->setSelectedDate(QDate(2002, 11, 1));
+    EXPECT_EQ(ListLines(*FindControl<QListWidget>(*window, "lstSubject")), expectedLines);
+    EXPECT_EQ(FindControl<QLabel>(*window, "lbProcessDate")->text(), "5-11-02 14");
+    EXPECT_EQ(FindControl<QLabel>(*window, "lbCountApp")->text(), "2");
 }
 
 TEST_F(MainWindowTest, WindowAndHeadlessCommandWriteTheSameFileForTheDemoMailbox) {
@@ -381,17 +377,17 @@ TEST_F(MainWindowTest, WindowAndHeadlessCommandWriteTheSameFileForTheDemoMailbox
     const DriveLister drives = [c = DriveC()] { return std::vector<DriveEntry>{{"c:", "home", c}}; };
     services.createFileSystem = [drives, c = DriveC()] { return OpenDiskFileSystem(drives, nl_langinfo(CODESET), c); };
     const auto window = StartedWindow(std::move(services));
-    Find<QCalendarWidget>(*window, "dtEnd")->setSelectedDate(QDate(2027, 1, 31));
-    Find<QCalendarWidget>(*window, "dtStart")->setSelectedDate(QDate(2026, 11, 1));
-    Find<QPushButton>(*window, "Command3")->click();
+    FindControl<QCalendarWidget>(*window, "dtEnd")->setSelectedDate(QDate(2027, 1, 31));
+    FindControl<QCalendarWidget>(*window, "dtStart")->setSelectedDate(QDate(2026, 11, 1));
+    FindControl<QPushButton>(*window, "Command3")->click();
     const std::string windowFile = testing::ReadFileBytes(std::filesystem::path(DriveC()) / "Calendars/vCalendar.ics");
 
     const testing::TemporaryDirectory target;
-    const tools::CommandResult result = tools::RunCaught(
+    const testing::CommandResult result = testing::RunCaught(
         tools::RunCalendarCommand,
         {"--store", demo, "--target", target.Path().string(), "--from", "2026-11-01", "--to", "2027-01-31"});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_GT(Find<QListWidget>(*window, "lstSubject")->count(), 20);
+    EXPECT_GT(FindControl<QListWidget>(*window, "lstSubject")->count(), 20);
     EXPECT_EQ(testing::ReadFileBytes(target.Path() / "Calendars/vCalendar.ics"), windowFile);
 }
 
@@ -400,8 +396,8 @@ TEST_F(MainWindowTest, ContactsAndAboutOpenOneWindowEachAndCloseEndsThemAll) {
     window->show();
     for (const auto& [button, windowClass] :
          {std::pair{"Command4", "kalendro::Form2"}, std::pair{"Command2", "kalendro::FrmAbout"}}) {
-        Find<QPushButton>(*window, button)->click();
-        Find<QPushButton>(*window, button)->click();
+        FindControl<QPushButton>(*window, button)->click();
+        FindControl<QPushButton>(*window, button)->click();
         EXPECT_EQ(OpenWindowsOfClass(windowClass), 1) << windowClass;
     }
     // Closing the main window through its frame leaves the others open.
@@ -409,14 +405,14 @@ TEST_F(MainWindowTest, ContactsAndAboutOpenOneWindowEachAndCloseEndsThemAll) {
     EXPECT_EQ(OpenWindowsOfClass("kalendro::Form2"), 1);
 
     window->show();
-    Find<QPushButton>(*window, "Command1")->click();
+    FindControl<QPushButton>(*window, "Command1")->click();
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(OpenWindowsOfClass("kalendro::Form2"), 0);
     EXPECT_EQ(OpenWindowsOfClass("kalendro::FrmAbout"), 0);
 
     // A window closed and gone is made anew by the next click.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    Find<QPushButton>(*window, "Command4")->click();
+    FindControl<QPushButton>(*window, "Command4")->click();
     EXPECT_EQ(OpenWindowsOfClass("kalendro::Form2"), 1);
 }
 

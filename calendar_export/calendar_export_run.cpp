@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "calendar_export/calendar_writer.h"
+#include "platform/utf8.h"
 
 namespace kalendro {
 
@@ -10,32 +11,16 @@ namespace {
 
 constexpr std::size_t kProcessDateLength = 10;
 
-// The first characters of a UTF-8 text, never cutting a character in two.
-std::string LeadingCharacters(const std::string& text, std::size_t count) {
-    std::size_t end = 0;
-    for (std::size_t characters = 0; end < text.size() && characters < count; ++characters) {
-        ++end;
-        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-            ++end;
-        }
-    }
-    return text.substr(0, end);
-}
-
 // The cut is taken from the whole general date, so a time of day may show its first digits.
 std::string ProcessDateText(const StoreItem& appointment, const RegionalSettings& regional) {
-    return LeadingCharacters(regional.FormatGeneralDate(appointment.Date("Start")), kProcessDateLength);
+    return std::string(LeadingCodePoints(regional.FormatGeneralDate(appointment.Date("Start")), kProcessDateLength));
 }
 
 std::shared_ptr<StoreFolder> ResolveCalendarFolder(StoreSession& session, const CalendarExportChoice& choice) {
     if (choice.useDefaultCalendar) {
         return session.GetDefaultFolder(kDefaultCalendarFolder);
     }
-    const std::string& key = choice.selectedFolderKey;
-    const std::size_t at = key.find('@');
-    const std::string entryId = key.substr(0, at);
-    const std::string storeId = at == std::string::npos ? std::string() : key.substr(at + 1);
-    return session.GetFolderFromID(entryId, storeId);
+    return session.GetFolderFromID(choice.selectedFolderKey.entryId, choice.selectedFolderKey.storeId);
 }
 
 // The folder name becomes part of a file name: a separator or a character that Windows does not

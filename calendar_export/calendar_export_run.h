@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/failure.h"
+#include "platform/folder_key.h"
 #include "platform/output_files.h"
 #include "platform/regional.h"
 #include "platform/store.h"
@@ -39,11 +40,11 @@ public:
 // The main window's choice of what to export, read when the run starts.
 struct CalendarExportChoice {
     bool useDefaultCalendar = true;
-    std::string selectedFolderKey;  // entry identifier "@" store identifier
-    std::string driveText;          // Drive1's current entry, e.g. "d: [IPOD]"
-    bool useCalendarName = false;   // CalName
-    StoreDate startDate;            // dtStart.Value, midnight
-    StoreDate endDate;              // dtEnd.Value, midnight
+    FolderKey selectedFolderKey;   // empty until a calendar is chosen in the tree
+    std::string driveText;         // Drive1's current entry, e.g. "d: [IPOD]"
+    bool useCalendarName = false;  // CalName
+    StoreDate startDate;           // dtStart.Value, midnight
+    StoreDate endDate;             // dtEnd.Value, midnight
 };
 
 // The item collections the main window holds; the run replaces both.

@@ -6,23 +6,22 @@
 #include <string>
 #include <vector>
 
-#include "calendar_export/fake_file_system_for_tests.h"
-#include "calendar_export/fake_store_for_tests.h"
-#include "calendar_export/recording_view_for_tests.h"
-#include "calendar_export/worked_example_for_tests.h"
+#include "testing/fake_file_system.h"
+#include "testing/fake_store.h"
+#include "testing/recording_views.h"
+#include "testing/worked_examples.h"
 
 namespace kalendro {
 namespace {
 
 using namespace kalendro::testing;
 
-std::shared_ptr<StoreItem> Appointment(Members members) { return std::make_shared<FakeItem>(std::move(members)); }
+std::shared_ptr<StoreItem> Appointment(const FakeItem& item) { return std::make_shared<FakeItem>(item); }
 
 std::shared_ptr<StoreItem> AppointmentAt(StoreDate start, const std::string& subject) {
-    Members members = BudgetMeeting();
-    members["Start"] = start;
-    members["Subject"] = subject;
-    return Appointment(std::move(members));
+    FakeItem appointment = BudgetMeeting();
+    appointment.Set("Start", start).Set("Subject", subject);
+    return Appointment(appointment);
 }
 
 RegionalSettings DayMonthYear() {
@@ -45,8 +44,8 @@ protected:
         "Calendar", "E1", "S1", std::vector{Appointment(Holiday()), Appointment(BudgetMeeting())});
     std::shared_ptr<FakeFolder> agenda = std::make_shared<FakeFolder>(
         "Agenda", "E2", "S@2", std::vector{AppointmentAt({2002, 11, 5, 9, 0, 0}, "Agenda item")});
-    FakeSession session{{calendar, agenda}};
-    CalendarExportChoice choice{true, "", "c: [home]", false, {2002, 11, 5}, {2002, 11, 7}};
+    FakeStore session{{calendar, agenda}};
+    CalendarExportChoice choice{true, {}, "c: [home]", false, {2002, 11, 5}, {2002, 11, 7}};
     RegionalSettings regional = DayMonthYear();
     std::shared_ptr<FakeDisk> disk = std::make_shared<FakeDisk>();
     int fileSystemsMade = 0;
@@ -54,7 +53,7 @@ protected:
         ++fileSystemsMade;
         return std::make_unique<FakeFileSystem>(disk);
     };
-    RecordingView view;
+    RecordingCalendarView view;
     CalendarExportCollections collections;
 };
 
@@ -65,7 +64,7 @@ TEST_F(CalendarExportRunTest, WritesTheDefaultCalendarToTheCalendarsFolderOfTheD
     EXPECT_EQ(disk->calls,
               (std::vector<std::string>{"DriveExists c:", "FolderExists c:\\Calendars", "CreateFolder c:\\Calendars",
                                         std::string("CreateTextFile ") + kPath + " overwrite"}));
-    EXPECT_EQ(FileBytes(kPath), JoinedLines(kExampleLines, kExampleLines.size()));
+    EXPECT_EQ(FileBytes(kPath), WorkedExampleCalendar());
     EXPECT_TRUE(disk->files[kPath]->Closed());
     EXPECT_EQ(view.outputPath, kPath);
     EXPECT_EQ(view.listLines, (std::vector<std::string>{"5-11-02 14 Budget meeting", "6-11-02 Holiday"}));
@@ -78,9 +77,9 @@ TEST_F(CalendarExportRunTest, WritesTheDefaultCalendarToTheCalendarsFolderOfTheD
 
 TEST_F(CalendarExportRunTest, SortsExpandsAndRestrictsToWholeDaysWithFourDigitYears) {
     Run();
-    EXPECT_EQ(*calendar->log, (std::vector<std::string>{"Sort [Start]", "IncludeRecurrences 1",
-                                                        "Restrict [Start] >= '5-11-2002 00:00' And [End] <= "
-                                                        "'8-11-2002 00:00'"}));
+    EXPECT_EQ(*calendar->faults.log, (std::vector<std::string>{"Sort [Start]", "IncludeRecurrences 1",
+                                                               "Restrict [Start] >= '5-11-2002 00:00' And [End] <= "
+                                                               "'8-11-2002 00:00'"}));
     ASSERT_NE(collections.rangeItems, nullptr);
     EXPECT_EQ(collections.rangeItems->Count(), 2);
 }
@@ -90,7 +89,7 @@ TEST_F(CalendarExportRunTest, FilterAfter2029KeepsItsCenturyAndTheTimeSeparator)
     choice.startDate = {2031, 12, 31};
     choice.endDate = {2031, 12, 31};
     Run();
-    EXPECT_EQ(calendar->log->back(), "Restrict [Start] >= '31-12-2031 00.00' And [End] <= '1-1-2032 00.00'");
+    EXPECT_EQ(calendar->faults.log->back(), "Restrict [Start] >= '31-12-2031 00.00' And [End] <= '1-1-2032 00.00'");
 }
 
 TEST_F(CalendarExportRunTest, ExistingCalendarsFolderIsNotCreatedAgain) {
@@ -103,11 +102,11 @@ TEST_F(CalendarExportRunTest, ExistingCalendarsFolderIsNotCreatedAgain) {
 
 TEST_F(CalendarExportRunTest, EmptyRangeGivesHeaderAndTrailerAndEmptyResults) {
     calendar = std::make_shared<FakeFolder>("Calendar", "E1", "S1");
-    session = FakeSession({calendar});
+    session = FakeStore({calendar});
     view.listLines = {"from the run before"};
     view.processDate = "1-1-02";
     Run();
-    EXPECT_EQ(FileBytes(kPath), JoinedLines(kExampleLines, 4) + "END:VCALENDAR\r\n");
+    EXPECT_EQ(FileBytes(kPath), FirstLines(WorkedExampleCalendar(), 4) + "END:VCALENDAR\r\n");
     EXPECT_TRUE(view.listLines.empty());
     EXPECT_EQ(view.processDate, "");
     EXPECT_EQ(view.count, "0");
@@ -118,7 +117,7 @@ TEST_F(CalendarExportRunTest, ProcessDateIsCutFromTheWholeGeneralDate) {
                                             std::vector{AppointmentAt({2002, 11, 5, 14, 0, 0}, "Afternoon"),
                                                         AppointmentAt({2002, 11, 25, 9, 30, 0}, "Morning"),
                                                         AppointmentAt({2002, 11, 5, 0, 0, 0}, "Midnight")});
-    session = FakeSession({calendar});
+    session = FakeStore({calendar});
     Run();
     EXPECT_EQ(view.listLines,
               (std::vector<std::string>{"5-11-02 Midnight", "5-11-02 14 Afternoon", "25-11-02 0 Morning"}));
@@ -128,7 +127,7 @@ TEST_F(CalendarExportRunTest, ProcessDateIsCutFromTheWholeGeneralDate) {
 TEST_F(CalendarExportRunTest, ListLineKeepsTheSubjectAsTheStoreGivesIt) {
     calendar = std::make_shared<FakeFolder>("Calendar", "E1", "S1",
                                             std::vector{AppointmentAt({2002, 11, 5, 0, 0, 0}, "Two\r\nlines")});
-    session = FakeSession({calendar});
+    session = FakeStore({calendar});
     Run();
     EXPECT_EQ(view.listLines, (std::vector<std::string>{"5-11-02 Two\r\nlines"}));
 }
@@ -136,7 +135,7 @@ TEST_F(CalendarExportRunTest, ListLineKeepsTheSubjectAsTheStoreGivesIt) {
 TEST_F(CalendarExportRunTest, ChosenFolderThenRootClickExportsTheDefaultCalendarAgain) {
     choice.useCalendarName = true;
     choice.useDefaultCalendar = false;
-    choice.selectedFolderKey = "E2@S@2";
+    choice.selectedFolderKey = FolderKey{"E2", "S@2"};
     Run();
     EXPECT_EQ(view.outputPath, "c:\\Calendars\\AgendavCalendar.ics");
     EXPECT_EQ(view.listLines, (std::vector<std::string>{"5-11-02 09 Agenda item"}));
@@ -145,17 +144,17 @@ TEST_F(CalendarExportRunTest, ChosenFolderThenRootClickExportsTheDefaultCalendar
     Run();
     EXPECT_EQ(view.outputPath, "c:\\Calendars\\CalendarvCalendar.ics");
     EXPECT_EQ(view.count, "2");
-    EXPECT_EQ(FileBytes("c:\\Calendars\\CalendarvCalendar.ics"), JoinedLines(kExampleLines, kExampleLines.size()));
+    EXPECT_EQ(FileBytes("c:\\Calendars\\CalendarvCalendar.ics"), WorkedExampleCalendar());
 }
 
 TEST_F(CalendarExportRunTest, CalendarNameThatIsNoFileNameWritesNothing) {
     for (const std::string& bad : std::vector<std::string>{"a\\b", "..\\..\\x", "a/b", "c:", "a*", "a?", "a\"", "a<",
                                                            "a>", "a|", "tab\t", std::string("nul\0", 4), "\x1f"}) {
         agenda = std::make_shared<FakeFolder>(bad, "E2", "S2");
-        session = FakeSession({calendar, agenda});
+        session = FakeStore({calendar, agenda});
         disk = std::make_shared<FakeDisk>();
-        choice = {false, "E2@S2", "c: [home]", true, {2002, 11, 5}, {2002, 11, 7}};
-        view = RecordingView();
+        choice = {false, FolderKey{"E2", "S2"}, "c: [home]", true, {2002, 11, 5}, {2002, 11, 7}};
+        view = RecordingCalendarView();
         Run();
         EXPECT_TRUE(disk->files.empty()) << bad;
         EXPECT_EQ(view.messages, std::vector<std::string>{kCalendarExportFailureMessage}) << bad;
@@ -167,7 +166,7 @@ TEST_F(CalendarExportRunTest, CalendarNameThatIsNoFileNameWritesNothing) {
 
 TEST_F(CalendarExportRunTest, VanishedDriveShowsTheMessageAndChangesNothing) {
     Run();
-    const RecordingView afterFirstRun = view;
+    const RecordingCalendarView afterFirstRun = view;
     disk->drives.clear();
     disk->calls.clear();
     Run();
@@ -194,9 +193,9 @@ TEST_F(CalendarExportRunTest, WriteFailingMidBlockLeavesTheExactPrefix) {
     for (int lines : {0, 3, 4, 10, 17, 20, 29}) {
         disk = std::make_shared<FakeDisk>();
         disk->failAfterWrites = lines;
-        view = RecordingView();
+        view = RecordingCalendarView();
         Run();
-        EXPECT_EQ(FileBytes(kPath), JoinedLines(kExampleLines, lines)) << lines;
+        EXPECT_EQ(FileBytes(kPath), FirstLines(WorkedExampleCalendar(), lines)) << lines;
         EXPECT_EQ(view.messages, std::vector<std::string>{kCalendarExportFailureMessage}) << lines;
         EXPECT_EQ(view.count, "") << lines;
         EXPECT_EQ(view.outputPath, kPath);
@@ -206,13 +205,13 @@ TEST_F(CalendarExportRunTest, WriteFailingMidBlockLeavesTheExactPrefix) {
 }
 
 TEST_F(CalendarExportRunTest, RangeElementThatIsNoAppointmentEndsTheRun) {
-    calendar = std::make_shared<FakeFolder>(
-        "Calendar", "E1", "S1",
-        std::vector<std::shared_ptr<StoreItem>>{Appointment(BudgetMeeting()),
-                                                std::make_shared<FakeItem>(Holiday(), "MailItem")});
-    session = FakeSession({calendar});
+    calendar =
+        std::make_shared<FakeFolder>("Calendar", "E1", "S1",
+                                     std::vector<std::shared_ptr<StoreItem>>{
+                                         Appointment(BudgetMeeting()), Appointment(Holiday().WithType("MailItem"))});
+    session = FakeStore({calendar});
     Run();
-    EXPECT_EQ(FileBytes(kPath), JoinedLines(kExampleLines, 17));
+    EXPECT_EQ(FileBytes(kPath), LinesFromTo(WorkedExampleCalendar(), "BEGIN:VCALENDAR", "END:VEVENT"));
     EXPECT_EQ(view.listLines.size(), 1u);
     EXPECT_EQ(view.messages, std::vector<std::string>{kCalendarExportFailureMessage});
     ASSERT_TRUE(view.cause.has_value());
@@ -220,7 +219,7 @@ TEST_F(CalendarExportRunTest, RangeElementThatIsNoAppointmentEndsTheRun) {
 }
 
 TEST_F(CalendarExportRunTest, UnreadableFilterLeavesAnEmptyFileAndClearedResults) {
-    calendar->failRestrict = true;
+    calendar->faults.failRestrict = true;
     view.listLines = {"from the run before"};
     Run();
     EXPECT_EQ(FileBytes(kPath), "");
@@ -231,7 +230,7 @@ TEST_F(CalendarExportRunTest, UnreadableFilterLeavesAnEmptyFileAndClearedResults
 
 TEST_F(CalendarExportRunTest, RemovedFolderIsReportedWithItsNumberBeforeAnyFileWork) {
     choice.useDefaultCalendar = false;
-    choice.selectedFolderKey = "GONE@S1";
+    choice.selectedFolderKey = FolderKey{"GONE", "S1"};
     Run();
     EXPECT_EQ(fileSystemsMade, 0);
     EXPECT_EQ(view.messages, std::vector<std::string>{"Run-time error '440':\n\nThe folder could not be found"});

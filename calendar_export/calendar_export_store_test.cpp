@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "calendar_export/calendar_export_run.h"
-#include "calendar_export/fake_file_system_for_tests.h"
-#include "calendar_export/recording_view_for_tests.h"
 #include "platform/mailbox/mailbox_store.h"
+#include "testing/fake_file_system.h"
+#include "testing/recording_views.h"
 
 namespace kalendro {
 namespace {
@@ -35,11 +35,11 @@ std::string MailboxWith(const std::vector<std::string>& appointments) {
 
 class CalendarExportStoreTest : public ::testing::Test {
 protected:
-    RecordingView Export(const std::vector<std::string>& appointments, StoreDate first, StoreDate last) {
+    RecordingCalendarView Export(const std::vector<std::string>& appointments, StoreDate first, StoreDate last) {
         const auto session = OpenMailboxText(MailboxWith(appointments), "test mailbox", regional)->GetNamespace("MAPI");
-        const CalendarExportChoice choice{true, "", "c: [home]", false, first, last};
+        const CalendarExportChoice choice{true, {}, "c: [home]", false, first, last};
         const FileSystemFactory createFileSystem = [this] { return std::make_unique<FakeFileSystem>(disk); };
-        RecordingView view;
+        RecordingCalendarView view;
         CalendarExportCollections collections;
         RunCalendarExport(*session, choice, regional, createFileSystem, view, collections);
         EXPECT_TRUE(view.messages.empty()) << view.messages.front() << ": " << view.cause->what();
@@ -65,7 +65,7 @@ protected:
 };
 
 TEST_F(CalendarExportStoreTest, WeeklySeriesGivesOneBlockPerOccurrenceInStartOrder) {
-    const RecordingView view =
+    const RecordingCalendarView view =
         Export({Appointment("Team", "2002-10-01T10:00:00", "2002-10-01T11:00:00",
                             R"(, "Recurrence": {"RecurrenceType": 1, "DayOfWeekMask": 4, "NoEndDate": true})"),
                 Appointment("Early", "2002-11-12T08:00:00", "2002-11-12T09:00:00")},
@@ -82,7 +82,7 @@ TEST_F(CalendarExportStoreTest, WeeklySeriesGivesOneBlockPerOccurrenceInStartOrd
 }
 
 TEST_F(CalendarExportStoreTest, OneDayRangeTakesWholeAppointmentsOfThatDayOnly) {
-    const RecordingView view =
+    const RecordingCalendarView view =
         Export({Appointment("Day off", "2002-11-05T00:00:00", "2002-11-06T00:00:00", R"(, "AllDayEvent": true)"),
                 Appointment("Late", "2002-11-05T23:00:00", "2002-11-06T01:00:00"),
                 Appointment("Night before", "2002-11-04T23:00:00", "2002-11-05T01:00:00"),
@@ -93,9 +93,10 @@ TEST_F(CalendarExportStoreTest, OneDayRangeTakesWholeAppointmentsOfThatDayOnly) 
 }
 
 TEST_F(CalendarExportStoreTest, TwoDigitYearFormStillFindsAppointmentsAfter2029) {
-    const RecordingView view = Export({Appointment("Far ahead", "2031-03-04T09:00:00", "2031-03-04T10:00:00"),
-                                       Appointment("Century before", "1931-03-04T09:00:00", "1931-03-04T10:00:00")},
-                                      {2031, 3, 4}, {2031, 3, 4});
+    const RecordingCalendarView view =
+        Export({Appointment("Far ahead", "2031-03-04T09:00:00", "2031-03-04T10:00:00"),
+                Appointment("Century before", "1931-03-04T09:00:00", "1931-03-04T10:00:00")},
+               {2031, 3, 4}, {2031, 3, 4});
     EXPECT_EQ(view.listLines, std::vector<std::string>{"4-3-31 09: Far ahead"});
 }
 

@@ -6,8 +6,8 @@ namespace kalendro {
 
 namespace {
 
-// Each line is built in one string and written with one call: an export writes a dozen lines
-// for every appointment.
+// Appends the text with every CR LF pair, lone CR and lone LF turned into backslash-n, so that no
+// value breaks the line it is written on; nothing else is escaped.
 void AppendEscapedLineBreaks(std::string& line, std::string_view text) {
     for (std::size_t at = 0; at < text.size();) {
         std::size_t lineBreak = at;
@@ -54,13 +54,6 @@ void WriteTextLineUnlessEmpty(TextStream& file, std::string_view key, const Stor
 }
 
 }  // namespace
-
-std::string EscapeLineBreaks(std::string_view text) {
-    std::string escaped;
-    escaped.reserve(text.size());
-    AppendEscapedLineBreaks(escaped, text);
-    return escaped;
-}
 
 void WriteCalendarHeader(TextStream& file) {
     file.WriteLine("BEGIN:VCALENDAR");

@@ -1,8 +1,5 @@
 #pragma once
 
-#include <string>
-#include <string_view>
-
 #include "platform/output_files.h"
 #include "platform/store.h"
 
@@ -16,9 +13,5 @@ void WriteCalendarHeader(TextStream& file);
 // reading the next one.
 void WriteAppointmentEvent(TextStream& file, const StoreItem& appointment);
 void WriteCalendarTrailer(TextStream& file);
-
-// Every CR LF pair, lone CR and lone LF becomes backslash-n, so that no value breaks the line it
-// is written on. Nothing else is escaped.
-std::string EscapeLineBreaks(std::string_view text);
 
 }  // namespace kalendro

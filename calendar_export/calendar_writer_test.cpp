@@ -6,32 +6,32 @@
 #include <utility>
 #include <vector>
 
-#include "calendar_export/fake_store_for_tests.h"
-#include "calendar_export/worked_example_for_tests.h"
+#include "testing/fake_store.h"
 #include "testing/memory_text_stream.h"
+#include "testing/worked_examples.h"
 
 namespace kalendro {
 namespace {
 
 using testing::BudgetMeeting;
 using testing::FakeItem;
+using testing::FirstLines;
 using testing::Holiday;
-using testing::JoinedLines;
-using testing::kExampleLines;
-using testing::Members;
+using testing::LinesFromTo;
 using testing::MemoryTextStream;
+using testing::WorkedExampleCalendar;
 
 void WriteExample(TextStream& file) {
     WriteCalendarHeader(file);
-    WriteAppointmentEvent(file, FakeItem(BudgetMeeting()));
-    WriteAppointmentEvent(file, FakeItem(Holiday()));
+    WriteAppointmentEvent(file, BudgetMeeting());
+    WriteAppointmentEvent(file, Holiday());
     WriteCalendarTrailer(file);
 }
 
-// The lines of one event block written for the given members, without BEGIN and END.
-std::vector<std::string> EventLines(Members members) {
+// The lines of one event block written for the appointment, without BEGIN and END.
+std::vector<std::string> EventLines(const FakeItem& appointment) {
     MemoryTextStream file;
-    WriteAppointmentEvent(file, FakeItem(std::move(members)));
+    WriteAppointmentEvent(file, appointment);
     std::vector<std::string> lines;
     const std::string& bytes = file.Bytes();
     for (std::size_t start = 0; start < bytes.size();) {
@@ -45,9 +45,9 @@ std::vector<std::string> EventLines(Members members) {
 }
 
 std::vector<std::string> EventLinesWith(const std::string& member, FakeItem::Value value) {
-    Members members = BudgetMeeting();
-    members[member] = std::move(value);
-    return EventLines(std::move(members));
+    FakeItem appointment = BudgetMeeting();
+    appointment.Set(member, std::move(value));
+    return EventLines(appointment);
 }
 
 // The one line of the event block that starts with the key.
@@ -65,7 +65,7 @@ std::string LineOf(const std::vector<std::string>& lines, const std::string& key
 TEST(CalendarWriterTest, WritesTheWorkedExampleByteForByte) {
     MemoryTextStream file;
     WriteExample(file);
-    EXPECT_EQ(file.Bytes(), JoinedLines(kExampleLines, kExampleLines.size()));
+    EXPECT_EQ(file.Bytes(), WorkedExampleCalendar());
 }
 
 TEST(CalendarWriterTest, CalendarWithoutAppointmentsIsHeaderAndTrailer) {
@@ -78,18 +78,20 @@ TEST(CalendarWriterTest, CalendarWithoutAppointmentsIsHeaderAndTrailer) {
 }
 
 TEST(CalendarWriterTest, StreamFailingAfterNLinesLeavesExactlyThoseLines) {
-    for (std::size_t n = 0; n < kExampleLines.size(); ++n) {
+    const std::string example = WorkedExampleCalendar();
+    const std::size_t lineCount = testing::LineCount(example);
+    for (std::size_t n = 0; n < lineCount; ++n) {
         MemoryTextStream file(static_cast<int>(n));
         EXPECT_THROW(WriteExample(file), Failure) << n;
-        EXPECT_EQ(file.Bytes(), JoinedLines(kExampleLines, n)) << n;
+        EXPECT_EQ(file.Bytes(), FirstLines(example, n)) << n;
     }
-    MemoryTextStream file(static_cast<int>(kExampleLines.size()));
+    MemoryTextStream file(static_cast<int>(lineCount));
     EXPECT_NO_THROW(WriteExample(file));
 }
 
 TEST(CalendarWriterTest, ReadsEachPropertyOnceJustBeforeItsLine) {
     MemoryTextStream file;
-    FakeItem appointment(BudgetMeeting());
+    FakeItem appointment = BudgetMeeting();
     std::vector<std::pair<std::string, int>> reads;
     appointment.onRead = [&](std::string_view member) { reads.emplace_back(member, file.Writes()); };
     WriteAppointmentEvent(file, appointment);
@@ -102,12 +104,10 @@ TEST(CalendarWriterTest, ReadsEachPropertyOnceJustBeforeItsLine) {
 
 TEST(CalendarWriterTest, FailingReadLeavesTheLinesBeforeIt) {
     MemoryTextStream file;
-    FakeItem appointment(BudgetMeeting());
-    appointment.failingMember = "Subject";
+    FakeItem appointment = BudgetMeeting();
+    appointment.FailOn("Subject");
     EXPECT_THROW(WriteAppointmentEvent(file, appointment), Failure);
-    // BEGIN to DESCRIPTION of the first event of the worked example.
-    std::vector<std::string> eventLines(kExampleLines.begin() + 4, kExampleLines.begin() + 13);
-    EXPECT_EQ(file.Bytes(), JoinedLines(eventLines, eventLines.size()));
+    EXPECT_EQ(file.Bytes(), LinesFromTo(WorkedExampleCalendar(), "BEGIN:VEVENT", "DESCRIPTION:"));
 }
 
 TEST(CalendarWriterTest, EmptyAndBlankTexts) {
@@ -139,12 +139,12 @@ TEST(CalendarWriterTest, LineBreaksInLocationAndCategoriesBecomeBackslashN) {
 }
 
 TEST(CalendarWriterTest, NoValueEverBreaksALine) {
-    Members members = BudgetMeeting();
+    FakeItem appointment = BudgetMeeting();
     for (const char* member : {"Location", "EntryID", "Body", "Subject", "Categories"}) {
-        members[member] = std::string("x\ry\nz\r\n");
+        appointment.Set(member, "x\ry\nz\r\n");
     }
     MemoryTextStream file;
-    WriteAppointmentEvent(file, FakeItem(members));
+    WriteAppointmentEvent(file, appointment);
     const std::string& bytes = file.Bytes();
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         if (bytes[i] == '\r' || bytes[i] == '\n') {
@@ -180,9 +180,8 @@ TEST(CalendarWriterTest, AllDayEventGetsTranspBetweenPriorityAndCategories) {
     EXPECT_EQ(withCategories[withCategories.size() - 2], "TRANSP:TRANSPARENT");
     EXPECT_EQ(withCategories.back(), "CATEGORIES:Business");
 
-    Members noCategories = BudgetMeeting();
-    noCategories["AllDayEvent"] = true;
-    noCategories["Categories"] = std::string();
+    FakeItem noCategories = BudgetMeeting();
+    noCategories.Set("AllDayEvent", true).Set("Categories", "");
     EXPECT_EQ(EventLines(noCategories).back(), "TRANSP:TRANSPARENT");
 
     EXPECT_EQ(LineOf(EventLinesWith("AllDayEvent", false), "TRANSP"), "");
@@ -190,10 +189,9 @@ TEST(CalendarWriterTest, AllDayEventGetsTranspBetweenPriorityAndCategories) {
 
 TEST(CalendarWriterTest, SameEntryIdGivesSameUidInEachBlock) {
     MemoryTextStream file;
-    WriteAppointmentEvent(file, FakeItem(BudgetMeeting()));
-    WriteAppointmentEvent(file, FakeItem(BudgetMeeting()));
-    const std::string block =
-        JoinedLines(std::vector<std::string>(kExampleLines.begin() + 4, kExampleLines.begin() + 17), 13);
+    WriteAppointmentEvent(file, BudgetMeeting());
+    WriteAppointmentEvent(file, BudgetMeeting());
+    const std::string block = LinesFromTo(WorkedExampleCalendar(), "BEGIN:VEVENT", "END:VEVENT");
     EXPECT_EQ(file.Bytes(), block + block);
 }
 

@@ -2,53 +2,26 @@
 
 #include <gtest/gtest.h>
 
-#include "contact_export/contact_test_support.h"
+#include "testing/fake_file_system.h"
+#include "testing/fake_store.h"
+#include "testing/memory_text_stream.h"
+#include "testing/recording_views.h"
+#include "testing/worked_examples.h"
 
 namespace kalendro {
 namespace {
 
 using testing::Contact;
 using testing::CountOf;
+using testing::FakeDisk;
+using testing::FakeFileSystem;
+using testing::FakeFolder;
 using testing::FakeItem;
 using testing::FakeStore;
 using testing::MemoryTextStream;
-using testing::RecordingView;
+using testing::RecordingContactView;
 
-// Forwards to a memory stream the test keeps; Close is recorded there, release is not.
-class ForwardingStream : public TextStream {
-public:
-    explicit ForwardingStream(MemoryTextStream& target) : target_(target) {}
-    void WriteLine(std::string_view text) override { target_.WriteLine(text); }
-    void Write(std::string_view text) override { target_.Write(text); }
-    void Close() override { target_.Close(); }
-
-private:
-    MemoryTextStream& target_;
-};
-
-class FakeFileSystem : public FileSystem {
-public:
-    FakeFileSystem(MemoryTextStream& file, std::vector<std::string>& createdPaths, bool fail)
-        : file_(file), createdPaths_(createdPaths), fail_(fail) {}
-    std::unique_ptr<TextStream> CreateTextFile(std::string_view path, bool overwrite) override {
-        if (fail_) {
-            throw Failure(kPathNotFound, "Path not found");
-        }
-        EXPECT_TRUE(overwrite);
-        createdPaths_.emplace_back(path);
-        return std::make_unique<ForwardingStream>(file_);
-    }
-    bool DriveExists(std::string_view) override { return true; }
-    bool FolderExists(std::string_view) override { return true; }
-    void CreateFolder(std::string_view) override {}
-    std::vector<DriveEntry> Drives() override { return {}; }
-    std::string CurrentDrive() override { return "c:"; }
-
-private:
-    MemoryTextStream& file_;
-    std::vector<std::string>& createdPaths_;
-    bool fail_;
-};
+constexpr const char* kPath = "c:\\contacts.vcf";
 
 class ContactRunTest : public ::testing::Test {
 protected:
@@ -61,11 +34,9 @@ protected:
             }
             return std::static_pointer_cast<StoreApplication>(store_);
         };
-        services.createFileSystem = [this] {
-            return std::make_unique<FakeFileSystem>(file_, createdPaths_, fileFails_);
-        };
+        services.createFileSystem = [this] { return std::make_unique<FakeFileSystem>(disk_); };
         state_.ExportRunning = true;
-        ExportContacts(services, "c:\\contacts.vcf", state_, view_);
+        ExportContacts(services, kPath, state_, view_);
     }
     void ExpectOneFailureMessage(int cause) {
         EXPECT_EQ(view_.messages,
@@ -73,28 +44,34 @@ protected:
         EXPECT_EQ(view_.causes, std::vector<int>{cause});
     }
 
-    std::shared_ptr<FakeStore> store_ = std::make_shared<FakeStore>();
-    MemoryTextStream file_;
-    std::vector<std::string> createdPaths_;
-    bool fileFails_ = false;
+    void TearDown() override {
+        EXPECT_TRUE(contacts_->faults.log->empty()) << "the contact run sorts, expands and filters nothing";
+    }
+
+    std::shared_ptr<FakeFolder> contacts_ = testing::ContactsFolder();
+    std::shared_ptr<FakeStore> store_ = std::make_shared<FakeStore>(std::vector{contacts_});
+    // The file the run wrote.
+    const MemoryTextStream& File() const { return *disk_->files.at(kPath); }
+
+    std::shared_ptr<FakeDisk> disk_ = std::make_shared<FakeDisk>();
     bool storeMissing_ = false;
     int storeConnections_ = 0;
     ContactExportState state_;
-    RecordingView view_;
+    RecordingContactView view_;
 };
 
 TEST_F(ContactRunTest, WritesEveryContactAndPassesOverOtherItems) {
     for (int i = 1; i <= 12; ++i) {
-        store_->items.push_back(i == 4 || i == 9 ? std::make_shared<FakeItem>("DistListItem")
-                                                 : Contact("C" + std::to_string(i)));
+        contacts_->items.push_back(i == 4 || i == 9 ? std::make_shared<FakeItem>("DistListItem")
+                                                    : Contact("C" + std::to_string(i)));
     }
     Run();
     EXPECT_EQ(store_->namespaceType, "MAPI");
     EXPECT_EQ(store_->folderAsked, 10);
-    EXPECT_EQ(createdPaths_, std::vector<std::string>{"c:\\contacts.vcf"});
-    EXPECT_EQ(CountOf(file_.Bytes(), "BEGIN:VCARD\r\n"), 10);
-    EXPECT_EQ(CountOf(file_.Bytes(), "END:VCARD\r\n"), 10);
-    EXPECT_TRUE(file_.Closed());
+    EXPECT_EQ(disk_->calls, std::vector<std::string>{"CreateTextFile c:\\contacts.vcf overwrite"});
+    EXPECT_EQ(CountOf(File().Bytes(), "BEGIN:VCARD\r\n"), 10);
+    EXPECT_EQ(CountOf(File().Bytes(), "END:VCARD\r\n"), 10);
+    EXPECT_TRUE(File().Closed());
     ASSERT_EQ(view_.statuses.size(), 10u);
     EXPECT_EQ(view_.statuses.front(), "Status: C1 (1 of 12)");
     EXPECT_EQ(view_.statuses.back(), "Status: C12 (10 of 12)");
@@ -105,30 +82,30 @@ TEST_F(ContactRunTest, WritesEveryContactAndPassesOverOtherItems) {
 
 TEST_F(ContactRunTest, EmptyFolderGivesAnEmptyClosedFile) {
     Run();
-    EXPECT_EQ(createdPaths_.size(), 1u);
-    EXPECT_EQ(file_.Bytes(), "");
-    EXPECT_TRUE(file_.Closed());
+    EXPECT_EQ(disk_->calls.size(), 1u);
+    EXPECT_EQ(File().Bytes(), "");
+    EXPECT_TRUE(File().Closed());
     EXPECT_TRUE(view_.statuses.empty());
 }
 
 TEST_F(ContactRunTest, FolderAbove32767ItemsIsExportedWithTrueCounts) {
     constexpr int kContacts = 32770;
     const auto contact = Contact("Same");
-    store_->items.assign(kContacts, contact);
-    store_->items.push_back(std::make_shared<FakeItem>("DistListItem"));
+    contacts_->items.assign(kContacts, contact);
+    contacts_->items.push_back(std::make_shared<FakeItem>("DistListItem"));
     Run();
     EXPECT_TRUE(view_.messages.empty());
     EXPECT_EQ(state_.TotalItems, kContacts + 1);
     EXPECT_EQ(state_.ContactsDone, kContacts);
     EXPECT_EQ(view_.statuses[32767], "Status: Same (32768 of 32771)");
     EXPECT_EQ(view_.statuses.back(), "Status: Same (32770 of 32771)");
-    EXPECT_EQ(CountOf(file_.Bytes(), "END:VCARD\r\n"), kContacts);
-    EXPECT_TRUE(file_.Closed());
+    EXPECT_EQ(CountOf(File().Bytes(), "END:VCARD\r\n"), kContacts);
+    EXPECT_TRUE(File().Closed());
 }
 
 TEST_F(ContactRunTest, StopEndsTheRunAfterTheCurrentCard) {
     for (int i = 0; i < 5; ++i) {
-        store_->items.push_back(Contact("C" + std::to_string(i)));
+        contacts_->items.push_back(Contact("C" + std::to_string(i)));
     }
     view_.onProcessEvents = [this] {
         if (view_.eventRounds == 2) {
@@ -136,17 +113,17 @@ TEST_F(ContactRunTest, StopEndsTheRunAfterTheCurrentCard) {
         }
     };
     Run();
-    EXPECT_EQ(CountOf(file_.Bytes(), "BEGIN:VCARD"), 2);
-    EXPECT_TRUE(file_.Bytes().ends_with("END:VCARD\r\n"));
-    EXPECT_TRUE(file_.Closed());
+    EXPECT_EQ(CountOf(File().Bytes(), "BEGIN:VCARD"), 2);
+    EXPECT_TRUE(File().Bytes().ends_with("END:VCARD\r\n"));
+    EXPECT_TRUE(File().Closed());
     EXPECT_EQ(state_.ContactsDone, 2);
 }
 
 TEST_F(ContactRunTest, NamelessContactIsSkippedButCounted) {
-    store_->items = {Contact("A"), std::make_shared<FakeItem>(), Contact("B")};
+    contacts_->items = {Contact("A"), std::make_shared<FakeItem>("ContactItem"), Contact("B")};
     Run();
     EXPECT_EQ(view_.statuses, (std::vector<std::string>{"Status: A (1 of 3)", "Status: B (3 of 3)"}));
-    EXPECT_EQ(CountOf(file_.Bytes(), "BEGIN:VCARD"), 2);
+    EXPECT_EQ(CountOf(File().Bytes(), "BEGIN:VCARD"), 2);
 }
 
 TEST_F(ContactRunTest, EachRunConnectsToTheStoreAfresh) {
@@ -159,51 +136,51 @@ TEST_F(ContactRunTest, FailuresBeforeTheFileLeaveNoFile) {
     storeMissing_ = true;
     Run();
     ExpectOneFailureMessage(kStoreCannotOpen);
-    EXPECT_TRUE(createdPaths_.empty());
+    EXPECT_TRUE(disk_->calls.empty());
 
     storeMissing_ = false;
-    view_ = RecordingView();
+    view_ = RecordingContactView();
     store_->failingFolder = 10;
     Run();
     ExpectOneFailureMessage(kStoreOperationFailed);
-    EXPECT_TRUE(createdPaths_.empty());
+    EXPECT_TRUE(disk_->calls.empty());
 
     store_->failingFolder = 0;
-    view_ = RecordingView();
-    fileFails_ = true;
+    view_ = RecordingContactView();
+    disk_->createFileFails = true;
     Run();
     ExpectOneFailureMessage(kPathNotFound);
 }
 
 TEST_F(ContactRunTest, CountFailureLeavesAnEmptyUnclosedFile) {
-    store_->failCount = true;
+    contacts_->faults.failCount = true;
     Run();
     ExpectOneFailureMessage(kStoreOperationFailed);
-    EXPECT_EQ(createdPaths_.size(), 1u);
-    EXPECT_EQ(file_.Bytes(), "");
-    EXPECT_FALSE(file_.Closed());
+    EXPECT_EQ(disk_->calls.size(), 1u);
+    EXPECT_EQ(File().Bytes(), "");
+    EXPECT_FALSE(File().Closed());
 }
 
 TEST_F(ContactRunTest, FailureMidCardKeepsEverythingWrittenBefore) {
     auto broken = Contact("B");
     broken->Set("Categories", "x").FailOn("Categories");
-    store_->items = {Contact("A"), broken, Contact("C")};
+    contacts_->items = {Contact("A"), broken, Contact("C")};
     Run();
     ExpectOneFailureMessage(kStoreOperationFailed);
-    EXPECT_EQ(CountOf(file_.Bytes(), "BEGIN:VCARD"), 2);
-    EXPECT_EQ(CountOf(file_.Bytes(), "END:VCARD"), 1);
-    EXPECT_TRUE(file_.Bytes().ends_with("FN:B\r\n"));
-    EXPECT_FALSE(file_.Closed());
+    EXPECT_EQ(CountOf(File().Bytes(), "BEGIN:VCARD"), 2);
+    EXPECT_EQ(CountOf(File().Bytes(), "END:VCARD"), 1);
+    EXPECT_TRUE(File().Bytes().ends_with("FN:B\r\n"));
+    EXPECT_FALSE(File().Closed());
     EXPECT_EQ(view_.statuses.back(), "Status: B (2 of 3)");
 }
 
 TEST_F(ContactRunTest, WriteFailureEndsTheRunWithTheMessage) {
-    file_ = MemoryTextStream(5);
-    store_->items = {Contact("A"), Contact("B")};
+    disk_->failAfterWrites = 5;
+    contacts_->items = {Contact("A"), Contact("B")};
     Run();
     ExpectOneFailureMessage(kDeviceUnavailable);
-    EXPECT_EQ(file_.Writes(), 5);
-    EXPECT_FALSE(file_.Closed());
+    EXPECT_EQ(File().Writes(), 5);
+    EXPECT_FALSE(File().Closed());
 }
 
 }  // namespace

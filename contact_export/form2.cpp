@@ -3,50 +3,34 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 
 #include "platform/application_identity.h"
+#include "window_kit/window_kit.h"
 
 namespace kalendro {
-namespace {
-
-// Positions are laid out in twips; 15 twips make one pixel at 96 dots per inch.
-QRect Twips(int left, int top, int width, int height) { return QRect(left / 15, top / 15, width / 15, height / 15); }
-
-template <typename Control>
-Control* Place(QWidget* window, const char* name, const QString& caption, const QRect& geometry) {
-    auto* control = new Control(caption, window);
-    control->setObjectName(name);
-    control->setGeometry(geometry);
-    return control;
-}
-
-}  // namespace
 
 Form2::Form2(const PlatformServices& services, QWidget* parent) : QWidget(parent, Qt::Window), services_(services) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("MOLV - Kalendro Version 0.4 Export Contacts");
-    QFont font("MS Sans Serif");
-    font.setPointSizeF(8.25);
-    setFont(font);
-    resize(7455 / 15, 4635 / 15);
+    setFont(DialogFont({"MS Sans Serif"}));
+    resize(TwipsToPixels(7455), TwipsToPixels(4635));
     CreateControls();
     BTN_Start->setFocus();
 }
 
 void Form2::CreateControls() {
-    BTN_Start = Place<QPushButton>(this, "BTN_Start", "&Start", Twips(240, 3840, 1455, 495));
-    TXT_path = Place<QLineEdit>(this, "TXT_path", "c:\\contacts.vcf", Twips(2040, 240, 4335, 375));
-    CB_addBday = Place<QCheckBox>(this, "CB_addBday", "Add birthday to \"Notes\"", Twips(240, 840, 3855, 375));
-    CB_addAnniversary =
-        Place<QCheckBox>(this, "CB_addAnniversary", "Add anniversary to \"Notes\"", Twips(240, 1440, 4095, 375));
-    Label1 = Place<QLabel>(this, "Label1", "Save path:", Twips(240, 240, 1455, 375));
-    LBL_status = Place<QLabel>(this, "LBL_status", "", Twips(240, 2160, 6855, 495));
-    Command1 = Place<QPushButton>(this, "Command1", "&Close", Twips(5760, 3840, 1455, 495));
+    BTN_Start = Place(new QPushButton("&Start", this), "BTN_Start", TwipsRect(240, 3840, 1455, 495));
+    TXT_path = Place(new QLineEdit("c:\\contacts.vcf", this), "TXT_path", TwipsRect(2040, 240, 4335, 375));
+    CB_addBday = Place(new QCheckBox("Add birthday to \"Notes\"", this), "CB_addBday", TwipsRect(240, 840, 3855, 375));
+    CB_addAnniversary = Place(new QCheckBox("Add anniversary to \"Notes\"", this), "CB_addAnniversary",
+                              TwipsRect(240, 1440, 4095, 375));
+    Label1 = Place(new QLabel("Save path:", this), "Label1", TwipsRect(240, 240, 1455, 375));
+    LBL_status = Place(new QLabel("", this), "LBL_status", TwipsRect(240, 2160, 6855, 495));
+    Command1 = Place(new QPushButton("&Close", this), "Command1", TwipsRect(5760, 3840, 1455, 495));
     CB_addBday->setChecked(true);
     CB_addAnniversary->setChecked(true);
     setTabOrder(BTN_Start, TXT_path);

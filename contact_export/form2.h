@@ -22,8 +22,9 @@ class Form2 : public QWidget, private ContactExportView {
 public:
     explicit Form2(const PlatformServices& services, QWidget* parent = nullptr);
 
-    void BTN_Start_Click();
-    void Command1_Click();
+    void BTN_Start_Click();  // Start runs the export; while it runs the same button stops it
+    void Command1_Click();   // Close
+    // The path and the two check boxes, which must not change while the export runs.
     void EnableInputs(bool enabled);
 
 protected:
@@ -42,12 +43,12 @@ private:
     bool closedDuringRun_ = false;
 
     QPushButton* BTN_Start = nullptr;
-    QLineEdit* TXT_path = nullptr;
-    QCheckBox* CB_addBday = nullptr;
-    QCheckBox* CB_addAnniversary = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* LBL_status = nullptr;
-    QPushButton* Command1 = nullptr;
+    QLineEdit* TXT_path = nullptr;           // the vCard file written
+    QCheckBox* CB_addBday = nullptr;         // adds the birthday to each card's NOTE
+    QCheckBox* CB_addAnniversary = nullptr;  // adds the anniversary to each card's NOTE
+    QLabel* Label1 = nullptr;                // "Save path:"
+    QLabel* LBL_status = nullptr;            // the contact being written and the count so far
+    QPushButton* Command1 = nullptr;         // Close
 };
 
 }  // namespace kalendro

@@ -14,17 +14,22 @@
 #include <QTest>
 #include <QTimer>
 
-#include "contact_export/contact_test_support.h"
 #include "platform/mailbox/mailbox_store.h"
-#include "tools/command_test_support.h"
 #include "tools/commands.h"
+#include "testing/caught_command.h"
+#include "testing/fake_store.h"
 #include "testing/source_path.h"
+#include "testing/worked_examples.h"
+#include "testing/window_controls.h"
 
 namespace kalendro {
 namespace {
 
+using testing::FindControl;
+
 using testing::Contact;
 using testing::CountOf;
+using testing::FakeFolder;
 using testing::FakeItem;
 using testing::FakeStore;
 
@@ -51,16 +56,10 @@ protected:
             return OpenDiskFileSystem([root] { return std::vector<DriveEntry>{{"c:", "home", root}}; }, "UTF-8", root);
         };
         window_ = new Form2(services);
-        Find<QLineEdit>("TXT_path")->setText(QString::fromStdString(OutputPath()));
+        FindControl<QLineEdit>(*window_, "TXT_path")->setText(QString::fromStdString(OutputPath()));
     }
 
-    template <typename Control>
-    Control* Find(const char* name) {
-        auto* control = window_->findChild<Control*>(name);
-        EXPECT_NE(control, nullptr) << name;
-        return control;
-    }
-    QPushButton* StartButton() { return Find<QPushButton>("BTN_Start"); }
+    QPushButton* StartButton() { return FindControl<QPushButton>(*window_, "BTN_Start"); }
     std::string OutputPath() const { return directory_.filePath("contacts.vcf").toStdString(); }
     std::string Output() const {
         QFile file(QString::fromStdString(OutputPath()));
@@ -69,19 +68,20 @@ protected:
     }
     void AddContacts(int count) {
         for (int i = 1; i <= count; ++i) {
-            store_->items.push_back(Contact("C" + std::to_string(i)));
+            contacts_->items.push_back(Contact("C" + std::to_string(i)));
         }
     }
     void ExpectIdle(const char* caption) {
         EXPECT_EQ(StartButton()->text(), caption);
-        EXPECT_TRUE(Find<QLineEdit>("TXT_path")->isEnabled());
-        EXPECT_TRUE(Find<QCheckBox>("CB_addBday")->isEnabled());
-        EXPECT_TRUE(Find<QCheckBox>("CB_addAnniversary")->isEnabled());
-        EXPECT_EQ(Find<QLabel>("LBL_status")->text(), "");
+        EXPECT_TRUE(FindControl<QLineEdit>(*window_, "TXT_path")->isEnabled());
+        EXPECT_TRUE(FindControl<QCheckBox>(*window_, "CB_addBday")->isEnabled());
+        EXPECT_TRUE(FindControl<QCheckBox>(*window_, "CB_addAnniversary")->isEnabled());
+        EXPECT_EQ(FindControl<QLabel>(*window_, "LBL_status")->text(), "");
     }
 
     QTemporaryDir directory_;
-    std::shared_ptr<FakeStore> store_ = std::make_shared<FakeStore>();
+    std::shared_ptr<FakeFolder> contacts_ = testing::ContactsFolder();
+    std::shared_ptr<FakeStore> store_ = std::make_shared<FakeStore>(std::vector{contacts_});
     QPointer<Form2> window_;
 };
 
@@ -89,10 +89,10 @@ TEST_F(Form2Test, OpensInTheDesignTimeState) {
     EXPECT_EQ(window_->windowTitle(), "MOLV - Kalendro Version 0.4 Export Contacts");
     EXPECT_EQ(window_->size(), QSize(497, 309));
     EXPECT_TRUE(window_->testAttribute(Qt::WA_DeleteOnClose));
-    EXPECT_EQ(Find<QLineEdit>("TXT_path")->geometry(), QRect(136, 16, 289, 25));
-    EXPECT_EQ(Find<QPushButton>("Command1")->geometry(), QRect(384, 256, 97, 33));
-    EXPECT_TRUE(Find<QCheckBox>("CB_addBday")->isChecked());
-    EXPECT_TRUE(Find<QCheckBox>("CB_addAnniversary")->isChecked());
+    EXPECT_EQ(FindControl<QLineEdit>(*window_, "TXT_path")->geometry(), QRect(136, 16, 289, 25));
+    EXPECT_EQ(FindControl<QPushButton>(*window_, "Command1")->geometry(), QRect(384, 256, 97, 33));
+    EXPECT_TRUE(FindControl<QCheckBox>(*window_, "CB_addBday")->isChecked());
+    EXPECT_TRUE(FindControl<QCheckBox>(*window_, "CB_addAnniversary")->isChecked());
     ExpectIdle("&Start");
 
     Form2 fresh{PlatformServices{}};
@@ -113,12 +113,12 @@ TEST_F(Form2Test, RunDisablesTheInputsAndShowsStopThenReturnsToIdle) {
     bool checkedDuringRun = false;
     DuringRun([this, &checkedDuringRun] {
         EXPECT_EQ(StartButton()->text(), "Stop");
-        EXPECT_EQ(Find<QLabel>("LBL_status")->text(), "Status: C1 (1 of 3)");
-        EXPECT_FALSE(Find<QLineEdit>("TXT_path")->isEnabled());
-        EXPECT_FALSE(Find<QCheckBox>("CB_addAnniversary")->isEnabled());
+        EXPECT_EQ(FindControl<QLabel>(*window_, "LBL_status")->text(), "Status: C1 (1 of 3)");
+        EXPECT_FALSE(FindControl<QLineEdit>(*window_, "TXT_path")->isEnabled());
+        EXPECT_FALSE(FindControl<QCheckBox>(*window_, "CB_addAnniversary")->isEnabled());
         // A disabled box ignores the click: the value of the run's start holds for the whole run.
-        QTest::mouseClick(Find<QCheckBox>("CB_addBday"), Qt::LeftButton);
-        EXPECT_TRUE(Find<QCheckBox>("CB_addBday")->isChecked());
+        QTest::mouseClick(FindControl<QCheckBox>(*window_, "CB_addBday"), Qt::LeftButton);
+        EXPECT_TRUE(FindControl<QCheckBox>(*window_, "CB_addBday")->isChecked());
         checkedDuringRun = true;
     });
     QTest::mouseClick(StartButton(), Qt::LeftButton);
@@ -130,8 +130,8 @@ TEST_F(Form2Test, RunDisablesTheInputsAndShowsStopThenReturnsToIdle) {
 TEST_F(Form2Test, CheckBoxesAtTheStartDecideTheNote) {
     const auto contact = Contact("A");
     contact->Set("Birthday", StoreDate{1990, 2, 1}).Set("Anniversary", StoreDate{2010, 5, 9});
-    store_->items = {contact};
-    Find<QCheckBox>("CB_addBday")->setChecked(false);
+    contacts_->items = {contact};
+    FindControl<QCheckBox>(*window_, "CB_addBday")->setChecked(false);
     QTest::mouseClick(StartButton(), Qt::LeftButton);
     EXPECT_NE(Output().find("\r\nNOTE:anniversary: May 9\\, 2010\r\n"), std::string::npos) << Output();
 }
@@ -141,7 +141,7 @@ TEST_F(Form2Test, StopClickEndsTheFileWithTheCurrentCard) {
     DuringRun([this] {
         QTest::mouseClick(StartButton(), Qt::LeftButton);
         EXPECT_EQ(StartButton()->text(), "Stop");  // stop requested, the run not yet returned
-        EXPECT_FALSE(Find<QLineEdit>("TXT_path")->isEnabled());
+        EXPECT_FALSE(FindControl<QLineEdit>(*window_, "TXT_path")->isEnabled());
     });
     QTest::mouseClick(StartButton(), Qt::LeftButton);
     EXPECT_EQ(CountOf(Output(), "BEGIN:VCARD"), 1);
@@ -151,10 +151,12 @@ TEST_F(Form2Test, StopClickEndsTheFileWithTheCurrentCard) {
 
 TEST_F(Form2Test, ProgressEndsWithTheTrueCountsOfContactsAndLists) {
     AddContacts(10);
-    store_->items.insert(store_->items.begin() + 3, std::make_shared<FakeItem>("DistListItem"));
-    store_->items.push_back(std::make_shared<FakeItem>("DistListItem"));
+    contacts_->items.insert(contacts_->items.begin() + 3, std::make_shared<FakeItem>("DistListItem"));
+    contacts_->items.push_back(std::make_shared<FakeItem>("DistListItem"));
     std::vector<std::string> shown;
-    store_->onNext = [this, &shown] { shown.push_back(Find<QLabel>("LBL_status")->text().toStdString()); };
+    contacts_->faults.onNext = [this, &shown] {
+        shown.push_back(FindControl<QLabel>(*window_, "LBL_status")->text().toStdString());
+    };
     QTest::mouseClick(StartButton(), Qt::LeftButton);
     ASSERT_FALSE(shown.empty());
     EXPECT_EQ(shown.back(), "Status: C10 (10 of 12)");
@@ -164,7 +166,7 @@ TEST_F(Form2Test, ProgressEndsWithTheTrueCountsOfContactsAndLists) {
 TEST_F(Form2Test, PathInAMissingFolderShowsTheMessageAndLeavesNoFile) {
     AddContacts(1);
     const QString path = directory_.filePath("missing/contacts.vcf");
-    Find<QLineEdit>("TXT_path")->setText(path);
+    FindControl<QLineEdit>(*window_, "TXT_path")->setText(path);
     QString shownText, shownTitle;
     QMessageBox::StandardButtons shownButtons;
     QTimer::singleShot(0, [&] {
@@ -189,12 +191,12 @@ TEST_F(Form2Test, ExistingFileIsReplacedAndAnEmptyFolderEmptiesIt) {
         ASSERT_TRUE(old.open(QIODevice::WriteOnly));
         old.write(std::string(5000, '#').c_str());
     }
-    store_->items = {Contact("A")};
+    contacts_->items = {Contact("A")};
     QTest::mouseClick(StartButton(), Qt::LeftButton);
     EXPECT_TRUE(Output().starts_with("BEGIN:VCARD\r\n"));
     EXPECT_EQ(CountOf(Output(), "#"), 0);
 
-    store_->items.clear();
+    contacts_->items.clear();
     QTest::mouseClick(StartButton(), Qt::LeftButton);
     EXPECT_TRUE(QFile::exists(QString::fromStdString(OutputPath())));
     EXPECT_EQ(Output(), "");
@@ -207,7 +209,7 @@ TEST_F(Form2Test, ClosingTheWindowDuringARunStopsItAndDeletesTheWindowAfterwards
     window_->show();
     bool stillThereAfterClose = false;
     DuringRun([this, &stillThereAfterClose] {
-        Find<QPushButton>("Command1")->click();
+        FindControl<QPushButton>(*window_, "Command1")->click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         stillThereAfterClose = !window_.isNull();
     });
@@ -225,7 +227,7 @@ TEST_F(Form2Test, WindowShownAgainWhileItsRunEndsStaysOpen) {
     AddContacts(3);
     window_->show();
     DuringRun([this] {
-        Find<QPushButton>("Command1")->click();
+        FindControl<QPushButton>(*window_, "Command1")->click();
         window_->show();  // the main window's Contacts button, handled in the same round
     });
     QTest::mouseClick(StartButton(), Qt::LeftButton);
@@ -250,7 +252,7 @@ TEST_F(Form2Test, ClosingAllWindowsDuringARunLeavesACompleteFile) {
 
 TEST_F(Form2Test, ClosingAnIdleWindowDeletesIt) {
     window_->show();
-    QTest::mouseClick(Find<QPushButton>("Command1"), Qt::LeftButton);
+    QTest::mouseClick(FindControl<QPushButton>(*window_, "Command1"), Qt::LeftButton);
     EXPECT_FALSE(window_->isVisible());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(window_.isNull());
@@ -263,8 +265,8 @@ TEST_F(Form2Test, WindowAndHeadlessCommandWriteTheSameFileForTheDemoMailbox) {
     const std::string windowFile = Output();
 
     const std::string commandPath = directory_.filePath("command.vcf").toStdString();
-    const tools::CommandResult result =
-        tools::RunCaught(tools::RunContactsCommand, {"--store", demo, "--output", commandPath});
+    const testing::CommandResult result =
+        testing::RunCaught(tools::RunContactsCommand, {"--store", demo, "--output", commandPath});
     ASSERT_EQ(result.status, 0) << result.err;
     QFile commandFile(QString::fromStdString(commandPath));
     ASSERT_TRUE(commandFile.open(QIODevice::ReadOnly));

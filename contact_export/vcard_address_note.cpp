@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "contact_export/vcard_card.h"
+#include "contact_export/vcard_property.h"
 
 namespace kalendro {
 namespace {

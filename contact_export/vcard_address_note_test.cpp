@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "contact_export/contact_test_support.h"
+#include "testing/fake_store.h"
+#include "testing/memory_text_stream.h"
 
 namespace kalendro {
 namespace {
@@ -18,7 +19,7 @@ std::string Addresses(const FakeItem& contact) {
 }
 
 FakeItem LondonWorkAddress() {
-    FakeItem contact;
+    FakeItem contact("ContactItem");
     contact.Set("BusinessAddressStreet", "1 High Street").Set("BusinessAddressCity", "London");
     contact.Set("BusinessAddressPostalCode", "N1 9GU").Set("BusinessAddressCountry", "UK");
     contact.Set("BusinessAddress", "1 High Street\r\nLondon, N1 9GU\r\nUK");
@@ -49,7 +50,7 @@ TEST(AddressTest, MailingComparisonIsExactAndMayMarkBothAddresses) {
 }
 
 TEST(AddressTest, OnlyTheFullTextDecidesWhetherAnAddressIsWritten) {
-    FakeItem contact;
+    FakeItem contact("ContactItem");
     contact.Set("BusinessAddressCity", "London");  // components without a full text
     EXPECT_EQ(Addresses(contact), "");
 
@@ -76,7 +77,7 @@ protected:
 
     RegionalSettings regional_;
     ContactExportState state_;
-    FakeItem contact_ = FakeItem()
+    FakeItem contact_ = FakeItem("ContactItem")
                             .Set("Birthday", StoreDate{1980, 10, 3, 18, 45, 0})
                             .Set("Anniversary", StoreDate{2005, 6, 25})
                             .Set("Body", "Likes tea");

@@ -4,27 +4,12 @@
 #include <limits>
 
 #include "contact_export/vcard_address_note.h"
+#include "contact_export/vcard_property.h"
 #include "date_forms/date_forms.h"
 #include "platform/failure.h"
 
 namespace kalendro {
 namespace {
-
-constexpr std::size_t kFoldWidth = 75;
-
-bool IsContinuationByte(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
-
-// The byte offset just past at most `count` code points of UTF-8 text from `start`.
-std::size_t AdvanceCodePoints(std::string_view text, std::size_t start, std::size_t count) {
-    std::size_t at = start;
-    for (std::size_t taken = 0; taken < count && at < text.size(); ++taken) {
-        ++at;
-        while (at < text.size() && IsContinuationByte(text[at])) {
-            ++at;
-        }
-    }
-    return at;
-}
 
 std::string ProgressText(const std::string& fn, const ContactExportState& state) {
     return "Status: " + fn + " (" + std::to_string(state.ContactsDone) + " of " + std::to_string(state.TotalItems) +
@@ -57,53 +42,6 @@ void WriteEmailAddresses(TextStream& stream, const StoreItem& contact) {
 }
 
 }  // namespace
-
-std::string EscapeText(std::string_view value) {
-    // One pass, copying the runs between the characters to escape whole: a card has many
-    // properties to escape.
-    const auto isEscaped = [](char c) { return c == '\\' || c == ',' || c == '\r' || c == '\n'; };
-    std::string text;
-    text.reserve(value.size() + value.size() / 8);
-    for (std::size_t at = 0; at < value.size();) {
-        std::size_t special = at;
-        while (special < value.size() && !isEscaped(value[special])) {
-            ++special;
-        }
-        text.append(value, at, special - at);
-        if (special == value.size()) {
-            break;
-        }
-        const char c = value[special];
-        at = special + 1;
-        if (c == '\\' || c == ',') {
-            text += '\\';
-            text += c;
-            continue;
-        }
-        // A CR LF pair is one line break; a raw CR alone would end the line for readers that take
-        // CR alone as a line end.
-        if (c == '\r' && at < value.size() && value[at] == '\n') {
-            ++at;
-        }
-        text += "\\n";
-    }
-    return text;
-}
-
-void WriteProperty(TextStream& stream, std::string_view name, std::string_view value) {
-    if (value.empty()) {
-        return;
-    }
-    const std::string line = std::string(name) + ":" + EscapeText(value);
-    for (std::size_t start = 0; start < line.size();) {
-        const std::size_t end = AdvanceCodePoints(line, start, kFoldWidth);
-        if (start > 0) {
-            stream.Write(" ");
-        }
-        stream.WriteLine(std::string_view(line).substr(start, end - start));
-        start = end;
-    }
-}
 
 bool ComposeNames(const StoreItem& contact, std::string& n, std::string& fn, std::string& org) {
     std::string first = contact.Text("FirstName");

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "contact_export/contact_export_run.h"
 #include "platform/output_files.h"
@@ -24,12 +23,5 @@ void WriteContactCard(TextStream& stream, const StoreItem& contact, ContactCardR
 // The N, FN and ORG values; false when the contact has no name and no company to stand in.
 // fn must be empty on entry.
 bool ComposeNames(const StoreItem& contact, std::string& n, std::string& fn, std::string& org);
-
-// One property line, escaped and folded every 75 characters (code points, never bytes), or
-// nothing when the value is empty.
-void WriteProperty(TextStream& stream, std::string_view name, std::string_view value);
-
-// Backslash, comma and line breaks escaped; a lone CR counts as a line break too.
-std::string EscapeText(std::string_view value);
 
 }  // namespace kalendro

@@ -2,22 +2,17 @@
 
 #include <gtest/gtest.h>
 
-#include "contact_export/contact_test_support.h"
+#include "testing/fake_store.h"
+#include "testing/memory_text_stream.h"
+#include "testing/recording_views.h"
+#include "testing/worked_examples.h"
 
 namespace kalendro {
 namespace {
 
 using testing::FakeItem;
 using testing::MemoryTextStream;
-using testing::RecordingView;
-
-std::string Repeat(const std::string& text, int count) {
-    std::string result;
-    for (int i = 0; i < count; ++i) {
-        result += text;
-    }
-    return result;
-}
+using testing::RecordingContactView;
 
 // Writes one card as the run would, as the first of `total` items.
 class CardTest : public ::testing::Test {
@@ -26,15 +21,11 @@ protected:
         WriteContactCard(stream_, contact, run_);
         return stream_.Bytes();
     }
-    std::string Property(std::string_view name, std::string_view value) {
-        WriteProperty(stream_, name, value);
-        return stream_.Bytes();
-    }
-    static FakeItem Named() { return FakeItem().Set("LastName", "Doe").Set("EntryID", "ID1"); }
+    static FakeItem Named() { return FakeItem("ContactItem").Set("LastName", "Doe").Set("EntryID", "ID1"); }
 
     RegionalSettings regional_;
     ContactExportState state_{true, 1, 0, true, true};
-    RecordingView view_;
+    RecordingContactView view_;
     ContactCardRun run_{state_, view_, regional_};
     MemoryTextStream stream_;
 };
@@ -42,52 +33,8 @@ protected:
 TEST_F(CardTest, WorkedExampleIsWrittenByteForByte) {
     state_.TotalItems = 12;
     state_.ContactsDone = 2;
-    EXPECT_EQ(Card(testing::WorkedExampleContact()), testing::kWorkedExampleCard);
+    EXPECT_EQ(Card(testing::WorkedExampleContact()), testing::WorkedExampleCard());
     EXPECT_EQ(view_.statuses, std::vector<std::string>{"Status: Doe, Dr. Jane (3 of 12)"});
-}
-
-TEST_F(CardTest, FoldsEvery75CharactersWithALeadingSpace) {
-    const std::string value73(73, 'x');  // "N:" + 73 = 75
-    EXPECT_EQ(Property("N", value73), "N:" + value73 + "\r\n");
-    stream_ = MemoryTextStream();
-    EXPECT_EQ(Property("N", value73 + "y"), "N:" + value73 + "\r\n y\r\n");
-    stream_ = MemoryTextStream();
-    const std::string value223(223, 'z');  // 225 characters: three full physical lines
-    EXPECT_EQ(Property("N", value223), "N:" + value223.substr(0, 73) + "\r\n " + value223.substr(73, 75) + "\r\n " +
-                                           value223.substr(148) + "\r\n");
-}
-
-TEST_F(CardTest, FoldCountsEscapedCharactersAndMaySplitAnEscape) {
-    // The comma becomes two characters and the fold falls between its backslash and the comma.
-    const std::string value = std::string(72, 'a') + ",b";
-    EXPECT_EQ(Property("N", value), "N:" + std::string(72, 'a') + "\\\r\n ,b\r\n");
-}
-
-TEST_F(CardTest, FoldCountsCodePointsAndNeverSplitsACharacter) {
-    // 70 ASCII characters, then two-, three- and four-byte characters around the fold point.
-    const std::string head = "N:" + std::string(70, 'a');
-    EXPECT_EQ(Property("N", std::string(70, 'a') + "é€😀üñx"), head + "é€😀\r\n üñx\r\n");
-    stream_ = MemoryTextStream();
-    EXPECT_EQ(Property("N", Repeat("€", 80)), "N:" + Repeat("€", 73) + "\r\n " + Repeat("€", 7) + "\r\n");
-}
-
-TEST_F(CardTest, EmptyValueWritesNothing) {
-    EXPECT_EQ(Property("NICKNAME", ""), "");
-    EXPECT_EQ(stream_.Writes(), 0);
-}
-
-TEST(EscapeTextTest, EscapesBackslashCommaAndLineBreaksOnly) {
-    EXPECT_EQ(EscapeText("a\\nb"), "a\\\\nb");  // a literal backslash-n is not read back as a break
-    EXPECT_EQ(EscapeText("a,b"), "a\\,b");
-    EXPECT_EQ(EscapeText("a\\,b"), "a\\\\\\,b");
-    EXPECT_EQ(EscapeText("one\r\ntwo\nthree"), "one\\ntwo\\nthree");
-    EXPECT_EQ(EscapeText("x;y:z"), "x;y:z");
-}
-
-TEST(EscapeTextTest, LoneCarriageReturnBecomesALineBreakEscape) {
-    EXPECT_EQ(EscapeText("one\rtwo"), "one\\ntwo");
-    EXPECT_EQ(EscapeText("one\r\r\ntwo\r"), "one\\n\\ntwo\\n");
-    EXPECT_EQ(EscapeText("\n\r"), "\\n\\n");
 }
 
 TEST(ComposeNamesTest, BuildsDisplayNameFromEveryPresentPart) {
@@ -109,7 +56,7 @@ TEST(ComposeNamesTest, BuildsDisplayNameFromEveryPresentPart) {
         {"", "Dr.", "Jane", "Ann", "Dr. Jane Ann", ";Jane;Ann;Dr.;"},
     };
     for (const Case& c : cases) {
-        const FakeItem contact = FakeItem()
+        const FakeItem contact = FakeItem("ContactItem")
                                      .Set("LastName", c.last)
                                      .Set("Title", c.title)
                                      .Set("FirstName", c.first)
@@ -125,7 +72,8 @@ TEST(ComposeNamesTest, BuildsDisplayNameFromEveryPresentPart) {
 
 TEST(ComposeNamesTest, CompanyStandsInWithoutReadingTitleOrMiddleName) {
     // Title and middle name are set but must not be read when the company stands in.
-    const FakeItem contact = FakeItem().Set("CompanyName", "Acme, Inc.").Set("Title", "Dr.").Set("MiddleName", "Ann");
+    const FakeItem contact =
+        FakeItem("ContactItem").Set("CompanyName", "Acme, Inc.").Set("Title", "Dr.").Set("MiddleName", "Ann");
     std::string n, fn, org;
     EXPECT_TRUE(ComposeNames(contact, n, fn, org));
     EXPECT_EQ(n, ";Acme, Inc.;;;");
@@ -134,14 +82,14 @@ TEST(ComposeNamesTest, CompanyStandsInWithoutReadingTitleOrMiddleName) {
 }
 
 TEST_F(CardTest, CompanyOnlyContactGetsEscapedNamesAndNoOrgLine) {
-    const std::string card = Card(FakeItem().Set("CompanyName", "Acme, Inc.").Set("EntryID", "ID1"));
+    const std::string card = Card(FakeItem("ContactItem").Set("CompanyName", "Acme, Inc.").Set("EntryID", "ID1"));
     EXPECT_NE(card.find("\r\nN:;Acme\\, Inc.;;;\r\nFN:Acme\\, Inc.\r\n"), std::string::npos) << card;
     EXPECT_EQ(card.find("ORG:"), std::string::npos);
 }
 
 TEST_F(CardTest, ContactWithoutNameOrCompanyIsCountedButGetsNoCard) {
     state_.TotalItems = 3;
-    EXPECT_EQ(Card(FakeItem().Set("Title", "Dr.").Set("Body", "text")), "");
+    EXPECT_EQ(Card(FakeItem("ContactItem").Set("Title", "Dr.").Set("Body", "text")), "");
     EXPECT_EQ(state_.ContactsDone, 1);
     EXPECT_TRUE(view_.statuses.empty());
     Card(Named());

@@ -28,7 +28,4 @@ private:
     bool asciiPassesThrough_ = false;
 };
 
-// The length of the well-formed UTF-8 character at the start of the text, 0 when there is none.
-std::size_t Utf8CharacterLength(std::string_view text);
-
 }  // namespace kalendro

@@ -7,21 +7,6 @@
 namespace kalendro {
 namespace {
 
-TEST(Utf8CharacterLength, WellFormedCharactersOnly) {
-    EXPECT_EQ(Utf8CharacterLength("a"), 1u);
-    EXPECT_EQ(Utf8CharacterLength("\xC3\xA9x"), 2u);         // é
-    EXPECT_EQ(Utf8CharacterLength("\xE2\x82\xAC"), 3u);      // €
-    EXPECT_EQ(Utf8CharacterLength("\xF0\x9F\x98\x80"), 4u);  // an emoji
-    EXPECT_EQ(Utf8CharacterLength(""), 0u);
-    EXPECT_EQ(Utf8CharacterLength("\x80"), 0u);              // a continuation byte alone
-    EXPECT_EQ(Utf8CharacterLength("\xC0\xAF"), 0u);          // overlong "/"
-    EXPECT_EQ(Utf8CharacterLength("\xE0\x80\xAF"), 0u);      // overlong "/"
-    EXPECT_EQ(Utf8CharacterLength("\xED\xA0\x80"), 0u);      // a surrogate
-    EXPECT_EQ(Utf8CharacterLength("\xF4\x90\x80\x80"), 0u);  // past U+10FFFF
-    EXPECT_EQ(Utf8CharacterLength("\xE2\x82"), 0u);          // cut short
-    EXPECT_EQ(Utf8CharacterLength("\xE2\x82x"), 0u);
-}
-
 TEST(CharsetConverter, CharactersTheTargetCannotHoldBecomeOneQuestionMarkEach) {
     CharsetConverter latin1("UTF-8", "ISO-8859-1");
     EXPECT_EQ(latin1.Convert("caf\xC3\xA9"), "caf\xE9");

@@ -14,6 +14,7 @@
 
 #include "platform/charset.h"
 #include "platform/regional_patterns.h"
+#include "platform/utf8.h"
 
 namespace kalendro {
 namespace {
@@ -54,8 +55,8 @@ std::vector<PatternToken> Tokenize(std::string_view pattern) {
     return tokens;
 }
 
-// As printf's "%0*d" (the sign counts towards the width), without its cost: an export formats a
-// date for every appointment.
+// The value in at least minimumDigits characters, zeros after the sign; the sign counts towards the
+// width, as in printf's "%0*d".
 std::string Number(int value, std::size_t minimumDigits) {
     std::array<char, 16> digits{};
     const char* end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
@@ -102,8 +103,8 @@ std::string FormatToken(const RegionalSettings& settings, const PatternToken& to
     }
 }
 
-// The tokens of a pattern, read once per thread: an export formats the same few patterns for
-// every appointment.
+// The tokens of a pattern. Each pattern is tokenized once per thread and kept for the thread's life,
+// so the reference stays valid.
 const std::vector<PatternToken>& TokensOf(std::string_view pattern) {
     thread_local std::map<std::string, std::vector<PatternToken>, std::less<>> tokensByPattern;
     auto found = tokensByPattern.find(pattern);

@@ -103,11 +103,11 @@ CalendarOptions ParseCalendarOptions(const std::vector<std::string>& arguments) 
 
 // The tree's key of the calendar folder shown as "TOP/NAME": a calendar folder directly inside a
 // top-level folder, the first in the tree's order when names repeat.
-std::string CalendarFolderKey(StoreSession& session, const std::string& treePath) {
+FolderKey CalendarFolderKey(StoreSession& session, const std::string& treePath) {
     for (const auto& top : session.Folders()) {
         for (const auto& folder : top->Folders()) {
             if (folder->DefaultItemType() == kAppointmentItemType && top->Name() + "/" + folder->Name() == treePath) {
-                return folder->EntryID() + "@" + folder->StoreID();
+                return FolderKey{folder->EntryID(), folder->StoreID()};
             }
         }
     }

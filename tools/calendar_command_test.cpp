@@ -7,15 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "calendar_export/worked_example_for_tests.h"
+#include "testing/caught_command.h"
 #include "testing/temporary_directory.h"
-#include "tools/command_test_support.h"
+#include "testing/worked_examples.h"
 #include "tools/commands.h"
 
 namespace kalendro::tools {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::CommandResult;
+using testing::RunCaught;
 
 // Two calendars: the default one holding the two appointments of the iCalendar worked example, and
 // Agenda, whose name is given by the test.
@@ -68,8 +70,7 @@ TEST_F(CalendarCommandTest, WritesTheDefaultCalendarAndListsEachAppointment) {
     // The C locale's short date form is MM/dd/yy.
     EXPECT_EQ(result.out,
               "11/05/02 1 Budget meeting\n11/06/02 Holiday\n2 appointments written to " + written.string() + "\n");
-    EXPECT_EQ(testing::ReadFileBytes(written),
-              testing::JoinedLines(testing::kExampleLines, testing::kExampleLines.size()));
+    EXPECT_EQ(testing::ReadFileBytes(written), testing::WorkedExampleCalendar());
 }
 
 TEST_F(CalendarCommandTest, FolderOfTheTreeWithItsNameInTheFileName) {

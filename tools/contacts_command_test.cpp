@@ -7,14 +7,17 @@
 #include <string>
 #include <vector>
 
+#include "testing/caught_command.h"
 #include "testing/temporary_directory.h"
-#include "tools/command_test_support.h"
+#include "testing/worked_examples.h"
 #include "tools/commands.h"
 
 namespace kalendro::tools {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::CommandResult;
+using testing::RunCaught;
 
 // The worked example contact, a contact with a birthday, an anniversary and notes, and a list.
 constexpr const char* kMailbox = R"({"format": "kalendro-mailbox/1", "stores": [{"name": "Personal Folders",
@@ -30,15 +33,6 @@ constexpr const char* kMailbox = R"({"format": "kalendro-mailbox/1", "stores": [
     {"type": "DistListItem", "Subject": "Team"},
     {"type": "ContactItem", "FirstName": "Tom", "EntryID": "T1", "LastModificationTime": "2003-01-02T03:04:05",
      "Birthday": "1975-08-09T00:00:00", "Anniversary": "2000-06-10T00:00:00", "Body": "Cousin"}]}]}]})";
-
-constexpr const char* kWorkedExampleCard =
-    "BEGIN:VCARD\r\nVERSION:3.0\r\nPRODID:-//MOLV vCard Export Outlook//Version 0.1//EN\r\nN:Doe;Jane;;Dr.;\r\n"
-    "FN:Doe\\, Dr. Jane\r\nORG:Acme\\, Inc.\r\nTITLE:Engineer\r\nTEL;WORK;VOICE:+1 555 0100\r\n"
-    "TEL;CELL;VOICE:+1 555 0199\r\nADR;TYPE=work,parcel:;;1 High Street;London;;N1 9GU;UK\r\n"
-    "LABEL;TYPE=work,parcel:1 High Street\\nLondon\\, N1 9GU\\nUK\r\nBDAY:2002-03-07\r\nCATEGORIES:Business\r\n"
-    "REV:2002-11-05T14:03:09\r\nUID:00000000A1B2C3D4E5F60718293A4B5C6D7E8F90\r\n"
-    "NOTE:birthday: Mar 7\\, 2002\\n\\nMet at the trade fair\\, prefers calls in the\r\n"
-    "  morning; please ring before ten.\r\nEND:VCARD\r\n";
 
 class ContactsCommandTest : public ::testing::Test {
 protected:
@@ -64,7 +58,8 @@ TEST_F(ContactsCommandTest, WritesEveryContactWithProgressOnStandardError) {
     EXPECT_EQ(result.err, "Status: Doe, Dr. Jane (1 of 3)\nStatus: Tom (2 of 3)\n");
     EXPECT_EQ(result.out, "2 contacts exported to " + output.string() + "\n");
     const std::string file = testing::ReadFileBytes(output);
-    EXPECT_EQ(file.substr(0, std::string(kWorkedExampleCard).size()), kWorkedExampleCard);
+    const std::string card = testing::WorkedExampleCard();
+    EXPECT_EQ(file.substr(0, card.size()), card);
     EXPECT_NE(file.find("NOTE:birthday: Aug 9\\, 1975\\nanniversary: Jun 10\\, 2000\\n\\nCousin\r\n"),
               std::string::npos)
         << file;

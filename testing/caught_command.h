@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace kalendro::tools {
+namespace kalendro::testing {
 
 struct CommandResult {
     int status;
@@ -26,4 +26,4 @@ CommandResult RunCaught(Command command, const std::vector<std::string>& argumen
     return {status, out.str(), err.str()};
 }
 
-}  // namespace kalendro::tools
+}  // namespace kalendro::testing

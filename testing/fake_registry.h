@@ -1,6 +1,6 @@
 #pragma once
 
-// Stand-ins for the registry and the system's programs in the system-information tests.
+// Stand-ins for the registry and the system's programs, for the system-information tests.
 
 #include <algorithm>
 #include <cstdint>
@@ -17,11 +17,18 @@
 
 namespace kalendro::testing {
 
-// A registry held in memory for tests: keys under HKEY_LOCAL_MACHINE with their values. It counts
-// what is asked of it - the access masks of the opens, the value names queried, the keys closed
-// and those still open - and has no access control of its own.
+// A registry held in memory for tests: keys under HKEY_LOCAL_MACHINE with their values, guarded as
+// a normal user finds them. An open that asks for any right beyond reading is refused, and a value
+// is read only through a key opened with the right to query values. It records what is asked of it:
+// the access masks of the opens, the value names queried, the keys closed and those still open.
 class MemoryRegistry : public Registry {
 public:
+    // KEY_QUERY_VALUE, and what a normal user may ask besides: enumerate subkeys, notify, read control.
+    static constexpr std::uint32_t kQueryValueRight = 0x0001;
+    static constexpr std::uint32_t kUserRights = kQueryValueRight | 0x0008 | 0x0010 | 0x20000;
+    // ERROR_ACCESS_DENIED
+    static constexpr std::int32_t kAccessDenied = 5;
+
     void SetValue(const std::string& keyPath, const std::string& valueName, std::uint32_t type,
                   std::vector<unsigned char> data) {
         keys_[keyPath][valueName] = StoredValue{type, std::move(data)};
@@ -41,13 +48,16 @@ public:
     std::int32_t OpenKey(RegistryRoot root, std::string_view subKey, std::uint32_t, std::uint32_t access,
                          RegistryKey& key) override {
         accessRequested_.push_back(access);
+        key = kNoRegistryKey;
         const auto found = keys_.find(std::string(subKey));
         if (root != kHkeyLocalMachine || found == keys_.end()) {
-            key = kNoRegistryKey;
             return kRegistryFileNotFound;
         }
+        if ((access & ~kUserRights) != 0) {
+            return kAccessDenied;
+        }
         key = nextKey_++;
-        openKeys_[key] = found->first;
+        openKeys_[key] = OpenedKey{found->first, access};
         return kRegistrySuccess;
     }
 
@@ -58,7 +68,10 @@ public:
         if (open == openKeys_.end()) {
             return kRegistryInvalidHandle;
         }
-        const auto& values = keys_.at(open->second);
+        if ((open->second.access & kQueryValueRight) == 0) {
+            return kAccessDenied;
+        }
+        const auto& values = keys_.at(open->second.path);
         const auto value = values.find(std::string(valueName));
         if (value == values.end()) {
             return kRegistryFileNotFound;
@@ -88,9 +101,13 @@ private:
         std::uint32_t type;
         std::vector<unsigned char> data;
     };
+    struct OpenedKey {
+        std::string path;
+        std::uint32_t access;
+    };
 
     std::map<std::string, std::map<std::string, StoredValue>> keys_;
-    std::map<RegistryKey, std::string> openKeys_;
+    std::map<RegistryKey, OpenedKey> openKeys_;
     RegistryKey nextKey_ = 1;
     std::vector<std::uint32_t> accessRequested_;
     std::vector<std::string> queriedValues_;

@@ -1,15 +1,18 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "calendar_export/calendar_export_run.h"
+#include "contact_export/contact_export_run.h"
+#include "platform/failure.h"
 
 namespace kalendro::testing {
 
 // A calendar export view that keeps what a window would show, and the calls in order.
-class RecordingView : public CalendarExportView {
+class RecordingCalendarView : public CalendarExportView {
 public:
     std::string outputPath;
     std::string processDate;
@@ -47,6 +50,28 @@ public:
     }
     void ShowProgress() override { calls.push_back("progress"); }
     void ShowFailureCause(const Failure& failure) override { cause = failure; }
+};
+
+// Records what the run shows; onProcessEvents stands in for a click handled between two cards.
+class RecordingContactView : public ContactExportView {
+public:
+    void ShowStatus(const std::string& text) override { statuses.push_back(text); }
+    void ShowMessage(const std::string& text, const Failure& cause) override {
+        messages.push_back(text);
+        causes.push_back(cause.Number());
+    }
+    void ProcessPendingEvents() override {
+        ++eventRounds;
+        if (onProcessEvents) {
+            onProcessEvents();
+        }
+    }
+
+    std::vector<std::string> statuses;
+    std::vector<std::string> messages;
+    std::vector<int> causes;
+    int eventRounds = 0;
+    std::function<void()> onProcessEvents;
 };
 
 }  // namespace kalendro::testing

@@ -22,6 +22,7 @@ struct FakeDisk {
     std::map<std::string, std::shared_ptr<MemoryTextStream>, std::less<>> files;
     std::vector<std::string> calls;
     bool createFolderFails = false;
+    bool createFileFails = false;
     int failAfterWrites = -1;
 };
 
@@ -47,6 +48,9 @@ public:
     }
     std::unique_ptr<TextStream> CreateTextFile(std::string_view path, bool overwrite) override {
         disk_->calls.push_back("CreateTextFile " + std::string(path) + (overwrite ? " overwrite" : ""));
+        if (disk_->createFileFails) {
+            throw Failure(kPathNotFound, "Path not found");
+        }
         auto file = std::make_shared<MemoryTextStream>(disk_->failAfterWrites);
         disk_->files[std::string(path)] = file;
         return std::make_unique<SharedStream>(file);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace kalendro {
+
+// Text inside the program is UTF-8; these walk it by code points so that no cut, fold or
+// replacement ever splits a character.
+
+// The length of the well-formed UTF-8 character at the start of the text, 0 when there is none.
+std::size_t Utf8CharacterLength(std::string_view text);
+
+// The byte offset just past at most `count` code points from `start`. A byte that starts no
+// well-formed character counts as one code point of its own.
+std::size_t AdvanceCodePoints(std::string_view text, std::size_t start, std::size_t count);
+
+// The first `count` code points of the text, or all of it when it is shorter.
+std::string_view LeadingCodePoints(std::string_view text, std::size_t count);
+
+}  // namespace kalendro
