@@ -5,6 +5,7 @@
 
 #include "platform/charset.h"
 #include "platform/failure.h"
+#include "platform/utf8.h"
 
 namespace kalendro::pst {
 
