@@ -11,13 +11,13 @@
 
 #include "contact_export/contact_export_run.h"
 #include "platform/failure.h"
-#include "platform/mailbox/mailbox_schema.h"
+#include "platform/memory_store/member_id.h"
 #include "platform/store.h"
 #include "testing/memory_text_stream.h"
 
 namespace kalendro::testing {
 
-// A store item whose members are checked against the mailbox's item schema, so that a misspelt
+// A store item whose members are checked against the member table, so that a misspelt
 // member name or a read of the wrong kind fails as it would against the store.
 class FakeItem : public StoreItem {
 public:
@@ -39,27 +39,29 @@ public:
 
     std::string TypeName() const override { return typeName_; }
     std::string Text(std::string_view member) const override {
-        Check(member, mailbox::MemberKind::kText);
+        Check(member, memory_store::MemberKind::kText);
         const auto found = texts_.find(member);
         return found == texts_.end() ? std::string() : found->second;
     }
     StoreDate Date(std::string_view member) const override {
-        Check(member, mailbox::MemberKind::kDate);
+        Check(member, memory_store::MemberKind::kDate);
         const auto found = dates_.find(member);
         return found == dates_.end() ? StoreDate::NoDate() : found->second;
     }
     std::int32_t Number(std::string_view member) const override {
-        Check(member, mailbox::MemberKind::kNumber);
+        Check(member, memory_store::MemberKind::kNumber);
         return 0;
     }
     bool Flag(std::string_view member) const override {
-        Check(member, mailbox::MemberKind::kFlag);
+        Check(member, memory_store::MemberKind::kFlag);
         return false;
     }
 
 private:
-    void Check(std::string_view member, mailbox::MemberKind kind) const {
-        if (mailbox::SchemaFor(typeName_).KindOf(member) != kind) {
+    void Check(std::string_view member, memory_store::MemberKind kind) const {
+        const auto id = memory_store::FindMemberId(member);
+        if (!id || !memory_store::TypeHasMember(memory_store::ItemTypeOf(typeName_), *id) ||
+            memory_store::KindOf(*id) != kind) {
             throw Failure(kStoreOperationFailed, typeName_ + " has no such member: " + std::string(member));
         }
         if (member == failingMember_) {
