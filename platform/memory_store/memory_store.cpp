@@ -76,8 +76,8 @@ public:
     std::shared_ptr<StoreFolder> GetDefaultFolder(int folderType) override {
         if (folderType != kDefaultCalendarFolder && folderType != kDefaultContactsFolder) {
             throw Failure(kStoreOperationFailed, "GetDefaultFolder: folder type " + std::to_string(folderType) +
-                                                     " is not available; a store here has only 9 (calendar) and "
-                                                     "10 (contacts).");
+                                                     " is not available; only 9 (calendar) and 10 (contacts) "
+                                                     "are.");
         }
         const std::string role = folderType == kDefaultCalendarFolder ? "calendar" : "contacts";
         auto folder = FindInStores([&](const MemoryFolder& candidate) { return candidate.defaultRole == role; });
