@@ -174,8 +174,8 @@ const StoreDate* DateMember(const Members& members, MemberId member) {
     return value == nullptr ? nullptr : std::get_if<StoreDate>(value);
 }
 
-// The window with both bounds two days further out: a zone's wall-clock time lies within a day of
-// local time, so every occurrence whose local start is in the window has its zone start in this one.
+// The window with both bounds two days further out: a zone's wall-clock time differs from local time by
+// less than that, so every occurrence whose local start is in the window has its zone start in this one.
 StartWindow Widened(const StartWindow& window) {
     const auto moved = [](const std::optional<StoreDate>& bound, std::int64_t seconds) {
         return bound ? std::optional(StoreDate::FromSerialSeconds(bound->SerialSeconds() + seconds)) : std::nullopt;
