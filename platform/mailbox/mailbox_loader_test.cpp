@@ -14,6 +14,14 @@
 namespace kalendro::mailbox {
 namespace {
 
+using memory_store::MemberId;
+using memory_store::MemoryFolder;
+using memory_store::MemoryItem;
+using memory_store::RecurrenceEnd;
+using memory_store::RecurrenceException;
+using memory_store::RecurrencePattern;
+using memory_store::RecurrenceType;
+
 // A mailbox of one store holding the given folders (JSON text of the array's elements).
 std::string OneStore(const std::string& folders) {
     return R"({"format": "kalendro-mailbox/1", "stores": [{"name": "Personal Folders", "folders": [)" + folders +
@@ -32,7 +40,7 @@ std::string Recurring(const std::string& recurrence) {
                     recurrence + "}}");
 }
 
-const MailboxItem& FirstItem(const Mailbox& mailbox) { return *mailbox.stores.at(0)->folders.at(0)->items.at(0); }
+const MemoryItem& FirstItem(const Mailbox& mailbox) { return *mailbox.stores.at(0)->folders.at(0)->items->All().at(0); }
 
 const RecurrencePattern& PatternOf(const std::string& recurrence) {
     static std::vector<std::shared_ptr<const Mailbox>> keep;
@@ -51,12 +59,12 @@ TEST(MailboxLoaderTest, ReadsStoresFoldersAndNestedFoldersInFileOrder) {
                                          "test.json");
     EXPECT_EQ(mailbox->sourceName, "test.json");
     ASSERT_EQ(mailbox->stores.size(), 2u);
-    const MailboxFolder& personal = *mailbox->stores[0];
+    const MemoryFolder& personal = *mailbox->stores[0];
     EXPECT_EQ(personal.name, "Personal Folders");
     EXPECT_EQ(personal.storeId, "STORE-A");
     EXPECT_EQ(personal.defaultItemType, 0);
     ASSERT_EQ(personal.folders.size(), 3u);
-    const MailboxFolder& calendar = *personal.folders[0];
+    const MemoryFolder& calendar = *personal.folders[0];
     EXPECT_EQ(calendar.entryId, "CAL");
     EXPECT_EQ(calendar.storeId, "STORE-A");
     EXPECT_EQ(calendar.defaultRole, "calendar");
@@ -75,15 +83,15 @@ TEST(MailboxLoaderTest, ReadsMembersOfEveryKindAndLeavesAbsentOnesOut) {
         {"type": "AppointmentItem", "Subject": "Caf\u00e9 J\u00fcrgen", "Start": "2026-12-06T10:30:00",
          "End": "2026-12-07", "Importance": -2, "AllDayEvent": true, "Body": "line 1\r\nline 2"})")),
                                          "test.json");
-    const MailboxItem& item = FirstItem(*mailbox);
+    const MemoryItem& item = FirstItem(*mailbox);
     EXPECT_EQ(item.typeName, "AppointmentItem");
-    EXPECT_EQ(std::get<std::string>(item.members.at("Subject")), "Caf\xC3\xA9 J\xC3\xBCrgen");
-    EXPECT_EQ(std::get<StoreDate>(item.members.at("Start")), (StoreDate{2026, 12, 6, 10, 30, 0}));
-    EXPECT_EQ(std::get<StoreDate>(item.members.at("End")), (StoreDate{2026, 12, 7, 0, 0, 0}));
-    EXPECT_EQ(std::get<std::int32_t>(item.members.at("Importance")), -2);
-    EXPECT_TRUE(std::get<bool>(item.members.at("AllDayEvent")));
-    EXPECT_EQ(std::get<std::string>(item.members.at("Body")), "line 1\r\nline 2");
-    EXPECT_FALSE(item.members.contains("Location"));
+    EXPECT_EQ(std::get<std::string>(*item.members.Find(MemberId::kSubject)), "Caf\xC3\xA9 J\xC3\xBCrgen");
+    EXPECT_EQ(std::get<StoreDate>(*item.members.Find(MemberId::kStart)), (StoreDate{2026, 12, 6, 10, 30, 0}));
+    EXPECT_EQ(std::get<StoreDate>(*item.members.Find(MemberId::kEnd)), (StoreDate{2026, 12, 7, 0, 0, 0}));
+    EXPECT_EQ(std::get<std::int32_t>(*item.members.Find(MemberId::kImportance)), -2);
+    EXPECT_TRUE(std::get<bool>(*item.members.Find(MemberId::kAllDayEvent)));
+    EXPECT_EQ(std::get<std::string>(*item.members.Find(MemberId::kBody)), "line 1\r\nline 2");
+    EXPECT_FALSE(item.members.Contains(MemberId::kLocation));
     EXPECT_FALSE(item.recurrence.has_value());
 }
 
@@ -94,10 +102,10 @@ TEST(MailboxLoaderTest, GeneratedIdsAreStableDistinctAndFreeOfAt) {
         {"name": "B", "folders": [{"name": "F", "items": [{"type": "AppointmentItem"}]}]}]})";
     auto collectIds = [](const Mailbox& mailbox) {
         std::vector<std::string> ids;
-        std::function<void(const MailboxFolder&)> walk = [&](const MailboxFolder& folder) {
+        std::function<void(const MemoryFolder&)> walk = [&](const MemoryFolder& folder) {
             ids.push_back(folder.entryId);
-            for (const auto& item : folder.items) {
-                ids.push_back(std::get<std::string>(item->members.at("EntryID")));
+            for (const auto& item : folder.items->All()) {
+                ids.push_back(std::get<std::string>(*item->members.Find(MemberId::kEntryID)));
             }
             for (const auto& subfolder : folder.folders) {
                 walk(*subfolder);
@@ -172,8 +180,8 @@ TEST(MailboxLoaderTest, ReadsDeletedAndModifiedExceptions) {
     EXPECT_TRUE(pattern.exceptions[0].members.empty());
     const RecurrenceException& moved = pattern.exceptions[1];
     EXPECT_FALSE(moved.deleted);
-    EXPECT_EQ(std::get<StoreDate>(moved.members.at("Start")), (StoreDate{2026, 11, 17, 10, 0, 0}));
-    EXPECT_EQ(std::get<std::string>(moved.members.at("Location")), "Room 2");
+    EXPECT_EQ(std::get<StoreDate>(*moved.members.Find(MemberId::kStart)), (StoreDate{2026, 11, 17, 10, 0, 0}));
+    EXPECT_EQ(std::get<std::string>(*moved.members.Find(MemberId::kLocation)), "Room 2");
     EXPECT_EQ(moved.members.size(), 3u);
 }
 
@@ -184,9 +192,9 @@ TEST(MailboxLoaderTest, RepeatedKeyCountsWithItsLastValue) {
             {"type": "AppointmentItem", "Subject": "Draft", "Start": "2026-11-02T09:00:00", "Subject": "Final"}]}]}]})",
                         "test.json");
     EXPECT_EQ(mailbox->stores[0]->name, "Second");
-    const MailboxItem& item = FirstItem(*mailbox);
-    EXPECT_EQ(std::get<std::string>(item.members.at("Subject")), "Final");
-    EXPECT_EQ(std::get<StoreDate>(item.members.at("Start")), (StoreDate{2026, 11, 2, 9, 0, 0}));
+    const MemoryItem& item = FirstItem(*mailbox);
+    EXPECT_EQ(std::get<std::string>(*item.members.Find(MemberId::kSubject)), "Final");
+    EXPECT_EQ(std::get<StoreDate>(*item.members.Find(MemberId::kStart)), (StoreDate{2026, 11, 2, 9, 0, 0}));
 }
 
 struct InvalidCase {
@@ -413,7 +421,7 @@ TEST(MailboxLoaderTest, FileIsReadLikeTextAndItsFaultsNamedAlike) {
         return LoadMailboxFile(path.string());
     };
     const std::string valid = Appointment(R"("Start": "2026-11-02T09:00:00")");
-    EXPECT_EQ(std::get<std::string>(FirstItem(*loadWritten(valid)).members.at("Subject")), "Stand-up");
+    EXPECT_EQ(std::get<std::string>(*FirstItem(*loadWritten(valid)).members.Find(MemberId::kSubject)), "Stand-up");
     try {
         loadWritten(Appointment(R"("Location": 12)"));
         FAIL() << "loaded an invalid mailbox file";

@@ -105,10 +105,46 @@ bool TypeHasMember(ItemType type, MemberId member) {
     return (Info(member).types & (1U << static_cast<unsigned>(type))) != 0;
 }
 
+namespace {
+
+constexpr std::size_t kLongestName = 28;  // "BusinessAddressPostOfficeBox"
+
+static_assert(std::all_of(kMembers.begin(), kMembers.end(),
+                          [](const MemberInfo& info) { return info.name.size() <= kLongestName; }),
+              "no name is longer than kLongestName");
+
+// The members grouped by the length of their names: a search compares the text of the few names of
+// its own length only.
+struct NamesByLength {
+    std::array<MemberId, kMemberCount> members{};
+    std::array<std::uint8_t, kLongestName + 2> firstOfLength{};  // where each length begins in members
+};
+
+constexpr NamesByLength GroupByLength() {
+    NamesByLength grouped;
+    std::size_t next = 0;
+    for (std::size_t length = 0; length <= kLongestName; ++length) {
+        grouped.firstOfLength[length] = static_cast<std::uint8_t>(next);
+        for (const MemberInfo& info : kMembers) {
+            if (info.name.size() == length)
+                grouped.members[next++] = info.id;
+        }
+    }
+    grouped.firstOfLength[kLongestName + 1] = static_cast<std::uint8_t>(next);
+    return grouped;
+}
+
+constexpr NamesByLength kNamesByLength = GroupByLength();
+
+}  // namespace
+
 std::optional<MemberId> FindMemberId(std::string_view name) {
-    const auto found =
-        std::find_if(kMembers.begin(), kMembers.end(), [name](const MemberInfo& info) { return info.name == name; });
-    return found == kMembers.end() ? std::nullopt : std::optional(found->id);
+    if (name.size() > kLongestName)
+        return std::nullopt;
+    const auto first = kNamesByLength.members.begin() + kNamesByLength.firstOfLength[name.size()];
+    const auto last = kNamesByLength.members.begin() + kNamesByLength.firstOfLength[name.size() + 1];
+    const auto found = std::find_if(first, last, [name](MemberId member) { return MemberName(member) == name; });
+    return found == last ? std::nullopt : std::optional(*found);
 }
 
 std::string_view KindName(MemberKind kind) {

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/mailbox/recurrence.h"
+#include "platform/memory_store/recurrence.h"
 
 namespace {
 
 using kalendro::StoreDate;
-using namespace kalendro::mailbox;
+using namespace kalendro::memory_store;
 
 constexpr int kSeriesPerType = 5000;
 constexpr int kRounds = 3;  // ours; libical's runs are long enough to be measured once

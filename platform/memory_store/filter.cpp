@@ -1,4 +1,4 @@
-#include "platform/mailbox/filter.h"
+#include "platform/memory_store/filter.h"
 
 #include <algorithm>
 #include <array>
@@ -8,16 +8,15 @@
 #include <vector>
 
 #include "platform/failure.h"
-#include "platform/mailbox/mailbox_schema.h"
 
-namespace kalendro::mailbox {
+namespace kalendro::memory_store {
 
 namespace {
 
 enum class Comparison { kEqual, kNotEqual, kLess, kLessOrEqual, kGreater, kGreaterOrEqual };
 
 struct Condition {
-    std::string_view member;  // the schemas' lasting spelling, in which members are found fastest
+    MemberId member = MemberId::kSubject;
     Comparison comparison = Comparison::kEqual;
     MemberKind kind = MemberKind::kText;
     MemberValue value;
@@ -32,9 +31,6 @@ constexpr std::array<std::pair<std::string_view, Comparison>, 6> kOperators = {{
     {">", Comparison::kGreater},
     {"=", Comparison::kEqual},
 }};
-
-// The item types whose members a filter may name; the empty name stands for every other type.
-constexpr std::array<std::string_view, 4> kTypesWithSchemas = {"AppointmentItem", "ContactItem", "DistListItem", ""};
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -51,14 +47,6 @@ char Folded(char c) { return static_cast<char>(std::tolower(static_cast<unsigned
 bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Folded(x) == Folded(y); });
-}
-
-std::optional<MemberKind> KindOfMember(std::string_view member) {
-    for (std::string_view type : kTypesWithSchemas) {
-        if (auto kind = SchemaFor(type).KindOf(member))
-            return kind;
-    }
-    return std::nullopt;
 }
 
 // "H:mm" or "HH:mm" with the regional time separator.
@@ -192,11 +180,11 @@ private:
             FailAt(memberStart);
         const std::string_view member = text_.substr(at_, close - at_);
         at_ = close + 1;
-        const std::optional<MemberKind> kind = KindOfMember(member);
-        if (!kind)
+        const std::optional<MemberId> id = FindMemberId(member);
+        if (!id)
             Fail(memberStart, at_);
-        condition.member = KnownMemberName(member);
-        condition.kind = *kind;
+        condition.member = *id;
+        condition.kind = KindOf(*id);
 
         SkipBlanks();
         const auto op = std::find_if(kOperators.begin(), kOperators.end(),
@@ -308,9 +296,9 @@ bool Holds(Comparison comparison, std::strong_ordering order) {
 }
 
 bool Meets(const Condition& condition, const CollectionEntry& entry) {
-    if (SchemaFor(entry.item->typeName).KindOf(condition.member) != condition.kind)
+    if (!TypeHasMember(entry.item->type, condition.member))
         return false;
-    const MemberValue* actual = FindLastingMember(entry, condition.member);
+    const MemberValue* actual = FindMember(entry, condition.member);
     return std::visit(
         [&](const auto& wanted) {
             using Value = std::decay_t<decltype(wanted)>;
@@ -340,8 +328,8 @@ StoreDate Shifted(const StoreDate& date, std::int64_t seconds) {
 // the durations.
 StartWindow ConditionBounds(const Condition& condition, const DurationSpan& durations) {
     const StoreDate* value = std::get_if<StoreDate>(&condition.value);
-    const bool onStart = condition.member == "Start";
-    if (value == nullptr || (!onStart && condition.member != "End"))
+    const bool onStart = condition.member == MemberId::kStart;
+    if (value == nullptr || (!onStart && condition.member != MemberId::kEnd))
         return {};
     const StoreDate lowest = onStart ? *value : Shifted(*value, durations.longestSeconds);
     const StoreDate highest = onStart ? *value : Shifted(*value, durations.shortestSeconds);
@@ -399,4 +387,4 @@ bool Filter::Matches(const CollectionEntry& entry) const { return NodeMatches(*r
 
 StartWindow Filter::StartBounds(const DurationSpan& durations) const { return NodeBounds(*root_, durations); }
 
-}  // namespace kalendro::mailbox
+}  // namespace kalendro::memory_store

@@ -4,11 +4,11 @@
 #include <string>
 #include <string_view>
 
-#include "platform/mailbox/mailbox_items.h"
-#include "platform/mailbox/recurrence.h"
+#include "platform/memory_store/memory_items.h"
+#include "platform/memory_store/recurrence.h"
 #include "platform/regional.h"
 
-namespace kalendro::mailbox {
+namespace kalendro::memory_store {
 
 // A Restrict filter: conditions [Member] op 'value' (op one of = <> < <= > >=) joined by And and Or
 // (either case; And binds tighter; parentheses group). A value is read as the member's kind: a date
@@ -39,4 +39,4 @@ private:
     std::shared_ptr<const Node> root_;
 };
 
-}  // namespace kalendro::mailbox
+}  // namespace kalendro::memory_store

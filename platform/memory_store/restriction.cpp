@@ -1,42 +1,42 @@
-#include "platform/mailbox/restriction.h"
+#include "platform/memory_store/restriction.h"
 
 #include <algorithm>
 #include <memory>
 #include <string>
 
 #include "platform/failure.h"
-#include "platform/mailbox/recurrence.h"
+#include "platform/memory_store/recurrence.h"
 
-namespace kalendro::mailbox {
+namespace kalendro::memory_store {
 
 namespace {
 
-std::string SubjectOf(const MailboxItem& item) {
-    const auto subject = item.members.find("Subject");
-    const std::string* text = subject == item.members.end() ? nullptr : std::get_if<std::string>(&subject->second);
+std::string SubjectOf(const MemoryItem& item) {
+    const MemberValue* subject = item.members.Find(MemberId::kSubject);
+    const std::string* text = subject == nullptr ? nullptr : std::get_if<std::string>(subject);
     return text == nullptr ? std::string() : *text;
 }
 
 StoreDate EndOf(const CollectionEntry& entry) {
-    const MemberValue* end = FindMember(entry, "End");
+    const MemberValue* end = FindMember(entry, MemberId::kEnd);
     const StoreDate* date = end == nullptr ? nullptr : std::get_if<StoreDate>(end);
     return date == nullptr ? StoreDate::NoDate() : *date;
 }
 
-CollectionEntry OccurrenceEntry(const std::shared_ptr<const MailboxItem>& series, const Occurrence& occurrence) {
+CollectionEntry OccurrenceEntry(const std::shared_ptr<const MemoryItem>& series, const Occurrence& occurrence) {
     auto overrides = std::make_shared<Members>();
     if (occurrence.exception != nullptr)
         *overrides = occurrence.exception->members;
-    (*overrides)["Start"] = occurrence.start;
-    (*overrides)["End"] = occurrence.end;
+    overrides->Set(MemberId::kStart, occurrence.start);
+    overrides->Set(MemberId::kEnd, occurrence.end);
     return {series, std::move(overrides)};
 }
 
 // Appends the series' matching occurrences in ascending order of start. Only the starts that the
 // filter's conditions allow are expanded, so the cost follows the occurrences in that window.
 void AppendOccurrences(const CollectionEntry& entry, const Filter& filter, std::vector<CollectionEntry>& kept) {
-    const MailboxItem& item = *entry.item;
-    const RecurringSeries series(*item.recurrence, StartOf(entry), EndOf(entry));
+    const MemoryItem& item = *entry.item;
+    const RecurringSeries series(*item.recurrence, StartOf(entry), EndOf(entry), item.seriesTimeZone.get());
     const StartWindow window = filter.StartBounds(series.Durations());
     if (!window.to && !series.HasEnd()) {
         throw Failure(kStoreOperationFailed, "The condition \"" + filter.Text() +
@@ -86,4 +86,4 @@ std::vector<CollectionEntry> RestrictEntries(const std::vector<CollectionEntry>&
     return sorted;
 }
 
-}  // namespace kalendro::mailbox
+}  // namespace kalendro::memory_store

@@ -4,16 +4,16 @@
 #include <optional>
 #include <vector>
 
-#include "platform/mailbox/mailbox_data.h"
+#include "platform/memory_store/memory_item.h"
 #include "platform/store_date.h"
 
-namespace kalendro::mailbox {
+namespace kalendro::memory_store {
 
 // One occurrence of a recurring appointment.
 struct Occurrence {
     StoreDate start;
     StoreDate end;
-    StoreDate originalStart;                         // where the pattern puts it
+    StoreDate originalStart;                         // where the pattern puts it, in the series' zone
     const RecurrenceException* exception = nullptr;  // the modified exception applied, if any
 };
 
@@ -29,7 +29,12 @@ struct DurationSpan {
 };
 
 // A recurring appointment: its pattern with the Start and End of the series item. The pattern's fields
-// must lie in the ranges the mailbox loader enforces, and the pattern must outlive the series.
+// must lie in the ranges the mailbox loader enforces; the pattern and the zone must outlive the series.
+//
+// With a zone, the pattern's dates and the series' Start and End are wall-clock times of that zone;
+// every occurrence the pattern places has its start and end turned into local times, by which the
+// window and the order apply. A modified exception's own Start and End are local times already.
+// Without a zone, every time is local.
 //
 // Occurrences are found by arithmetic: the pattern's dates fall into periods (interval days, weeks,
 // months or years counted from the pattern's start), so the first period that can reach a window is
@@ -37,29 +42,35 @@ struct DurationSpan {
 // A query costs what the window holds, however old the series.
 class RecurringSeries {
 public:
-    RecurringSeries(const RecurrencePattern& pattern, const StoreDate& seriesStart, const StoreDate& seriesEnd);
+    RecurringSeries(const RecurrencePattern& pattern, const StoreDate& seriesStart, const StoreDate& seriesEnd,
+                    const SeriesTimeZone* zone = nullptr);
 
     // The occurrences whose start lies in the window, deleted ones left out and modified ones placed
     // by their new start, in ascending order of start (equal starts in the pattern's order). A series
     // without end needs window.to: without it this is failure 440 rather than an endless walk.
     std::vector<Occurrence> OccurrencesIn(const StartWindow& window) const;
 
-    // Whether the pattern, before exceptions, has an occurrence starting at that moment.
+    // Whether the pattern, before exceptions, has an occurrence starting at that moment of the series' zone.
     bool IsPatternOccurrence(const StoreDate& start) const;
 
     bool HasEnd() const { return pattern_.end != RecurrenceEnd::kNever; }
     // The shortest and longest End minus Start among the occurrences, exceptions included; they let
-    // a condition on End bound the start.
+    // a condition on End bound the start. With a zone, whose offset may change within an occurrence,
+    // both are widened by two days.
     DurationSpan Durations() const;
 
 private:
+    // The pattern's occurrences in the window, without the exceptions, in ascending order of start.
+    std::vector<Occurrence> PatternOccurrencesIn(const StartWindow& window) const;
     Occurrence ModifiedOccurrence(const RecurrenceException& exception) const;
+    StoreDate Local(const StoreDate& zoneTime) const;
     bool HasException(std::int64_t originalStartSeconds) const;
 
     const RecurrencePattern& pattern_;
     std::int64_t timeOfDaySeconds_;
     std::int64_t durationSeconds_;
+    const SeriesTimeZone* zone_;
     std::vector<const RecurrenceException*> exceptionsByOriginal_;
 };
 
-}  // namespace kalendro::mailbox
+}  // namespace kalendro::memory_store

@@ -1,4 +1,4 @@
-#include "platform/mailbox/recurrence.h"
+#include "platform/memory_store/recurrence.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 
 #include "platform/failure.h"
 
-namespace kalendro::mailbox {
+namespace kalendro::memory_store {
 namespace {
 
 constexpr std::int64_t kSecondsPerDay = 86400;
@@ -169,40 +169,62 @@ bool StartsEarlier(const Occurrence& a, const Occurrence& b) {
     return a.start != b.start ? a.start < b.start : a.originalStart < b.originalStart;
 }
 
-const StoreDate* DateMember(const Members& members, std::string_view name) {
-    const auto found = members.find(name);
-    return found == members.end() ? nullptr : std::get_if<StoreDate>(&found->second);
+const StoreDate* DateMember(const Members& members, MemberId member) {
+    const MemberValue* value = members.Find(member);
+    return value == nullptr ? nullptr : std::get_if<StoreDate>(value);
+}
+
+// The window with both bounds two days further out: a zone's wall-clock time differs from local time by
+// less than that, so every occurrence whose local start is in the window has its zone start in this one.
+StartWindow Widened(const StartWindow& window) {
+    const auto moved = [](const std::optional<StoreDate>& bound, std::int64_t seconds) {
+        return bound ? std::optional(StoreDate::FromSerialSeconds(bound->SerialSeconds() + seconds)) : std::nullopt;
+    };
+    return {moved(window.from, -2 * kSecondsPerDay), moved(window.to, 2 * kSecondsPerDay)};
 }
 
 }  // namespace
 
 RecurringSeries::RecurringSeries(const RecurrencePattern& pattern, const StoreDate& seriesStart,
-                                 const StoreDate& seriesEnd)
+                                 const StoreDate& seriesEnd, const SeriesTimeZone* zone)
     : pattern_(pattern),
       timeOfDaySeconds_(seriesStart.SecondsOfDay()),
-      durationSeconds_(seriesEnd.SerialSeconds() - seriesStart.SerialSeconds()) {
+      durationSeconds_(seriesEnd.SerialSeconds() - seriesStart.SerialSeconds()),
+      zone_(zone) {
     for (const RecurrenceException& exception : pattern.exceptions)
         exceptionsByOriginal_.push_back(&exception);
     std::stable_sort(exceptionsByOriginal_.begin(), exceptionsByOriginal_.end(),
                      [](const auto* a, const auto* b) { return a->originalDate < b->originalDate; });
 }
 
-std::vector<Occurrence> RecurringSeries::OccurrencesIn(const StartWindow& window) const {
-    const std::int64_t firstDay = window.from
-                                      ? CeilDiv(window.from->SerialSeconds() - timeOfDaySeconds_, kSecondsPerDay)
+std::vector<Occurrence> RecurringSeries::PatternOccurrencesIn(const StartWindow& window) const {
+    const StartWindow zoneWindow = zone_ ? Widened(window) : window;
+    const std::int64_t firstDay = zoneWindow.from
+                                      ? CeilDiv(zoneWindow.from->SerialSeconds() - timeOfDaySeconds_, kSecondsPerDay)
                                       : pattern_.patternStartDate.DaySerial();
     std::optional<std::int64_t> lastDay;
-    if (window.to)
-        lastDay = FloorDiv(window.to->SerialSeconds() - timeOfDaySeconds_, kSecondsPerDay);
+    if (zoneWindow.to)
+        lastDay = FloorDiv(zoneWindow.to->SerialSeconds() - timeOfDaySeconds_, kSecondsPerDay);
 
     std::vector<Occurrence> occurrences;
     ForEachPatternDay(pattern_, firstDay, lastDay, [&](std::int64_t day) {
         const std::int64_t start = day * kSecondsPerDay + timeOfDaySeconds_;
         if (HasException(start))
             return;
-        const StoreDate startDate = StoreDate::FromSerialSeconds(start);
-        occurrences.push_back({startDate, StoreDate::FromSerialSeconds(start + durationSeconds_), startDate, nullptr});
+        const StoreDate zoneStart = StoreDate::FromSerialSeconds(start);
+        const Occurrence occurrence{Local(zoneStart), Local(StoreDate::FromSerialSeconds(start + durationSeconds_)),
+                                    zoneStart, nullptr};
+        if (!zone_ || InWindow(occurrence.start, window))
+            occurrences.push_back(occurrence);
     });
+    // A zone whose offset falls back may turn later wall-clock times into earlier local ones.
+    if (zone_)
+        std::stable_sort(occurrences.begin(), occurrences.end(), StartsEarlier);
+    return occurrences;
+}
+
+std::vector<Occurrence> RecurringSeries::OccurrencesIn(const StartWindow& window) const {
+    std::vector<Occurrence> occurrences = PatternOccurrencesIn(window);
 
     // Modified occurrences may have moved from anywhere into the window; there are few, so each is tried.
     const auto unmovedEnd = static_cast<std::ptrdiff_t>(occurrences.size());
@@ -228,7 +250,8 @@ bool RecurringSeries::IsPatternOccurrence(const StoreDate& start) const {
 }
 
 DurationSpan RecurringSeries::Durations() const {
-    DurationSpan span{durationSeconds_, durationSeconds_};
+    const std::int64_t zoneMargin = zone_ ? 2 * kSecondsPerDay : 0;
+    DurationSpan span{durationSeconds_ - zoneMargin, durationSeconds_ + zoneMargin};
     for (const RecurrenceException* exception : exceptionsByOriginal_) {
         if (exception->deleted)
             continue;
@@ -241,11 +264,21 @@ DurationSpan RecurringSeries::Durations() const {
 }
 
 Occurrence RecurringSeries::ModifiedOccurrence(const RecurrenceException& exception) const {
-    const StoreDate* movedStart = DateMember(exception.members, "Start");
-    const StoreDate* movedEnd = DateMember(exception.members, "End");
-    const StoreDate start = movedStart ? *movedStart : exception.originalDate;
-    const StoreDate end = movedEnd ? *movedEnd : StoreDate::FromSerialSeconds(start.SerialSeconds() + durationSeconds_);
+    const StoreDate* movedStart = DateMember(exception.members, MemberId::kStart);
+    const StoreDate* movedEnd = DateMember(exception.members, MemberId::kEnd);
+    const StoreDate start = movedStart ? *movedStart : Local(exception.originalDate);
+    StoreDate end;
+    if (movedEnd)
+        end = *movedEnd;
+    else if (movedStart)
+        end = StoreDate::FromSerialSeconds(start.SerialSeconds() + durationSeconds_);
+    else
+        end = Local(StoreDate::FromSerialSeconds(exception.originalDate.SerialSeconds() + durationSeconds_));
     return {start, end, exception.originalDate, &exception};
+}
+
+StoreDate RecurringSeries::Local(const StoreDate& zoneTime) const {
+    return zone_ ? zone_->ToLocal(zoneTime) : zoneTime;
 }
 
 bool RecurringSeries::HasException(std::int64_t originalStartSeconds) const {
@@ -256,4 +289,4 @@ bool RecurringSeries::HasException(std::int64_t originalStartSeconds) const {
     return found != exceptionsByOriginal_.end() && (*found)->originalDate == original;
 }
 
-}  // namespace kalendro::mailbox
+}  // namespace kalendro::memory_store

@@ -1,4 +1,4 @@
-#include "platform/mailbox/filter.h"
+#include "platform/memory_store/filter.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 
 #include "platform/failure.h"
 
-namespace kalendro::mailbox {
+namespace kalendro::memory_store {
 namespace {
 
 StoreDate At(const char* text) { return *StoreDate::Parse(text); }
@@ -18,11 +18,10 @@ RegionalSettings DayMonthYear(const char* shortDateForm) {
 }
 
 CollectionEntry Appointment(const char* start, const char* end, Members more = {}) {
-    auto item = std::make_shared<MailboxItem>();
-    item->typeName = "AppointmentItem";
+    auto item = std::make_shared<MemoryItem>("AppointmentItem");
     item->members = std::move(more);
-    item->members["Start"] = At(start);
-    item->members["End"] = At(end);
+    item->members.Set(MemberId::kStart, At(start));
+    item->members.Set(MemberId::kEnd, At(end));
     return {item, nullptr};
 }
 
@@ -83,7 +82,7 @@ TEST_F(FilterTest, DatesTakeTheRegionalTimeSeparatorAndMayStandAlone) {
 
 TEST_F(FilterTest, AndBindsTighterThanOr) {
     const CollectionEntry entry =
-        Appointment("2002-11-05T09:00:00", "2002-11-05T10:00:00", {{"Subject", std::string("A")}});
+        Appointment("2002-11-05T09:00:00", "2002-11-05T10:00:00", {{MemberId::kSubject, std::string("A")}});
     EXPECT_TRUE(Matches("[Subject] = 'A' Or [Subject] = 'B' And [Subject] = 'C'", entry));
     EXPECT_FALSE(Matches("([Subject] = 'A' Or [Subject] = 'B') And [Subject] = 'C'", entry));
     EXPECT_TRUE(Matches("[Subject] = 'B' And [Subject] = 'C' Or [Subject] = 'A'", entry));
@@ -96,9 +95,10 @@ TEST_F(FilterTest, KeywordsInAnyCaseAndBlanksAnywhere) {
 }
 
 TEST_F(FilterTest, ValuesCompareByTheMembersKind) {
-    const CollectionEntry entry =
-        Appointment("2002-11-05T09:00:00", "2002-11-05T10:00:00",
-                    {{"Subject", std::string("Tom's Party")}, {"Importance", std::int32_t{2}}, {"AllDayEvent", true}});
+    const CollectionEntry entry = Appointment("2002-11-05T09:00:00", "2002-11-05T10:00:00",
+                                              {{MemberId::kSubject, std::string("Tom's Party")},
+                                               {MemberId::kImportance, std::int32_t{2}},
+                                               {MemberId::kAllDayEvent, true}});
     EXPECT_TRUE(Matches("[Subject] = 'tom''s party'", entry));
     EXPECT_TRUE(Matches("[Subject] > 'TOM'", entry));
     EXPECT_TRUE(Matches("[Importance] >= '2' And [Importance] < '10'", entry));
@@ -110,15 +110,14 @@ TEST_F(FilterTest, ValuesCompareByTheMembersKind) {
 }
 
 TEST_F(FilterTest, AnItemWithoutTheMemberDoesNotMeetTheCondition) {
-    auto contact = std::make_shared<MailboxItem>();
-    contact->typeName = "ContactItem";
+    auto contact = std::make_shared<MemoryItem>("ContactItem");
     EXPECT_FALSE(Matches("[Start] >= '01-01-2000 00:00'", {contact, nullptr}));
     EXPECT_FALSE(Matches("[Start] <> '01-01-2000 00:00'", {contact, nullptr}));
 }
 
 TEST_F(FilterTest, OverridesOfAnOccurrenceAreWhatIsCompared) {
     CollectionEntry occurrence = Appointment("2002-11-01T09:00:00", "2002-11-01T10:00:00");
-    occurrence.overrides = std::make_shared<Members>(Members{{"Start", At("2002-11-06T09:00:00")}});
+    occurrence.overrides = std::make_shared<Members>(Members{{MemberId::kStart, At("2002-11-06T09:00:00")}});
     EXPECT_TRUE(Matches("[Start] >= '05-11-2002 00:00'", occurrence));
 }
 
@@ -172,4 +171,4 @@ TEST_F(FilterTest, OrWidensTheBoundsAndOtherMembersLeaveThemOpen) {
 }
 
 }  // namespace
-}  // namespace kalendro::mailbox
+}  // namespace kalendro::memory_store

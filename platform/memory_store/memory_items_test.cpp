@@ -1,23 +1,23 @@
-#include "platform/mailbox/mailbox_items.h"
+#include "platform/memory_store/memory_items.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/failure.h"
 
-namespace kalendro::mailbox {
+namespace kalendro::memory_store {
 namespace {
 
-std::shared_ptr<const MailboxItem> Appointment(const std::string& subject, StoreDate start) {
-    auto item = std::make_shared<MailboxItem>();
-    item->typeName = "AppointmentItem";
-    item->members = {{"Subject", subject}, {"Start", start}, {"EntryID", std::string("E-") + subject}};
+std::shared_ptr<const MemoryItem> Appointment(const std::string& subject, StoreDate start) {
+    auto item = std::make_shared<MemoryItem>("AppointmentItem");
+    item->members = {
+        {MemberId::kSubject, subject}, {MemberId::kStart, start}, {MemberId::kEntryID, std::string("E-") + subject}};
     return item;
 }
 
-TEST(MailboxItemsTest, AnOccurrenceReadsItsOverridesBeforeItsSeriesMembers) {
+TEST(MemoryItemsTest, AnOccurrenceReadsItsOverridesBeforeItsSeriesMembers) {
     auto series = Appointment("Weekly", StoreDate{2026, 11, 2, 9, 0, 0});
     auto overrides = std::make_shared<Members>(
-        Members{{"Start", StoreDate{2026, 11, 9, 10, 0, 0}}, {"Location", std::string("Room 2")}});
+        Members{{MemberId::kStart, StoreDate{2026, 11, 9, 10, 0, 0}}, {MemberId::kLocation, std::string("Room 2")}});
     const CollectionEntry occurrence{series, overrides};
     EXPECT_EQ(StartOf(occurrence), (StoreDate{2026, 11, 9, 10, 0, 0}));
     auto item = MakeStoreItem(occurrence);
@@ -28,13 +28,13 @@ TEST(MailboxItemsTest, AnOccurrenceReadsItsOverridesBeforeItsSeriesMembers) {
     EXPECT_EQ(MakeStoreItem({series, nullptr})->Text("Location"), "");
 }
 
-TEST(MailboxItemsTest, SortOrdersOccurrencesByTheirOwnStartKeepingEqualOnesInOrder) {
+TEST(MemoryItemsTest, SortOrdersOccurrencesByTheirOwnStartKeepingEqualOnesInOrder) {
     auto series = Appointment("Series", StoreDate{2026, 11, 1, 9, 0, 0});
-    auto at = [](StoreDate start) { return std::make_shared<Members>(Members{{"Start", start}}); };
-    MailboxItems items({{series, at(StoreDate{2026, 11, 20, 9, 0, 0})},
-                        {Appointment("Single", StoreDate{2026, 11, 10, 9, 0, 0}), nullptr},
-                        {series, at(StoreDate{2026, 11, 10, 9, 0, 0})}},
-                       std::make_shared<const RegionalSettings>());
+    auto at = [](StoreDate start) { return std::make_shared<Members>(Members{{MemberId::kStart, start}}); };
+    MemoryItems items({{series, at(StoreDate{2026, 11, 20, 9, 0, 0})},
+                       {Appointment("Single", StoreDate{2026, 11, 10, 9, 0, 0}), nullptr},
+                       {series, at(StoreDate{2026, 11, 10, 9, 0, 0})}},
+                      std::make_shared<const RegionalSettings>());
     EXPECT_FALSE(items.SortedByStart());
     items.Sort("[Start]");
     EXPECT_TRUE(items.SortedByStart());
@@ -45,8 +45,8 @@ TEST(MailboxItemsTest, SortOrdersOccurrencesByTheirOwnStartKeepingEqualOnesInOrd
     EXPECT_EQ(StartOf(items.Entries()[2]), (StoreDate{2026, 11, 20, 9, 0, 0}));
 }
 
-TEST(MailboxItemsTest, IncludeRecurrencesIsAFlagOfTheCollection) {
-    MailboxItems items({}, std::make_shared<const RegionalSettings>());
+TEST(MemoryItemsTest, IncludeRecurrencesIsAFlagOfTheCollection) {
+    MemoryItems items({}, std::make_shared<const RegionalSettings>());
     EXPECT_FALSE(items.IncludeRecurrences());
     items.SetIncludeRecurrences(true);
     EXPECT_TRUE(items.IncludeRecurrences());
@@ -55,4 +55,4 @@ TEST(MailboxItemsTest, IncludeRecurrencesIsAFlagOfTheCollection) {
 }
 
 }  // namespace
-}  // namespace kalendro::mailbox
+}  // namespace kalendro::memory_store

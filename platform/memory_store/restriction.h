@@ -2,10 +2,10 @@
 
 #include <vector>
 
-#include "platform/mailbox/filter.h"
-#include "platform/mailbox/mailbox_items.h"
+#include "platform/memory_store/filter.h"
+#include "platform/memory_store/memory_items.h"
 
-namespace kalendro::mailbox {
+namespace kalendro::memory_store {
 
 // The entries a Restrict keeps. With recurrences included, a recurring appointment gives each of its
 // matching occurrences (never itself): an entry of the series' item whose overrides hold the
@@ -16,4 +16,4 @@ namespace kalendro::mailbox {
 std::vector<CollectionEntry> RestrictEntries(const std::vector<CollectionEntry>& entries, bool includeRecurrences,
                                              bool sortedByStart, const Filter& filter);
 
-}  // namespace kalendro::mailbox
+}  // namespace kalendro::memory_store

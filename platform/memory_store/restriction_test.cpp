@@ -4,44 +4,75 @@
 #include <vector>
 
 #include "platform/failure.h"
-#include "platform/mailbox/mailbox_store.h"
+#include "platform/memory_store/memory_store.h"
 
-namespace kalendro {
+namespace kalendro::memory_store {
 namespace {
 
 constexpr const char* kRange = "[Start] >= '05-11-2002 00:00' And [End] <= '08-11-2002 00:00'";
 
-std::string Calendar(const std::string& items) {
-    return R"({"format": "kalendro-mailbox/1", "stores": [{"name": "Personal Folders", "folders": [
-        {"name": "Calendar", "defaultItemType": 1, "default": "calendar", "items": [)" +
-           items + "]}]}]}";
+StoreDate At(const char* text) { return *StoreDate::Parse(text); }
+
+std::shared_ptr<MemoryItem> Single(const char* subject, const char* start, const char* end) {
+    auto item = std::make_shared<MemoryItem>("AppointmentItem");
+    item->members = {{MemberId::kEntryID, std::string("E-") + subject},
+                     {MemberId::kSubject, std::string(subject)},
+                     {MemberId::kStart, At(start)},
+                     {MemberId::kEnd, At(end)}};
+    return item;
+}
+
+std::shared_ptr<MemoryItem> Recurring(const char* subject, const char* start, const char* end,
+                                      RecurrencePattern pattern) {
+    auto series = Single(subject, start, end);
+    pattern.patternStartDate = At(start).DateOnly();
+    series->recurrence = std::move(pattern);
+    return series;
 }
 
 // A daily series from 3 to 9 November 2002 at 9:00, the 6th moved to 7:00 and retitled, the 7th deleted.
-constexpr const char* kDailySeries = R"({"type": "AppointmentItem", "Subject": "Stand-up", "EntryID": "SERIES",
-    "Location": "Room 1", "Start": "2002-11-03T09:00:00", "End": "2002-11-03T09:15:00",
-    "Recurrence": {"RecurrenceType": 0, "PatternEndDate": "2002-11-09", "Exceptions": [
-        {"OriginalDate": "2002-11-06T09:00:00", "Start": "2002-11-06T07:00:00", "End": "2002-11-06T07:15:00",
-         "Subject": "Early stand-up"},
-        {"OriginalDate": "2002-11-07T09:00:00", "Deleted": true}]}})";
+std::shared_ptr<MemoryItem> DailySeries() {
+    RecurrencePattern pattern;
+    pattern.type = RecurrenceType::kDaily;
+    pattern.end = RecurrenceEnd::kByDate;
+    pattern.patternEndDate = At("2002-11-09");
+    pattern.exceptions.push_back({At("2002-11-06T09:00:00"),
+                                  false,
+                                  {{MemberId::kStart, At("2002-11-06T07:00:00")},
+                                   {MemberId::kEnd, At("2002-11-06T07:15:00")},
+                                   {MemberId::kSubject, std::string("Early stand-up")}}});
+    pattern.exceptions.push_back({At("2002-11-07T09:00:00"), true, {}});
+    auto series = Recurring("Stand-up", "2002-11-03T09:00:00", "2002-11-03T09:15:00", std::move(pattern));
+    series->members.Set(MemberId::kEntryID, std::string("SERIES"));
+    series->members.Set(MemberId::kLocation, std::string("Room 1"));
+    return series;
+}
 
-std::string Single(const char* subject, const char* start, const char* end) {
-    return std::string(R"({"type": "AppointmentItem", "Subject": ")") + subject + R"(", "Start": ")" + start +
-           R"(", "End": ")" + end + R"("})";
+// A series without end, daily or on the days of the mask, from the start on.
+std::shared_ptr<MemoryItem> Endless(const char* subject, const char* start, const char* end, int dayOfWeekMask = 0) {
+    RecurrencePattern pattern;
+    pattern.type = dayOfWeekMask == 0 ? RecurrenceType::kDaily : RecurrenceType::kWeekly;
+    pattern.dayOfWeekMask = dayOfWeekMask;
+    return Recurring(subject, start, end, std::move(pattern));
 }
 
 class RestrictTest : public ::testing::Test {
 protected:
-    std::unique_ptr<StoreItems> CalendarItems(const std::string& items) {
+    std::unique_ptr<StoreItems> CalendarItems(ItemList items) {
         RegionalSettings regional;
         regional.shortDateForm = "dd-MM-yyyy";
-        const auto application = OpenMailboxText(Calendar(items), "restrict-test.json", regional);
+        auto calendar = std::make_shared<MemoryFolder>();
+        calendar->name = "Calendar";
+        calendar->defaultItemType = 1;
+        calendar->defaultRole = "calendar";
+        calendar->items = std::make_shared<const FolderItems>(std::move(items));
+        const auto application = MakeMemoryApplication({{calendar, "the test store"}}, regional);
         return application->GetNamespace("MAPI")->GetDefaultFolder(kDefaultCalendarFolder)->Items();
     }
 
     // The run's order of calls: sort, include recurrences, restrict.
-    std::unique_ptr<StoreItems> RunRange(const std::string& items) {
-        auto all = CalendarItems(items);
+    std::unique_ptr<StoreItems> RunRange(ItemList items) {
+        auto all = CalendarItems(std::move(items));
         all->Sort("[Start]");
         all->SetIncludeRecurrences(true);
         return all->Restrict(kRange);
@@ -58,9 +89,9 @@ protected:
 };
 
 TEST_F(RestrictTest, OccurrencesInTheRangeComeInOrderOfStartBesideSingleItems) {
-    auto range = RunRange(Single("Late", "2002-11-07T20:00:00", "2002-11-07T21:00:00") + "," + kDailySeries + "," +
-                          Single("Crossing", "2002-11-07T23:00:00", "2002-11-08T01:00:00") + "," +
-                          Single("Before", "2002-11-04T23:00:00", "2002-11-05T01:00:00"));
+    auto range = RunRange({Single("Late", "2002-11-07T20:00:00", "2002-11-07T21:00:00"), DailySeries(),
+                           Single("Crossing", "2002-11-07T23:00:00", "2002-11-08T01:00:00"),
+                           Single("Before", "2002-11-04T23:00:00", "2002-11-05T01:00:00")});
     EXPECT_EQ(Lines(*range), (std::vector<std::string>{
                                  "2002-11-05T09:00:00 Stand-up",
                                  "2002-11-06T07:00:00 Early stand-up",
@@ -70,7 +101,7 @@ TEST_F(RestrictTest, OccurrencesInTheRangeComeInOrderOfStartBesideSingleItems) {
 }
 
 TEST_F(RestrictTest, AnOccurrenceCarriesTheSeriesMembersWithItsOwnStartAndEnd) {
-    auto range = RunRange(kDailySeries);
+    auto range = RunRange({DailySeries()});
     auto enumerator = range->Enumerate();
     const auto first = enumerator->Next();
     const auto moved = enumerator->Next();
@@ -86,8 +117,7 @@ TEST_F(RestrictTest, AnOccurrenceCarriesTheSeriesMembersWithItsOwnStartAndEnd) {
 }
 
 TEST_F(RestrictTest, AWeeklySeriesGivesEachOccurrenceInTheRange) {
-    auto all = CalendarItems(R"({"type": "AppointmentItem", "Subject": "Yoga", "Start": "2002-10-01T18:00:00",
-        "End": "2002-10-01T19:00:00", "Recurrence": {"RecurrenceType": 1, "DayOfWeekMask": 42, "NoEndDate": true}})");
+    auto all = CalendarItems({Endless("Yoga", "2002-10-01T18:00:00", "2002-10-01T19:00:00", 42)});
     all->Sort("[Start]");
     all->SetIncludeRecurrences(true);
     // Monday 4 to Sunday 10 November 2002.
@@ -99,28 +129,27 @@ TEST_F(RestrictTest, AWeeklySeriesGivesEachOccurrenceInTheRange) {
 TEST_F(RestrictTest, EqualStartsKeepTheOrderOfTheirItemsAfterTheSort) {
     // The single item and the series start together, so the sort keeps their file order, and so
     // does the series' first occurrence against the single item.
-    const std::string same = Single("Same moment", "2002-11-03T09:00:00", "2002-11-03T09:30:00");
+    const auto same = Single("Same moment", "2002-11-03T09:00:00", "2002-11-03T09:30:00");
     const char* firstDay = "[Start] >= '03-11-2002 00:00' And [End] <= '04-11-2002 00:00'";
-    const auto restricted = [&](const std::string& items) {
-        auto all = CalendarItems(items);
+    const auto restricted = [&](ItemList items) {
+        auto all = CalendarItems(std::move(items));
         all->Sort("[Start]");
         all->SetIncludeRecurrences(true);
         return Lines(*all->Restrict(firstDay));
     };
-    EXPECT_EQ(restricted(same + "," + kDailySeries),
+    EXPECT_EQ(restricted({same, DailySeries()}),
               (std::vector<std::string>{"2002-11-03T09:00:00 Same moment", "2002-11-03T09:00:00 Stand-up"}));
-    EXPECT_EQ(restricted(std::string(kDailySeries) + "," + same),
+    EXPECT_EQ(restricted({DailySeries(), same}),
               (std::vector<std::string>{"2002-11-03T09:00:00 Stand-up", "2002-11-03T09:00:00 Same moment"}));
     // An occurrence at the moment of an item that sorts after the series comes first.
-    const std::string later = Single("Same moment", "2002-11-05T09:00:00", "2002-11-05T09:30:00");
-    EXPECT_EQ(Lines(*RunRange(later + "," + kDailySeries)),
+    const auto later = Single("Same moment", "2002-11-05T09:00:00", "2002-11-05T09:30:00");
+    EXPECT_EQ(Lines(*RunRange({later, DailySeries()})),
               (std::vector<std::string>{"2002-11-05T09:00:00 Stand-up", "2002-11-05T09:00:00 Same moment",
                                         "2002-11-06T07:00:00 Early stand-up"}));
 }
 
 TEST_F(RestrictTest, WithoutRecurrencesASeriesIsAnOrdinaryItem) {
-    auto all =
-        CalendarItems(std::string(kDailySeries) + "," + Single("Inside", "2002-11-05T10:00:00", "2002-11-05T11:00:00"));
+    auto all = CalendarItems({DailySeries(), Single("Inside", "2002-11-05T10:00:00", "2002-11-05T11:00:00")});
     all->Sort("[Start]");
     EXPECT_EQ(Lines(*all->Restrict(kRange)), (std::vector<std::string>{"2002-11-05T10:00:00 Inside"}));
     EXPECT_EQ(Lines(*all->Restrict("[Start] < '04-11-2002 00:00'")),
@@ -128,7 +157,7 @@ TEST_F(RestrictTest, WithoutRecurrencesASeriesIsAnOrdinaryItem) {
 }
 
 TEST_F(RestrictTest, AnUnsortedCollectionKeepsTheStoreOrder) {
-    auto all = CalendarItems(Single("Late", "2002-11-07T20:00:00", "2002-11-07T21:00:00") + "," + kDailySeries);
+    auto all = CalendarItems({Single("Late", "2002-11-07T20:00:00", "2002-11-07T21:00:00"), DailySeries()});
     all->SetIncludeRecurrences(true);
     EXPECT_EQ(Lines(*all->Restrict(kRange)),
               (std::vector<std::string>{"2002-11-07T20:00:00 Late", "2002-11-05T09:00:00 Stand-up",
@@ -136,7 +165,7 @@ TEST_F(RestrictTest, AnUnsortedCollectionKeepsTheStoreOrder) {
 }
 
 TEST_F(RestrictTest, ARestrictedCollectionCanBeSortedAndRestrictedAgain) {
-    auto all = CalendarItems(Single("Late", "2002-11-07T20:00:00", "2002-11-07T21:00:00") + "," + kDailySeries);
+    auto all = CalendarItems({Single("Late", "2002-11-07T20:00:00", "2002-11-07T21:00:00"), DailySeries()});
     all->SetIncludeRecurrences(true);
     auto range = all->Restrict(kRange);
     range->Sort("[Start]");
@@ -150,8 +179,7 @@ TEST_F(RestrictTest, ARestrictedCollectionCanBeSortedAndRestrictedAgain) {
 }
 
 TEST_F(RestrictTest, ASeriesWithoutEndNeedsALatestStart) {
-    auto all = CalendarItems(R"({"type": "AppointmentItem", "Subject": "Forever", "Start": "2002-10-01T18:00:00",
-        "End": "2002-10-01T19:00:00", "Recurrence": {"RecurrenceType": 0, "NoEndDate": true}})");
+    auto all = CalendarItems({Endless("Forever", "2002-10-01T18:00:00", "2002-10-01T19:00:00")});
     all->SetIncludeRecurrences(true);
     try {
         all->Restrict("[Start] >= '05-11-2002 00:00'");
@@ -164,7 +192,7 @@ TEST_F(RestrictTest, ASeriesWithoutEndNeedsALatestStart) {
 }
 
 TEST_F(RestrictTest, AFilterThatCannotBeReadIsAFailure) {
-    auto all = CalendarItems(kDailySeries);
+    auto all = CalendarItems({DailySeries()});
     try {
         all->Restrict("[Start] >= '05-11-2002 00:00' And");
         FAIL() << "the filter was read";
@@ -175,4 +203,4 @@ TEST_F(RestrictTest, AFilterThatCannotBeReadIsAFailure) {
 }
 
 }  // namespace
-}  // namespace kalendro
+}  // namespace kalendro::memory_store

@@ -1,21 +1,20 @@
-#include "platform/mailbox/mailbox_items.h"
+#include "platform/memory_store/memory_items.h"
 
 #include <algorithm>
 #include <string>
 #include <utility>
 
 #include "platform/failure.h"
-#include "platform/mailbox/filter.h"
-#include "platform/mailbox/restriction.h"
+#include "platform/memory_store/filter.h"
+#include "platform/memory_store/restriction.h"
 
-namespace kalendro::mailbox {
+namespace kalendro::memory_store {
 
 namespace {
 
-class MailboxStoreItem : public StoreItem {
+class MemoryStoreItem : public StoreItem {
 public:
-    explicit MailboxStoreItem(CollectionEntry entry)
-        : entry_(std::move(entry)), schema_(&SchemaFor(entry_.item->typeName)) {}
+    explicit MemoryStoreItem(CollectionEntry entry) : entry_(std::move(entry)) {}
 
     std::string TypeName() const override { return entry_.item->typeName; }
     std::string Text(std::string_view member) const override { return Read<std::string>(member, MemberKind::kText); }
@@ -29,27 +28,25 @@ private:
     // An unset member reads as the value-initialised T: empty text, the no-date value, 0, false.
     template <typename T>
     T Read(std::string_view member, MemberKind wanted) const {
-        const MemberValue* value = FindLastingMember(entry_, CheckMember(member, wanted));
+        const MemberValue* value = FindMember(entry_, CheckMember(member, wanted));
         return value == nullptr ? T{} : std::get<T>(*value);
     }
 
-    // The lasting spelling of the name.
-    std::string_view CheckMember(std::string_view member, MemberKind wanted) const {
-        const auto* found = schema_->Find(member);
-        if (found == nullptr) {
+    MemberId CheckMember(std::string_view name, MemberKind wanted) const {
+        const std::optional<MemberId> member = FindMemberId(name);
+        if (!member || !TypeHasMember(entry_.item->type, *member)) {
             throw Failure(kStoreOperationFailed,
-                          "The " + entry_.item->typeName + " has no member \"" + std::string(member) + "\".");
+                          "The " + entry_.item->typeName + " has no member \"" + std::string(name) + "\".");
         }
-        if (found->second != wanted) {
-            throw Failure(kTypeMismatch, "Type mismatch: the member \"" + std::string(member) + "\" of the " +
-                                             entry_.item->typeName + " is a " + std::string(KindName(found->second)) +
+        if (KindOf(*member) != wanted) {
+            throw Failure(kTypeMismatch, "Type mismatch: the member \"" + std::string(name) + "\" of the " +
+                                             entry_.item->typeName + " is a " + std::string(KindName(KindOf(*member))) +
                                              ", not a " + std::string(KindName(wanted)) + ".");
         }
-        return found->first;
+        return *member;
     }
 
     CollectionEntry entry_;
-    const ItemSchema* schema_;
 };
 
 class EntryEnumerator : public StoreItemEnumerator {
@@ -69,68 +66,72 @@ private:
     std::size_t next_ = 0;
 };
 
-const MemberValue* FindIn(const Members& members, std::string_view lasting) {
-    auto found = members.FindLasting(lasting);
-    return found == members.end() ? nullptr : &found->second;
-}
-
 }  // namespace
 
-const MemberValue* FindMember(const CollectionEntry& entry, std::string_view member) {
-    const std::string_view lasting = KnownMemberName(member);
-    return lasting.empty() ? nullptr : FindLastingMember(entry, lasting);
-}
-
-const MemberValue* FindLastingMember(const CollectionEntry& entry, std::string_view lasting) {
+const MemberValue* FindMember(const CollectionEntry& entry, MemberId member) {
     if (entry.overrides) {
-        if (const MemberValue* value = FindIn(*entry.overrides, lasting)) {
+        if (const MemberValue* value = entry.overrides->Find(member)) {
             return value;
         }
     }
-    return FindIn(entry.item->members, lasting);
+    return entry.item->members.Find(member);
 }
 
 StoreDate StartOf(const CollectionEntry& entry) {
-    static const std::string_view start = KnownMemberName("Start");
-    const MemberValue* value = FindLastingMember(entry, start);
+    const MemberValue* value = FindMember(entry, MemberId::kStart);
     const StoreDate* date = value == nullptr ? nullptr : std::get_if<StoreDate>(value);
     return date == nullptr ? StoreDate::NoDate() : *date;
 }
 
 std::shared_ptr<StoreItem> MakeStoreItem(CollectionEntry entry) {
-    return std::make_shared<MailboxStoreItem>(std::move(entry));
+    return std::make_shared<MemoryStoreItem>(std::move(entry));
 }
 
-MailboxItems::MailboxItems(std::vector<CollectionEntry> entries, std::shared_ptr<const RegionalSettings> regional)
+MemoryItems::MemoryItems(std::vector<CollectionEntry> entries, std::shared_ptr<const RegionalSettings> regional)
     : entries_(std::make_shared<const std::vector<CollectionEntry>>(std::move(entries))),
       regional_(std::move(regional)) {}
 
-std::unique_ptr<MailboxItems> MailboxItems::OfFolder(const std::shared_ptr<const MailboxFolder>& folder,
-                                                     std::shared_ptr<const RegionalSettings> regional) {
-    std::vector<CollectionEntry> entries;
-    entries.reserve(folder->items.size());
-    for (const auto& item : folder->items) {
-        entries.push_back({item, nullptr});
-    }
-    return std::make_unique<MailboxItems>(std::move(entries), std::move(regional));
+std::unique_ptr<MemoryItems> MemoryItems::OfFolder(std::shared_ptr<const FolderItems> folderItems,
+                                                   std::shared_ptr<const RegionalSettings> regional) {
+    std::unique_ptr<MemoryItems> items(new MemoryItems(std::move(regional)));
+    items->folderItems_ = std::move(folderItems);
+    return items;
 }
 
-std::int32_t MailboxItems::Count() { return static_cast<std::int32_t>(entries_->size()); }
+const std::shared_ptr<const std::vector<CollectionEntry>>& MemoryItems::SharedEntries() {
+    if (!entries_) {
+        const ItemList& items = folderItems_->All();
+        std::vector<CollectionEntry> entries;
+        entries.reserve(items.size());
+        for (const auto& item : items) {
+            entries.push_back({item, nullptr});
+        }
+        entries_ = std::make_shared<const std::vector<CollectionEntry>>(std::move(entries));
+        folderItems_.reset();
+    }
+    return entries_;
+}
 
-std::unique_ptr<StoreItemEnumerator> MailboxItems::Enumerate() {
+const std::vector<CollectionEntry>& MemoryItems::Entries() { return *SharedEntries(); }
+
+std::int32_t MemoryItems::Count() {
+    return entries_ ? static_cast<std::int32_t>(entries_->size()) : folderItems_->Count();
+}
+
+std::unique_ptr<StoreItemEnumerator> MemoryItems::Enumerate() {
     // The enumerator shares the entries as they stand; a later Sort of this collection makes new
     // ones and does not disturb it.
-    return std::make_unique<EntryEnumerator>(entries_);
+    return std::make_unique<EntryEnumerator>(SharedEntries());
 }
 
-void MailboxItems::Sort(std::string_view property) {
+void MemoryItems::Sort(std::string_view property) {
     if (property != "[Start]") {
         throw Failure(kInvalidArgument,
                       "Sort: the items can only be sorted by \"[Start]\", not by \"" + std::string(property) + "\".");
     }
     // Each start is looked up once rather than at every comparison.
     std::vector<std::pair<StoreDate, std::size_t>> keys;
-    const std::vector<CollectionEntry>& entries = *entries_;
+    const std::vector<CollectionEntry>& entries = Entries();
     keys.reserve(entries.size());
     for (std::size_t index = 0; index < entries.size(); ++index) {
         keys.emplace_back(StartOf(entries[index]), index);
@@ -146,14 +147,14 @@ void MailboxItems::Sort(std::string_view property) {
     sortedByStart_ = true;
 }
 
-void MailboxItems::SetIncludeRecurrences(bool include) { includeRecurrences_ = include; }
+void MemoryItems::SetIncludeRecurrences(bool include) { includeRecurrences_ = include; }
 
-std::unique_ptr<StoreItems> MailboxItems::Restrict(std::string_view filter) {
+std::unique_ptr<StoreItems> MemoryItems::Restrict(std::string_view filter) {
     const Filter parsed = Filter::Parse(filter, *regional_);
-    auto restricted = std::make_unique<MailboxItems>(
-        RestrictEntries(*entries_, includeRecurrences_, sortedByStart_, parsed), regional_);
+    auto restricted = std::make_unique<MemoryItems>(
+        RestrictEntries(Entries(), includeRecurrences_, sortedByStart_, parsed), regional_);
     restricted->sortedByStart_ = sortedByStart_;
     return restricted;
 }
 
-}  // namespace kalendro::mailbox
+}  // namespace kalendro::memory_store
