@@ -1,4 +1,4 @@
-// kalendro: the main window over the mailbox file that plays the mail store.
+// kalendro: the main window over the mail store files named on the command line.
 #include <QApplication>
 #include <QDate>
 #include <QIcon>
@@ -8,24 +8,26 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "about/program_icon.h"
 #include "app/form1.h"
 #include "platform/application_identity.h"
 #include "platform/failure.h"
-#include "platform/mailbox/mailbox_store.h"
 #include "platform/output_files.h"
 #include "platform/platform_services.h"
 #include "platform/regional.h"
+#include "platform/store_files/store_files.h"
 
 namespace {
 
 using namespace kalendro;
 
 const char* const kUsage =
-    "Usage: kalendro --store FILE\n"
-    "Exports the appointments of a calendar of the mailbox FILE to an iCalendar file, and its contacts to a\n"
-    "vCard file. FILE is a mailbox file (see docs/mailbox-format.md).\n";
+    "Usage: kalendro --store FILE [--store FILE ...]\n"
+    "Exports the appointments of a calendar of the mail store to an iCalendar file, and its contacts to a\n"
+    "vCard file. Each FILE is an Outlook data file (.pst, .ost) or a mailbox file (see docs/mailbox-format.md),\n"
+    "shown as one store of the folder tree; the first one holds the default folders.\n";
 
 // What the platform does with a failure that nothing handles: the report on standard error and in a
 // message box. The caller then ends the program.
@@ -51,19 +53,33 @@ public:
     }
 };
 
-StoreApplicationFactory StoreOpener(const std::optional<std::string>& storePath, const RegionalSettings& regional) {
-    if (!storePath) {
-        return []() -> std::shared_ptr<StoreApplication> {
-            throw Failure(kStoreCannotOpen, "No mailbox given: start Kalendro with --store FILE");
-        };
-    }
-    return [path = *storePath, regional] { return OpenMailboxFile(path, regional); };
+// What the store files could not give (items left out of a folder) goes to standard error at once; the
+// user sees it in a message box as well, once the window is up and the handler that read the folder
+// has ended.
+void ReportStoreWarning(const std::string& warning) {
+    std::cerr << "Warning: " << warning << std::endl;
+    QMetaObject::invokeMethod(
+        qApp,
+        [text = QString::fromStdString(warning)] {
+            QMessageBox::warning(nullptr, QString::fromLatin1(kApplicationTitle),
+                                 "Some items could not be read and were left out:\n\n" + text);
+        },
+        Qt::QueuedConnection);
 }
 
-PlatformServices SystemServices(const std::optional<std::string>& storePath) {
+StoreApplicationFactory StoreOpener(const std::vector<std::string>& storePaths, const RegionalSettings& regional) {
+    if (storePaths.empty()) {
+        return []() -> std::shared_ptr<StoreApplication> {
+            throw Failure(kStoreCannotOpen, "No mail store given: start Kalendro with --store FILE");
+        };
+    }
+    return [storePaths, regional] { return OpenStoreFiles(storePaths, regional, ReportStoreWarning); };
+}
+
+PlatformServices SystemServices(const std::vector<std::string>& storePaths) {
     PlatformServices services;
     services.regional = RegionalSettings::FromLocale();
-    services.createStoreApplication = StoreOpener(storePath, services.regional);
+    services.createStoreApplication = StoreOpener(storePaths, services.regional);
     services.createFileSystem = [] { return OpenDiskFileSystem(); };
     const QDate today = QDate::currentDate();
     services.today = StoreDate{today.year(), today.month(), today.day()};
@@ -90,7 +106,7 @@ int RunMainWindow(KalendroApplication& application, PlatformServices services) {
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
-    std::optional<std::string> storePath;
+    std::vector<std::string> storePaths;
     for (int index = 1; index < argc; ++index) {
         const std::string_view argument = argv[index];
         if (argument == "--help" || argument == "-h") {
@@ -101,10 +117,10 @@ int main(int argc, char** argv) {
             std::cerr << kUsage;
             return 2;
         }
-        storePath = argv[++index];
+        storePaths.push_back(argv[++index]);
     }
     KalendroApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
     QApplication::setWindowIcon(QIcon(ProgramIcon()));
-    return RunMainWindow(application, SystemServices(storePath));
+    return RunMainWindow(application, SystemServices(storePaths));
 }

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "calendar_export/calendar_export_run.h"
-#include "platform/mailbox/mailbox_store.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 
@@ -27,7 +26,9 @@ Writes the appointments of a calendar folder that lie in a range of days to
 DIR/Calendars/vCalendar.ics, DIR playing the drive the window would offer; recurring
 appointments are expanded into their occurrences. Exactly what the export button does.
 
-  --store FILE          the mailbox file that plays the mail store (required)
+  --store FILE          the mail store: an Outlook data file (.pst, .ost) or a mailbox
+                        file (required); give it again for more stores, the first one
+                        holding the default calendar
   --target DIR          the existing directory that plays the drive (required)
   --from YYYY-MM-DD     the first day of the range (default: today)
   --to YYYY-MM-DD       the last day of the range (default: today)
@@ -46,7 +47,7 @@ error.
 )";
 
 struct CalendarOptions {
-    std::string store;
+    std::vector<std::string> stores;
     std::string target;
     StoreDate from;
     StoreDate to;
@@ -76,7 +77,7 @@ CalendarOptions ParseCalendarOptions(const std::vector<std::string>& arguments) 
     options.from = options.to = Today();
     ReadOptions(arguments, [&](const std::string& option, const auto& value) {
         if (option == "--store") {
-            options.store = value();
+            options.stores.push_back(value());
         } else if (option == "--target") {
             options.target = value();
         } else if (option == "--from") {
@@ -92,7 +93,7 @@ CalendarOptions ParseCalendarOptions(const std::vector<std::string>& arguments) 
         }
         return true;
     });
-    if (options.store.empty() || options.target.empty()) {
+    if (options.stores.empty() || options.target.empty()) {
         throw UsageError("--store FILE and --target DIR are required");
     }
     if (options.to < options.from) {
@@ -186,7 +187,7 @@ int ExportCalendar(const CalendarOptions& options) {
     std::shared_ptr<StoreSession> session;
     CalendarExportChoice choice;
     try {
-        session = OpenMailboxFile(options.store, regional)->GetNamespace("MAPI");
+        session = OpenCommandStores(options.stores, regional)->GetNamespace("MAPI");
         choice = ChoiceFor(options, *session);
     } catch (const Failure& failure) {
         std::cerr << UnhandledFailureReport(failure) << '\n';

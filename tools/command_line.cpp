@@ -3,7 +3,15 @@
 #include <algorithm>
 #include <iostream>
 
+#include "platform/store_files/store_files.h"
+
 namespace kalendro::tools {
+
+std::shared_ptr<StoreApplication> OpenCommandStores(const std::vector<std::string>& paths,
+                                                    const RegionalSettings& regional) {
+    return OpenStoreFiles(paths, regional,
+                          [](const std::string& warning) { std::cerr << "Warning: " << warning << '\n'; });
+}
 
 void ReadOptions(const std::vector<std::string>& arguments, const OptionTaker& take) {
     for (std::size_t i = 0; i < arguments.size(); ++i) {

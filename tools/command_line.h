@@ -6,6 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/regional.h"
+#include "platform/store.h"
+
 namespace kalendro::tools {
 
 inline constexpr int kExitWritten = 0;
@@ -27,5 +30,9 @@ void ReadOptions(const std::vector<std::string>& arguments, const OptionTaker& t
 // nothing else; a usage error is reported on standard error with exit status 2.
 int RunSubcommand(std::string_view name, std::string_view usage, const std::vector<std::string>& arguments,
                   const std::function<int()>& run);
+
+// The store files named by --store, in order; what they could not give is told on standard error.
+std::shared_ptr<StoreApplication> OpenCommandStores(const std::vector<std::string>& paths,
+                                                    const RegionalSettings& regional);
 
 }  // namespace kalendro::tools

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "contact_export/contact_export_run.h"
-#include "platform/mailbox/mailbox_store.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 
@@ -16,10 +15,12 @@ namespace {
 constexpr const char* kContactsUsage =
     R"usage(Usage: kalendro-export contacts --store FILE --output PATH [options]
 
-Writes every contact of the mailbox's default contacts folder to one vCard 3.0 file at
+Writes every contact of the store's default contacts folder to one vCard 3.0 file at
 PATH, replacing a file of that name. Exactly what the contact window's Start button does.
 
-  --store FILE        the mailbox file that plays the mail store (required)
+  --store FILE        the mail store: an Outlook data file (.pst, .ost) or a mailbox
+                      file (required); give it again for more stores, the first one
+                      holding the default contacts folder
   --output PATH       the vCard file to write (required): a path on this machine, or a
                       drive path such as c:\contacts.vcf (c: is the home directory)
   --no-birthday       leave the birthday out of each card's note
@@ -35,7 +36,7 @@ keeps what was written before the failure); 2 a usage error.
 )usage";
 
 struct ContactsOptions {
-    std::string store;
+    std::vector<std::string> stores;
     std::string output;
     bool addBirthday = true;
     bool addAnniversary = true;
@@ -45,7 +46,7 @@ ContactsOptions ParseContactsOptions(const std::vector<std::string>& arguments) 
     ContactsOptions options;
     ReadOptions(arguments, [&](const std::string& option, const auto& value) {
         if (option == "--store") {
-            options.store = value();
+            options.stores.push_back(value());
         } else if (option == "--output") {
             options.output = value();
         } else if (option == "--no-birthday") {
@@ -57,7 +58,7 @@ ContactsOptions ParseContactsOptions(const std::vector<std::string>& arguments) 
         }
         return true;
     });
-    if (options.store.empty() || options.output.empty()) {
+    if (options.stores.empty() || options.output.empty()) {
         throw UsageError("--store FILE and --output PATH are required");
     }
     return options;
@@ -84,7 +85,7 @@ private:
 int ExportContactsToFile(const ContactsOptions& options) {
     PlatformServices services;
     services.regional = RegionalSettings::FromLocale();
-    services.createStoreApplication = [&] { return OpenMailboxFile(options.store, services.regional); };
+    services.createStoreApplication = [&] { return OpenCommandStores(options.stores, services.regional); };
     services.createFileSystem = [] { return OpenDiskFileSystem(); };
     ContactExportState state;
     state.ExportRunning = true;

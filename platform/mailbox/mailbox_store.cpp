@@ -9,24 +9,28 @@ namespace kalendro {
 
 namespace {
 
-std::shared_ptr<StoreApplication> MakeApplication(const mailbox::Mailbox& mailbox, const RegionalSettings& regional) {
+std::vector<memory_store::MemoryStore> StoresOf(const mailbox::Mailbox& mailbox) {
     std::vector<memory_store::MemoryStore> stores;
     const std::string source = "the mailbox file \"" + mailbox.sourceName + "\"";
     for (const auto& root : mailbox.stores) {
         stores.push_back({root, source});
     }
-    return memory_store::MakeMemoryApplication(std::move(stores), regional);
+    return stores;
 }
 
 }  // namespace
 
+std::vector<memory_store::MemoryStore> ReadMailboxStores(const std::string& path) {
+    return StoresOf(*mailbox::LoadMailboxFile(path));
+}
+
 std::shared_ptr<StoreApplication> OpenMailboxFile(const std::string& path, const RegionalSettings& regional) {
-    return MakeApplication(*mailbox::LoadMailboxFile(path), regional);
+    return memory_store::MakeMemoryApplication(ReadMailboxStores(path), regional);
 }
 
 std::shared_ptr<StoreApplication> OpenMailboxText(std::string_view text, const std::string& sourceName,
                                                   const RegionalSettings& regional) {
-    return MakeApplication(*mailbox::LoadMailboxText(text, sourceName), regional);
+    return memory_store::MakeMemoryApplication(StoresOf(*mailbox::LoadMailboxText(text, sourceName)), regional);
 }
 
 }  // namespace kalendro

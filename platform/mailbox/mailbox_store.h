@@ -3,7 +3,9 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/memory_store/memory_store.h"
 #include "platform/regional.h"
 #include "platform/store.h"
 
@@ -14,6 +16,8 @@ namespace kalendro {
 // file, the item and member where the fault lies, and the reason. The regional settings are
 // those in which Restrict reads the dates of its filters.
 std::shared_ptr<StoreApplication> OpenMailboxFile(const std::string& path, const RegionalSettings& regional);
+// The stores of a mailbox file, to be served beside those of other files. Failure 429 as above.
+std::vector<memory_store::MemoryStore> ReadMailboxStores(const std::string& path);
 // The same over the text of a mailbox; sourceName stands for the file in messages.
 std::shared_ptr<StoreApplication> OpenMailboxText(std::string_view text, const std::string& sourceName,
                                                   const RegionalSettings& regional);

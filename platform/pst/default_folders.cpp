@@ -67,31 +67,6 @@ std::size_t StandardSubfolderCount(const FolderNode& folder) {
     return count;
 }
 
-// The folder holding the mail, calendar, contacts ... folders: the one the message store names,
-// else (an OST names none) the folder with the most IPF.* folders directly under it, the first
-// found level by level on a tie.
-const FolderNode* FindIpmSubtree(const FolderNode& root, const PropertyBag& messageStore) {
-    if (const FolderNode* named = FolderOfEntryId(root, messageStore, messageStore, kIpmSubtreeEntryId)) {
-        return named;
-    }
-    const FolderNode* best = nullptr;
-    std::size_t bestCount = 0;
-    std::deque<const FolderNode*> pending{&root};
-    while (!pending.empty()) {
-        const FolderNode* folder = pending.front();
-        pending.pop_front();
-        const std::size_t count = StandardSubfolderCount(*folder);
-        if (count > bestCount) {
-            best = folder;
-            bestCount = count;
-        }
-        for (const FolderNode& subfolder : folder->subfolders) {
-            pending.push_back(&subfolder);
-        }
-    }
-    return best;
-}
-
 std::optional<std::uint32_t> FindDefault(const FolderNode& root, const PropertyBag& messageStore,
                                          const FolderNode* ipmSubtree, std::uint16_t entryIdTag,
                                          std::string_view containerClass) {
@@ -115,6 +90,28 @@ std::optional<std::uint32_t> FindDefault(const FolderNode& root, const PropertyB
 }
 
 }  // namespace
+
+const FolderNode* FindIpmSubtree(const FolderNode& root, const PropertyBag& messageStore) {
+    if (const FolderNode* named = FolderOfEntryId(root, messageStore, messageStore, kIpmSubtreeEntryId)) {
+        return named;
+    }
+    const FolderNode* best = nullptr;
+    std::size_t bestCount = 0;
+    std::deque<const FolderNode*> pending{&root};
+    while (!pending.empty()) {
+        const FolderNode* folder = pending.front();
+        pending.pop_front();
+        const std::size_t count = StandardSubfolderCount(*folder);
+        if (count > bestCount) {
+            best = folder;
+            bestCount = count;
+        }
+        for (const FolderNode& subfolder : folder->subfolders) {
+            pending.push_back(&subfolder);
+        }
+    }
+    return best;
+}
 
 std::string AsciiText(const PropertyValue& value) {
     const auto ascii = [](unsigned code) { return code < 0x80 ? static_cast<char>(code) : '?'; };

@@ -20,6 +20,11 @@ struct DefaultFolders {
 // the top of the personal folders.
 DefaultFolders FindDefaultFolders(const FolderNode& root, const PropertyBag& messageStore);
 
+// The top of the personal folders, which holds the mail, calendar, contacts ... folders: the one the
+// message store names, else (an OST names none) the folder with the most IPF.* folders directly
+// under it, the first found level by level on a tie. Null when no folder holds any.
+const FolderNode* FindIpmSubtree(const FolderNode& root, const PropertyBag& messageStore);
+
 // A text property read as ASCII (UTF-16LE for PT_UNICODE, bytes for PT_STRING8), any other character
 // as '?'; empty for other types. Enough to compare the names the file format fixes.
 std::string AsciiText(const PropertyValue& value);

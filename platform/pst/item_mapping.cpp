@@ -394,13 +394,8 @@ std::int32_t DefaultItemType(const PropertyBag& folder) {
     return DefaultItemTypeOfContainerClass(TextOf(folder, kContainerClass));
 }
 
-std::string EntryIdText(std::string_view storeRecordKey, std::uint32_t nodeId) {
+std::string UpperHex(std::string_view bytes) {
     constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string bytes(4, '\0');
-    bytes += storeRecordKey;
-    for (int shift = 0; shift < 32; shift += 8) {
-        bytes += static_cast<char>((nodeId >> shift) & 0xFF);
-    }
     std::string hex;
     hex.reserve(bytes.size() * 2);
     for (const char byte : bytes) {
@@ -408,6 +403,15 @@ std::string EntryIdText(std::string_view storeRecordKey, std::uint32_t nodeId) {
         hex += kDigits[static_cast<std::uint8_t>(byte) & 0xF];
     }
     return hex;
+}
+
+std::string EntryIdText(std::string_view storeRecordKey, std::uint32_t nodeId) {
+    std::string bytes(4, '\0');
+    bytes += storeRecordKey;
+    for (int shift = 0; shift < 32; shift += 8) {
+        bytes += static_cast<char>((nodeId >> shift) & 0xFF);
+    }
+    return UpperHex(bytes);
 }
 
 MappedItem MapItem(const Message& message, std::string_view storeRecordKey) {

@@ -41,6 +41,8 @@ std::int32_t DefaultItemTypeOfContainerClass(std::string_view containerClass);
 // The same from a folder's PR_CONTAINER_CLASS (0x3613).
 std::int32_t DefaultItemType(const PropertyBag& folder);
 
+// Bytes as upper-case hex digits, two to a byte.
+std::string UpperHex(std::string_view bytes);
 // An item's EntryID: upper-case hex of four zero bytes, the store's record key and the node id
 // (little-endian).
 std::string EntryIdText(std::string_view storeRecordKey, std::uint32_t nodeId);

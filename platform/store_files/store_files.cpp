@@ -1,0 +1,38 @@
+#include "platform/store_files/store_files.h"
+
+#include <fstream>
+
+#include "platform/mailbox/mailbox_store.h"
+#include "platform/memory_store/memory_store.h"
+#include "platform/pst/pst_store.h"
+
+namespace kalendro {
+
+namespace {
+
+// Outlook data files begin with "!BDN"; anything else is read as a mailbox file, whose loader
+// says what is wrong with it.
+bool IsOutlookDataFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    char magic[4] = {};
+    return file.read(magic, sizeof magic) && std::string_view(magic, sizeof magic) == "!BDN";
+}
+
+}  // namespace
+
+std::shared_ptr<StoreApplication> OpenStoreFiles(const std::vector<std::string>& paths,
+                                                 const RegionalSettings& regional, StoreWarningSink warn) {
+    std::vector<memory_store::MemoryStore> stores;
+    for (const std::string& path : paths) {
+        if (IsOutlookDataFile(path)) {
+            stores.push_back(pst::ReadPstStore(path, warn));
+        } else {
+            for (memory_store::MemoryStore& store : ReadMailboxStores(path)) {
+                stores.push_back(std::move(store));
+            }
+        }
+    }
+    return memory_store::MakeMemoryApplication(std::move(stores), regional);
+}
+
+}  // namespace kalendro
