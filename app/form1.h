@@ -19,6 +19,7 @@ class QGroupBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class QSocketNotifier;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -49,6 +50,7 @@ private:
     void CreateFrame1();
     void SetTabOrder(std::vector<std::pair<int, QWidget*>> controlsByTabIndex);
     void FillDriveList();
+    void WatchMounts();
     void ConnectHandlers();
 
     void FillFolderTree();
@@ -88,6 +90,8 @@ private:
     QElapsedTimer sinceLastRepaint_;
     QPointer<FrmAbout> aboutWindow_;
     QPointer<Form2> contactWindow_;
+    std::unique_ptr<MountMonitor> mountMonitor_;
+    std::unique_ptr<QSocketNotifier> mountNotifier_;
 
     QLabel* Label4 = nullptr;
     QLabel* Label5 = nullptr;

@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include "contact_export/contact_test_support.h"
+#include "platform/drive_table.h"
 #include "platform/mailbox/mailbox_store.h"
 #include "tools/command_test_support.h"
 #include "tools/commands.h"
@@ -48,7 +49,7 @@ protected:
         services.createStoreApplication = std::move(createStoreApplication);
         const std::string root = directory_.path().toStdString();
         services.createFileSystem = [root] {
-            return OpenDiskFileSystem([root] { return std::vector<DriveEntry>{{"c:", "home", root}}; }, "UTF-8", root);
+            return OpenDiskFileSystem(std::make_shared<DriveTable>(root), "UTF-8", root);
         };
         window_ = new Form2(services);
         Find<QLineEdit>("TXT_path")->setText(QString::fromStdString(OutputPath()));
