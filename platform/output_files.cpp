@@ -49,7 +49,7 @@ private:
 // mounted meanwhile can take the bytes.
 struct ResolvedPath {
     std::shared_ptr<Descriptor> root;  // none: native is used as it stands
-    std::string relative;              // below root, "." for the root itself
+    std::string relative;              // below root: "./Calendars/vCalendar.ics"
     std::string native;
     std::string shown;
 
@@ -282,8 +282,7 @@ private:
             throw Failure(kDeviceUnavailable, "Device unavailable: " + std::string(path) + " (there is no such drive)");
         std::vector<std::string_view> names = SplitPath(path.substr(2), "\\/");
         std::erase(names, std::string_view("."));
-        ResolvedPath resolved{nullptr, names.empty() ? "." : JoinUnder("", names).substr(1),
-                              JoinUnder(drive->directory, names), ""};
+        ResolvedPath resolved{nullptr, JoinUnder(".", names), JoinUnder(drive->directory, names), ""};
         resolved.shown = std::string(path) + " (" + resolved.native + ")";
         if (std::ranges::find(names, std::string_view("..")) != names.end()) {
             throw Failure(kBadFileName, "Bad file name (leads out of the drive): " + resolved.shown);
