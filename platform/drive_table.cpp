@@ -59,9 +59,8 @@ bool IsBelow(std::string_view path, std::string_view directory) {
 std::vector<std::string> WithoutRepeatedOrNested(std::vector<std::string> mountPoints) {
     std::vector<std::string> drives;
     for (const std::string& mountPoint : mountPoints) {
-        const bool inside = std::ranges::any_of(mountPoints, [&](const std::string& other) {
-            return other == mountPoint ? false : IsBelow(mountPoint, other);
-        });
+        const bool inside =
+            std::ranges::any_of(mountPoints, [&](const std::string& other) { return IsBelow(mountPoint, other); });
         if (!inside && std::ranges::find(drives, mountPoint) == drives.end())
             drives.push_back(mountPoint);
     }
