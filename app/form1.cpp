@@ -187,9 +187,6 @@ void Form1::FillDriveList() {
 }
 
 void Form1::WatchMounts() {
-    if (!services_.watchMounts) {
-        return;
-    }
     mountMonitor_ = services_.watchMounts();
     mountNotifier_ = std::make_unique<QSocketNotifier>(mountMonitor_->Descriptor(), QSocketNotifier::Read);
     connect(mountNotifier_.get(), &QSocketNotifier::activated, this, [this] {
