@@ -11,9 +11,11 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QSocketNotifier>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 #include "app/image_list.h"
@@ -72,6 +74,21 @@ void SelectDate(QCalendarWidget* calendar, const QDate& date) {
     calendar->setSelectedDate(date);
 }
 
+// The drive list is read anew each time it opens, so that it offers what is mounted then.
+class DriveListBox : public QComboBox {
+public:
+    DriveListBox(std::function<void()> beforeOpening, QWidget* parent)
+        : QComboBox(parent), beforeOpening_(std::move(beforeOpening)) {}
+
+    void showPopup() override {
+        beforeOpening_();
+        QComboBox::showPopup();
+    }
+
+private:
+    std::function<void()> beforeOpening_;
+};
+
 }  // namespace
 
 Form1::Form1(PlatformServices services, QWidget* parent)
@@ -83,6 +100,7 @@ Form1::Form1(PlatformServices services, QWidget* parent)
     resize(TwipsToPixels(9090), TwipsToPixels(7080));
     CreateControls();
     FillDriveList();
+    WatchMounts();
     ConnectHandlers();
     Command1->setFocus();
 }
@@ -123,7 +141,7 @@ void Form1::CreateFrame1() {
     Label2 = Place(NewLabel("drive:\\Calendars\\vCalendar.ics", Frame1), "Label2", TwipsRect(120, 360, 2295, 375));
     CalName = Place(new QCheckBox("Use calendar name?", Frame1), "CalName", TwipsRect(120, 720, 2415, 255));
     Label8 = Place(NewLabel("Drive:", Frame1), "Label8", TwipsRect(120, 1320, 1455, 255));
-    Drive1 = Place(new QComboBox(Frame1), "Drive1", TwipsRect(120, 1680, 2415, 315));
+    Drive1 = Place(new DriveListBox([this] { FillDriveList(); }, Frame1), "Drive1", TwipsRect(120, 1680, 2415, 315));
 }
 
 // Tab moves through the controls that take the focus in the order of their tab indexes.
@@ -141,15 +159,32 @@ void Form1::SetTabOrder(std::vector<std::pair<int, QWidget*>> controlsByTabIndex
     }
 }
 
+// The list follows what is mounted. The entry picked stays picked, by its letter; when its drive is gone it stays
+// in the list marked so, and an export to it fails, rather than the list moving on to another device.
 void Form1::FillDriveList() {
     const std::unique_ptr<FileSystem> fileSystem = services_.createFileSystem();
-    const std::string currentDrive = fileSystem->CurrentDrive();
-    for (const DriveEntry& drive : fileSystem->Drives()) {
-        Drive1->addItem(ToQString(drive.DisplayText()));
-        if (drive.letter == currentDrive) {
+    const std::vector<DriveEntry> drives = fileSystem->Drives();
+    const QString picked = Drive1->count() > 0 ? Drive1->currentText().left(2) : ToQString(fileSystem->CurrentDrive());
+    const QSignalBlocker quiet(Drive1);
+    Drive1->clear();
+    for (const DriveEntry& drive : drives) {
+        const bool isPicked = ToQString(drive.letter) == picked;
+        if (drive.available || isPicked) {
+            Drive1->addItem(ToQString(drive.DisplayText()));
+        }
+        if (isPicked) {
             Drive1->setCurrentIndex(Drive1->count() - 1);
         }
     }
+}
+
+void Form1::WatchMounts() {
+    mountMonitor_ = services_.watchMounts();
+    mountNotifier_ = std::make_unique<QSocketNotifier>(mountMonitor_->Descriptor(), QSocketNotifier::Read);
+    connect(mountNotifier_.get(), &QSocketNotifier::activated, this, [this] {
+        mountMonitor_->Acknowledge();
+        FillDriveList();
+    });
 }
 
 void Form1::ConnectHandlers() {

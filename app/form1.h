@@ -20,6 +20,7 @@ class QGroupBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class QSocketNotifier;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -50,6 +51,7 @@ private:
     void CreateFrame1();
     void SetTabOrder(std::vector<std::pair<int, QWidget*>> controlsByTabIndex);
     void FillDriveList();
+    void WatchMounts();
     void ConnectHandlers();
 
     void FillFolderTree();
@@ -89,6 +91,8 @@ private:
     QElapsedTimer sinceLastRepaint_;
     QPointer<FrmAbout> aboutWindow_;
     QPointer<Form2> contactWindow_;
+    std::unique_ptr<MountMonitor> mountMonitor_;
+    std::unique_ptr<QSocketNotifier> mountNotifier_;
 
     // Captions: Label4 "Startdate", Label5 "Enddate", Label7 "Calendars", Label6 "Export file:",
     // Label1 "Processdate:", Label3 "# of App. in time range:", Label2 the file's path pattern, Label8 "Drive:".

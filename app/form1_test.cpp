@@ -11,16 +11,21 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
+#include <fcntl.h>
 #include <langinfo.h>
+#include <unistd.h>
 
 #include "app/image_list.h"
+#include "platform/drive_table.h"
 #include "platform/failure.h"
 #include "platform/mailbox/mailbox_store.h"
 #include "testing/caught_command.h"
@@ -129,8 +134,34 @@ private:
     std::shared_ptr<StoreApplication> application_;
 };
 
+// A mount monitor the test pokes: a byte in its pipe is a change not yet acknowledged.
+class PokedMountMonitor : public MountMonitor {
+public:
+    struct Pipe {
+        Pipe() { EXPECT_EQ(::pipe2(ends, O_NONBLOCK | O_CLOEXEC), 0); }
+        ~Pipe() {
+            ::close(ends[0]);
+            ::close(ends[1]);
+        }
+        void Poke() { EXPECT_EQ(::write(ends[1], "!", 1), 1); }
+        int ends[2] = {-1, -1};
+    };
+
+    explicit PokedMountMonitor(std::shared_ptr<Pipe> pipe) : pipe_(std::move(pipe)) {}
+    int Descriptor() const override { return pipe_->ends[0]; }
+    void Acknowledge() override {
+        char pending[16];
+        while (::read(pipe_->ends[0], pending, sizeof pending) > 0) {
+        }
+    }
+
+private:
+    std::shared_ptr<Pipe> pipe_;
+};
+
 // The main window over a mailbox text, with the drives c: [home] and d: [IPOD] in temporary directories,
-// the short date form d-M-yy and 5 November 2002 as today.
+// the short date form d-M-yy and 5 November 2002 as today. The test mounts and unmounts drives by changing
+// the mount list, and tells the window of it through its mount monitor.
 class MainWindowTest : public ::testing::Test {
 protected:
     void TearDown() override {
@@ -145,12 +176,10 @@ protected:
         services.createStoreApplication = [mailbox, regional = services.regional] {
             return OpenMailboxText(mailbox, "test.json", regional);
         };
-        const DriveLister drives = [c = DriveC(), d = DriveD()] {
-            return std::vector<DriveEntry>{{"c:", "home", c}, {"d:", "IPOD", d}};
-        };
-        services.createFileSystem = [drives, workingDirectory] {
+        services.createFileSystem = [drives = driveTable_, workingDirectory] {
             return OpenDiskFileSystem(drives, "UTF-8", workingDirectory);
         };
+        services.watchMounts = [pipe = mountChanges_] { return std::make_unique<PokedMountMonitor>(pipe); };
         return services;
     }
 
@@ -165,15 +194,33 @@ protected:
     }
 
     std::string DriveC() const { return drives_.filePath("c").toStdString(); }
-    std::string DriveD() const { return drives_.filePath("d").toStdString(); }
+    std::string DriveD() const { return Player("IPOD"); }
+    std::string Player(const char* name) const { return drives_.filePath(name).toStdString(); }
+
+    // Mounts exactly these players, in this order, and tells the window.
+    void Mount(const std::vector<const char*>& players) {
+        std::vector<std::string> directories;
+        for (const char* player : players) {
+            std::filesystem::create_directories(Player(player));
+            directories.push_back(Player(player));
+        }
+        mounted_ = DirectoriesAsMounts(directories)();
+        mountChanges_->Poke();
+        QCoreApplication::processEvents();
+    }
 
     void SetUp() override {
         ASSERT_TRUE(drives_.isValid());
         std::filesystem::create_directories(DriveC());
         std::filesystem::create_directories(DriveD() + "/music");
+        mounted_ = DirectoriesAsMounts({DriveD()})();
+        driveTable_ = std::make_shared<DriveTable>(DriveC(), [this] { return mounted_; });
     }
 
     QTemporaryDir drives_;
+    std::vector<DriveMount> mounted_;
+    std::shared_ptr<DriveTable> driveTable_;
+    std::shared_ptr<PokedMountMonitor::Pipe> mountChanges_ = std::make_shared<PokedMountMonitor::Pipe>();
 };
 
 TEST_F(MainWindowTest, StartUpSetsTheDefaultsOfTheExport) {
@@ -211,6 +258,79 @@ TEST_F(MainWindowTest, ADriveWithALabelGivesThePathOfTheBareDrive) {
     drives->setCurrentIndex(0);
     EXPECT_EQ(FindControl<QLabel>(*window, "SaveFileName")->text(), "c:\\Calendars\\vCalendar.ics");
     EXPECT_EQ(window->ExportChoice().driveText, "c: [home]");
+}
+
+std::vector<std::string> Entries(const QComboBox& list) {
+    std::vector<std::string> entries;
+    for (int index = 0; index < list.count(); ++index) {
+        entries.push_back(list.itemText(index).toStdString());
+    }
+    return entries;
+}
+
+TEST_F(MainWindowTest, TheDriveListFollowsWhatIsMountedAndKeepsThePickedDrive) {
+    const auto window = StartedWindow();
+    auto* drives = FindControl<QComboBox>(*window, "Drive1");
+    drives->setCurrentIndex(1);
+
+    Mount({"IPOD", "AAA"});
+    EXPECT_EQ(Entries(*drives), (std::vector<std::string>{"c: [home]", "d: [IPOD]", "e: [AAA]"}));
+    EXPECT_EQ(drives->currentText(), "d: [IPOD]");
+
+    // Unseen by the monitor, a new drive still shows when the list is opened.
+    std::filesystem::create_directories(Player("BBB"));
+    mounted_.push_back(DirectoriesAsMounts({Player("BBB")})().front());
+    drives->showPopup();
+    drives->hidePopup();
+    EXPECT_EQ(Entries(*drives), (std::vector<std::string>{"c: [home]", "d: [IPOD]", "e: [AAA]", "f: [BBB]"}));
+
+    Mount({"AAA"});
+    EXPECT_EQ(Entries(*drives), (std::vector<std::string>{"c: [home]", "d: [IPOD] (removed)", "e: [AAA]"}));
+    EXPECT_EQ(drives->currentText(), "d: [IPOD] (removed)");
+    EXPECT_EQ(FindControl<QLabel>(*window, "SaveFileName")->text(), "d:\\Calendars\\vCalendar.ics");
+
+    drives->setCurrentIndex(2);
+    Mount({"AAA"});
+    EXPECT_EQ(Entries(*drives), (std::vector<std::string>{"c: [home]", "e: [AAA]"}));
+    EXPECT_EQ(drives->currentText(), "e: [AAA]");
+}
+
+// Clicks the export button and gives the texts of the message boxes it showed, each closed with OK.
+std::vector<std::string> MessagesOfExport(Form1& window) {
+    std::vector<std::string> messages;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            messages.push_back(box->text().toStdString());
+            box->button(QMessageBox::Ok)->click();
+        }
+    });
+    closer.start(0);
+    FindControl<QPushButton>(window, "Command3")->click();
+    return messages;
+}
+
+TEST_F(MainWindowTest, AnExportNeverLandsOnAnotherDeviceThanTheOneShown) {
+    const auto player = [this](const char* name) { return std::filesystem::path(Player(name)); };
+    const auto window = StartedWindow();
+    auto* drives = FindControl<QComboBox>(*window, "Drive1");
+
+    // d: [IPOD] picked, then AAA plugged in: the export still goes to IPOD.
+    drives->setCurrentIndex(1);
+    Mount({"AAA", "IPOD"});
+    EXPECT_TRUE(MessagesOfExport(*window).empty());
+    EXPECT_TRUE(std::filesystem::exists(player("IPOD") / "Calendars/vCalendar.ics"));
+    EXPECT_FALSE(std::filesystem::exists(player("AAA") / "Calendars"));
+    EXPECT_EQ(FindControl<QLabel>(*window, "lbCountApp")->text(), "2");
+
+    // e: [AAA] picked, then AAA unplugged, the list not yet told: one message, nothing on IPOD.
+    std::filesystem::remove_all(player("IPOD") / "Calendars");
+    drives->setCurrentIndex(2);
+    mounted_ = DirectoriesAsMounts({Player("IPOD")})();
+    EXPECT_EQ(MessagesOfExport(*window), std::vector<std::string>{kCalendarExportFailureMessage});
+    EXPECT_FALSE(std::filesystem::exists(player("IPOD") / "Calendars"));
+    EXPECT_FALSE(std::filesystem::exists(player("AAA") / "Calendars"));
+    EXPECT_EQ(drives->currentText(), "e: [AAA]");
 }
 
 TEST_F(MainWindowTest, ControlsStandWhereTheyWereDesignedInTheirTabOrder) {
@@ -374,8 +494,9 @@ TEST_F(MainWindowTest, WindowAndHeadlessCommandWriteTheSameFileForTheDemoMailbox
     PlatformServices services = Services("", DriveC());
     services.createStoreApplication = [demo, regional = services.regional] { return OpenMailboxFile(demo, regional); };
     // The command writes in the locale's character set; so does the window here.
-    const DriveLister drives = [c = DriveC()] { return std::vector<DriveEntry>{{"c:", "home", c}}; };
-    services.createFileSystem = [drives, c = DriveC()] { return OpenDiskFileSystem(drives, nl_langinfo(CODESET), c); };
+    services.createFileSystem = [drives = driveTable_, c = DriveC()] {
+        return OpenDiskFileSystem(drives, nl_langinfo(CODESET), c);
+    };
     const auto window = StartedWindow(std::move(services));
     FindControl<QCalendarWidget>(*window, "dtEnd")->setSelectedDate(QDate(2027, 1, 31));
     FindControl<QCalendarWidget>(*window, "dtStart")->setSelectedDate(QDate(2026, 11, 1));

@@ -61,7 +61,8 @@ const StoreItem& AsAppointment(const std::shared_ptr<StoreItem>& item) {
     return *item;
 }
 
-void WriteRangeItems(StoreItems& rangeItems, TextStream& file, const RegionalSettings& regional,
+// Gives the number of appointments written.
+long WriteRangeItems(StoreItems& rangeItems, TextStream& file, const RegionalSettings& regional,
                      CalendarExportView& view) {
     WriteCalendarHeader(file);
     long count = 0;
@@ -76,7 +77,7 @@ void WriteRangeItems(StoreItems& rangeItems, TextStream& file, const RegionalSet
         view.ShowProgress();
     }
     WriteCalendarTrailer(file);
-    view.ShowCount(std::to_string(count));
+    return count;
 }
 
 // Everything after the folder has been resolved; every failure here goes to the one message.
@@ -85,10 +86,11 @@ void ExportFolder(StoreFolder& folder, const CalendarExportChoice& choice, const
                   CalendarExportCollections& collections) {
     const auto fileSystem = createFileSystem();
     const std::string targetDrive = choice.driveText.substr(0, 2);
-    if (!fileSystem->DriveExists(targetDrive)) {
-        throw Failure(kDeviceUnavailable, "Device unavailable: there is no drive " + targetDrive);
-    }
     const std::string targetFolder = targetDrive + "\\Calendars";
+    if (!fileSystem->DriveExists(targetDrive)) {
+        throw Failure(kDeviceUnavailable,
+                      "Device unavailable: " + targetFolder + " (drive " + targetDrive + " is not available)");
+    }
     if (!fileSystem->FolderExists(targetFolder)) {
         fileSystem->CreateFolder(targetFolder);
     }
@@ -99,8 +101,10 @@ void ExportFolder(StoreFolder& folder, const CalendarExportChoice& choice, const
     collections.calendarItems->Sort("[Start]");
     collections.calendarItems->SetIncludeRecurrences(true);
     collections.rangeItems = collections.calendarItems->Restrict(RangeFilter(choice, regional));
-    WriteRangeItems(*collections.rangeItems, *file, regional, view);
+    const long count = WriteRangeItems(*collections.rangeItems, *file, regional, view);
+    // The count tells the user the export is done: only once the bytes are safe on the device.
     file->Close();
+    view.ShowCount(std::to_string(count));
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,9 @@
 #include "testing/fake_store.h"
 #include "testing/recording_views.h"
 #include "testing/worked_examples.h"
+#include "platform/drive_table.h"
+#include "testing/private_mounts.h"
+#include "testing/temporary_directory.h"
 
 namespace kalendro {
 namespace {
@@ -73,6 +79,27 @@ TEST_F(CalendarExportRunTest, WritesTheDefaultCalendarToTheCalendarsFolderOfTheD
     EXPECT_TRUE(view.messages.empty());
     EXPECT_EQ(view.calls, (std::vector<std::string>{"path", "clear", "date", "line", "progress", "date", "line",
                                                     "progress", "count"}));
+}
+
+// Remembers, when the count is shown, whether the file was closed by then.
+class CountAfterCloseView : public RecordingCalendarView {
+public:
+    explicit CountAfterCloseView(std::function<bool()> fileClosed) : fileClosed_(std::move(fileClosed)) {}
+    void ShowCount(const std::string& text) override {
+        closedAtCount = fileClosed_();
+        RecordingCalendarView::ShowCount(text);
+    }
+    std::optional<bool> closedAtCount;
+
+private:
+    std::function<bool()> fileClosed_;
+};
+
+TEST_F(CalendarExportRunTest, TheCountIsShownOnlyOnceTheFileIsClosed) {
+    CountAfterCloseView countView([this] { return disk->files.at(kPath)->Closed(); });
+    RunCalendarExport(session, choice, regional, createFileSystem, countView, collections);
+    EXPECT_EQ(countView.count, "2");
+    EXPECT_EQ(countView.closedAtCount, std::optional<bool>(true));
 }
 
 TEST_F(CalendarExportRunTest, SortsExpandsAndRestrictsToWholeDaysWithFourDigitYears) {
@@ -235,6 +262,127 @@ TEST_F(CalendarExportRunTest, RemovedFolderIsReportedWithItsNumberBeforeAnyFileW
     EXPECT_EQ(fileSystemsMade, 0);
     EXPECT_EQ(view.messages, std::vector<std::string>{"Run-time error '440':\n\nThe folder could not be found"});
     EXPECT_EQ(collections.calendarItems, nullptr);
+}
+
+namespace fs = std::filesystem;
+
+// The run on the disk, with players the test plugs in and pulls out through the mount list.
+class CalendarExportToPlayersTest : public CalendarExportRunTest {
+protected:
+    void SetUp() override {
+        createFileSystem = [this] { return OpenDiskFileSystem(table, "UTF-8", home.Path().string()); };
+    }
+
+    fs::path Player(const std::string& name) const { return players.Path() / name; }
+
+    // Exactly these players are mounted now; the table has seen it.
+    void Mount(const std::vector<std::string>& names) {
+        std::vector<std::string> directories;
+        for (const std::string& name : names) {
+            fs::create_directories(Player(name));
+            directories.push_back(Player(name).string());
+        }
+        mounted = DirectoriesAsMounts(directories)();
+        table->Refresh();
+    }
+
+    testing::TemporaryDirectory home;
+    testing::TemporaryDirectory players;
+    std::vector<DriveMount> mounted;
+    std::shared_ptr<DriveTable> table = std::make_shared<DriveTable>(home.Path().string(), [this] { return mounted; });
+};
+
+TEST_F(CalendarExportToPlayersTest, APlayerPulledOutIsNotReplacedByTheOneThatTookItsPlace) {
+    Mount({"IPOD", "AAA"});
+    choice.driveText = "d: [AAA]";
+    Mount({"IPOD"});
+    Run();
+    EXPECT_EQ(view.messages, std::vector<std::string>{kCalendarExportFailureMessage});
+    ASSERT_TRUE(view.cause.has_value());
+    EXPECT_EQ(view.cause->Number(), kDeviceUnavailable);
+    EXPECT_TRUE(fs::is_empty(Player("IPOD")));
+}
+
+TEST_F(CalendarExportToPlayersTest, APlayerPluggedInTakesNoLetterAlreadyGiven) {
+    Mount({"IPOD"});
+    choice.driveText = "d: [IPOD]";
+    Mount({"AAA", "IPOD"});
+    Run();
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(testing::ReadFileBytes(Player("IPOD") / "Calendars" / "vCalendar.ics"), WorkedExampleCalendar());
+    EXPECT_TRUE(fs::is_empty(Player("AAA")));
+}
+
+// A player that is a real small file system (a tmpfs), where the tests may mount one.
+class CalendarExportToSmallPlayerTest : public CalendarExportToPlayersTest {
+protected:
+    static constexpr std::size_t kPlayerSize = 256 * 1024;
+
+    void SetUp() override {
+        CalendarExportToPlayersTest::SetUp();
+        if (!mounts->SkipReason().empty())
+            GTEST_SKIP() << mounts->SkipReason();
+        table = std::make_shared<DriveTable>(home.Path().string(), testing::MountPointsAmong({Player("IPOD")}));
+        choice.driveText = "d: [IPOD]";
+        choice.endDate = {2002, 12, 31};
+    }
+    void TearDown() override { mounts.reset(); }
+
+    // A calendar of many appointments, far more than the player holds.
+    void FillCalendar(int appointments) {
+        std::vector<std::shared_ptr<StoreItem>> items;
+        for (int i = 0; i < appointments; ++i)
+            items.push_back(AppointmentAt({2002, 11, 5 + i % 50, 9, 0, 0}, "Appointment " + std::to_string(i)));
+        calendar = std::make_shared<FakeFolder>("Calendar", "E1", "S1", items);
+        session = FakeStore({calendar});
+    }
+
+    // A fresh player with only this many bytes free.
+    void MountPlayerWithFree(std::size_t free) {
+        mounts.reset();
+        mounts.emplace();
+        mounts->MountSmall(Player("IPOD"), kPlayerSize);
+        std::ofstream(Player("IPOD") / "filler") << std::string(kPlayerSize - free, 'x');
+    }
+
+    std::optional<testing::PrivateMounts> mounts{std::in_place};
+};
+
+TEST_F(CalendarExportToSmallPlayerTest, ADiskFillingAtAnyPointShowsOneMessageAndNoCount) {
+    constexpr std::size_t kAppointments = 500;
+    constexpr std::size_t kWriteBatch = 64 * 1024;
+    FillCalendar(kAppointments);
+    choice.driveText = "c: [home]";
+    Run();
+    const std::string whole = testing::ReadFileBytes(home.Path() / "Calendars" / "vCalendar.ics");
+    ASSERT_EQ(view.count, std::to_string(kAppointments));
+    ASSERT_GT(whole.size(), 2 * kWriteBatch);
+    ASSERT_LT(whole.size(), kPlayerSize);
+    choice.driveText = "d: [IPOD]";
+    for (const std::size_t free : {std::size_t{0}, std::size_t{4096}, whole.size() / 2, whole.size() - 1}) {
+        MountPlayerWithFree(free);
+        view = RecordingCalendarView();
+        Run();
+        EXPECT_EQ(view.messages, std::vector<std::string>{kCalendarExportFailureMessage}) << free;
+        ASSERT_TRUE(view.cause.has_value()) << free;
+        EXPECT_EQ(view.cause->Number(), kDiskFull) << free;
+        EXPECT_EQ(view.count, "") << free;
+        const std::string kept = testing::ReadFileBytes(Player("IPOD") / "Calendars" / "vCalendar.ics");
+        EXPECT_EQ(kept, whole.substr(0, kept.size())) << free;
+        EXPECT_LE(kept.size(), free) << free;
+        // Reported when the batch that does not fit is sent, not after the whole list.
+        if (free + kWriteBatch < whole.size()) {
+            EXPECT_LT(view.listLines.size(), kAppointments) << free;
+        }
+    }
+}
+
+TEST_F(CalendarExportToSmallPlayerTest, ASmallFileOnAFullDiskFailsAtCloseBeforeTheCount) {
+    MountPlayerWithFree(0);
+    Run();
+    EXPECT_EQ(view.messages, std::vector<std::string>{kCalendarExportFailureMessage});
+    EXPECT_EQ(view.count, "");
+    EXPECT_EQ(view.listLines.size(), 2u);
 }
 
 }  // namespace

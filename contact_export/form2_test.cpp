@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "platform/drive_table.h"
 #include "platform/mailbox/mailbox_store.h"
 #include "tools/commands.h"
 #include "testing/caught_command.h"
@@ -53,7 +54,7 @@ protected:
         services.createStoreApplication = std::move(createStoreApplication);
         const std::string root = directory_.path().toStdString();
         services.createFileSystem = [root] {
-            return OpenDiskFileSystem([root] { return std::vector<DriveEntry>{{"c:", "home", root}}; }, "UTF-8", root);
+            return OpenDiskFileSystem(std::make_shared<DriveTable>(root), "UTF-8", root);
         };
         window_ = new Form2(services);
         FindControl<QLineEdit>(*window_, "TXT_path")->setText(QString::fromStdString(OutputPath()));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -9,8 +11,9 @@
 namespace kalendro {
 
 // An output text file open for writing: 8-bit text in the locale's character set, lines ended by
-// CR LF, no byte-order mark. Text comes in as UTF-8. A stream destroyed without Close keeps and
-// flushes everything written before. Every failure is raised as a Failure.
+// CR LF, no byte-order mark. Text comes in as UTF-8. Close returns only when every byte is on the
+// device and the file is still where it was created. A stream destroyed without Close keeps and
+// flushes everything written before. Every failure is raised as a Failure naming the file.
 class TextStream {
 public:
     virtual ~TextStream() = default;
@@ -19,15 +22,20 @@ public:
     virtual void Close() = 0;
 };
 
-// One entry of the drive table: a letter with its colon ("d:"), the label shown after it and the
-// directory that plays the drive's root.
+// One entry of the drive table: a letter with its colon ("d:"), the label shown after it, the
+// directory that plays the drive's root and the device (st_dev) that the letter stands for there.
+// A drive is available while that device is still found at that directory.
 struct DriveEntry {
     std::string letter;
     std::string label;
     std::string directory;
-    // "d: [IPOD]"
+    dev_t device = 0;
+    bool available = true;
+    // "d: [IPOD]", or "d: [IPOD] (removed)" once the drive is no longer available
     std::string DisplayText() const;
 };
+
+class DriveTable;
 
 // The file-system object. Paths are Windows paths ("d:\Calendars\vCalendar.ics", translated
 // through the drive table) or native paths.
@@ -39,7 +47,8 @@ public:
     virtual void CreateFolder(std::string_view path) = 0;
     // An existing file of the name is replaced when overwrite is true, else a failure.
     virtual std::unique_ptr<TextStream> CreateTextFile(std::string_view path, bool overwrite = true) = 0;
-    // The drive table as it stands now, and the letter of the current drive ("c:").
+    // The drive table as it stands now, every letter given so far, and the letter of the current drive
+    // ("c:").
     virtual std::vector<DriveEntry> Drives() = 0;
     virtual std::string CurrentDrive() = 0;
 };
@@ -47,18 +56,12 @@ public:
 // "Create the file-system object": each run makes its own.
 using FileSystemFactory = std::function<std::unique_ptr<FileSystem>()>;
 
-// Reads the drive table afresh: c: first, then the other drives.
-using DriveLister = std::function<std::vector<DriveEntry>()>;
-
-// The machine's drives: c: the home directory, d: on the file systems mounted under /media,
-// /run/media or /mnt, in the order of their mount points.
-std::vector<DriveEntry> ListSystemDrives();
-
 // The file system on disk, with the system's drive table, the locale's character set and the
 // process's working directory.
 std::unique_ptr<FileSystem> OpenDiskFileSystem();
 // The same with a drive table, character set (an iconv name such as "UTF-8" or "ISO-8859-1")
 // and working directory of the caller's choosing.
-std::unique_ptr<FileSystem> OpenDiskFileSystem(DriveLister drives, std::string charset, std::string workingDirectory);
+std::unique_ptr<FileSystem> OpenDiskFileSystem(std::shared_ptr<DriveTable> drives, std::string charset,
+                                               std::string workingDirectory);
 
 }  // namespace kalendro

@@ -8,9 +8,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 
+#include <fcntl.h>
+
+#include "platform/drive_table.h"
 #include "platform/failure.h"
+#include "testing/private_mounts.h"
 
 namespace kalendro {
 namespace {
@@ -43,7 +48,8 @@ protected:
         root_ = pattern;
         fs::create_directories(Home());
         fs::create_directories(Ipod());
-        drives_ = {{"c:", "home", Home().string()}, {"d:", "IPOD", Ipod().string()}};
+        drives_ = std::make_shared<DriveTable>(Home().string(), [this] { return mounted_; });
+        mounted_ = DirectoriesAsMounts({Ipod().string()})();
     }
     void TearDown() override {
         fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add);
@@ -54,7 +60,7 @@ protected:
     fs::path Ipod() const { return root_ / "IPOD"; }
 
     std::unique_ptr<FileSystem> Open(const std::string& charset = "UTF-8") {
-        return OpenDiskFileSystem([this] { return drives_; }, charset, Home().string());
+        return OpenDiskFileSystem(drives_, charset, Home().string());
     }
 
     // Writes the lines to a new file and gives back its bytes.
@@ -67,7 +73,8 @@ protected:
     }
 
     fs::path root_;
-    std::vector<DriveEntry> drives_;
+    std::vector<DriveMount> mounted_;
+    std::shared_ptr<DriveTable> drives_;
 };
 
 TEST_F(DiskFileSystemTest, LinesEndInCrLfWithoutByteOrderMark) {
@@ -243,24 +250,128 @@ TEST_F(DiskFileSystemTest, DriveLettersAreLookedUpInTheTable) {
     EXPECT_EQ(files->Drives().size(), 2u);
 }
 
-TEST_F(DiskFileSystemTest, ADriveThatVanishesIsGoneForEveryLaterCall) {
-    int listings = 0;
-    auto files = OpenDiskFileSystem(
-        [&] {
-            ++listings;
-            return listings == 1 ? drives_ : std::vector<DriveEntry>{drives_.front()};
-        },
-        "UTF-8", Home().string());
+TEST_F(DiskFileSystemTest, ALetterWhoseDeviceWentAwayOrChangedWritesNothing) {
+    auto files = Open();
     EXPECT_TRUE(files->DriveExists("d:"));
-    EXPECT_FALSE(files->DriveExists("d:"));
-    EXPECT_FALSE(files->FolderExists("d:\\"));
-    EXPECT_EQ(FailureOf([&] { files->CreateTextFile("d:\\Calendars\\x.ics"); }).Number(), kDeviceUnavailable);
+    const std::vector<DriveMount> ipod = mounted_;
+    const auto expectUnavailable = [&](const char* why) {
+        EXPECT_FALSE(files->DriveExists("d:")) << why;
+        EXPECT_FALSE(files->FolderExists("d:\\")) << why;
+        EXPECT_EQ(FailureOf([&] { files->CreateFolder("d:\\Calendars"); }).Number(), kDeviceUnavailable) << why;
+        const Failure failure = FailureOf([&] { files->CreateTextFile("d:\\x.ics"); });
+        EXPECT_EQ(failure.Number(), kDeviceUnavailable) << why;
+        EXPECT_NE(failure.Description().find("d:\\x.ics (" + (Ipod() / "x.ics").string() + ")"), std::string::npos)
+            << failure.Description();
+        EXPECT_TRUE(fs::is_empty(Ipod())) << why;
+    };
+    mounted_.clear();
+    expectUnavailable("unmounted");
+    mounted_ = {{Ipod().string(), ipod[0].device + 1}};
+    expectUnavailable("another device at the mount point");
+    mounted_ = ipod;
+    expectUnavailable("back after it was seen gone");
+    EXPECT_EQ(files->Drives().back().DisplayText(), "f: [IPOD]");
+    EXPECT_TRUE(files->DriveExists("f:"));
+
+    // A table that still believes in a device the mount point no longer holds.
+    auto stale = std::make_shared<DriveTable>(Home().string(), [&] {
+        return std::vector<DriveMount>{{Ipod().string(), ipod[0].device + 1}};
+    });
+    const Failure failure =
+        FailureOf([&] { OpenDiskFileSystem(stale, "UTF-8", Home().string())->CreateTextFile("d:\\x.ics"); });
+    EXPECT_EQ(failure.Number(), kDeviceUnavailable);
+    EXPECT_NE(failure.Description().find("another device"), std::string::npos) << failure.Description();
     EXPECT_TRUE(fs::is_empty(Ipod()));
+}
+
+TEST_F(DiskFileSystemTest, AFileWhoseFolderWentAwayIsNotWritten) {
+    auto files = Open();
+    for (const auto& takeAway :
+         std::vector<std::function<void()>>{[&] { fs::remove_all(Ipod() / "Calendars"); },
+                                            [&] { fs::rename(Ipod() / "Calendars", Ipod() / "Elsewhere"); }}) {
+        fs::remove_all(Ipod() / "Elsewhere");
+        files->CreateFolder("d:\\Calendars");
+        auto stream = files->CreateTextFile("d:\\Calendars\\vCalendar.ics");
+        stream->WriteLine("BEGIN:VCALENDAR");
+        takeAway();
+        const Failure failure = FailureOf([&] { stream->Close(); });
+        EXPECT_EQ(failure.Number(), kFileNotFound);
+        EXPECT_NE(failure.Description().find((Ipod() / "Calendars" / "vCalendar.ics").string()), std::string::npos)
+            << failure.Description();
+    }
+}
+
+TEST_F(DiskFileSystemTest, ASyncTheDeviceRefusesIsAFailureNamingTheFile) {
+    // A pipe takes bytes but cannot be synced, as a failing device would refuse.
+    const fs::path pipe = Ipod() / "pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const int reader = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    auto stream = Open()->CreateTextFile("d:\\pipe");
+    stream->WriteLine("BEGIN:VCALENDAR");
+    const Failure failure = FailureOf([&] { stream->Close(); });
+    close(reader);
+    EXPECT_EQ(failure.Number(), kPathFileAccessError);
+    EXPECT_EQ(failure.Description().rfind("Could not sync to the device: d:\\pipe (" + pipe.string() + ")", 0), 0u)
+        << failure.Description();
+}
+
+// Real small file systems: a tmpfs of a few pages as the player.
+class SmallDiskTest : public DiskFileSystemTest {
+protected:
+    void SetUp() override {
+        DiskFileSystemTest::SetUp();
+        if (!mounts_->SkipReason().empty())
+            GTEST_SKIP() << mounts_->SkipReason();
+        drives_ = std::make_shared<DriveTable>(Home().string(), testing::MountPointsAmong({Ipod()}));
+    }
+    // The player goes before the directories it is mounted in.
+    void TearDown() override {
+        mounts_.reset();
+        DiskFileSystemTest::TearDown();
+    }
+
+    std::optional<testing::PrivateMounts> mounts_{std::in_place};
+};
+
+TEST_F(SmallDiskTest, AFullDiskFailsAtTheNextFlushAndKeepsWhatReachedIt) {
+    mounts_->MountSmall(Ipod(), 32 * 1024);
+    auto files = Open();
+    auto stream = files->CreateTextFile("d:\\big.ics");
+    const Failure duringWrites = FailureOf([&] {
+        for (int i = 0; i < 100000; ++i)
+            stream->WriteLine("DESCRIPTION:a line that fills the disk");
+    });
+    EXPECT_EQ(duringWrites.Number(), kDiskFull);
+    EXPECT_NE(duringWrites.Description().find((Ipod() / "big.ics").string()), std::string::npos);
+    const std::uintmax_t kept = fs::file_size(Ipod() / "big.ics");
+    EXPECT_GT(kept, 0u);
+    stream.reset();
+    EXPECT_EQ(fs::file_size(Ipod() / "big.ics"), kept);
+
+    auto small = files->CreateTextFile("d:\\small.ics");
+    small->WriteLine("BEGIN:VCALENDAR");
+    EXPECT_EQ(FailureOf([&] { small->Close(); }).Number(), kDiskFull);
+}
+
+TEST_F(SmallDiskTest, APlayerSwappedAtTheSameMountPointGetsNothing) {
+    mounts_->MountSmall(Ipod(), 64 * 1024);
+    auto files = Open();
+    EXPECT_TRUE(files->DriveExists("d:"));
+    mounts_->Unmount(Ipod());
+    EXPECT_FALSE(files->DriveExists("d:"));
+    EXPECT_EQ(FailureOf([&] { files->CreateTextFile("d:\\x.ics"); }).Number(), kDeviceUnavailable);
+
+    mounts_->MountSmall(Ipod(), 64 * 1024);
+    EXPECT_EQ(FailureOf([&] { files->CreateTextFile("d:\\x.ics"); }).Number(), kDeviceUnavailable);
+    EXPECT_EQ(files->Drives().back().DisplayText(), "e: [IPOD]");
+    files->CreateTextFile("e:\\x.ics")->Close();
+    EXPECT_TRUE(fs::exists(Ipod() / "x.ics"));
 }
 
 TEST_F(DiskFileSystemTest, TheCurrentDriveHoldsTheWorkingDirectory) {
     const auto currentDrive = [&](const fs::path& workingDirectory) {
-        return OpenDiskFileSystem([this] { return drives_; }, "UTF-8", workingDirectory.string())->CurrentDrive();
+        return OpenDiskFileSystem(drives_, "UTF-8", workingDirectory.string())->CurrentDrive();
     };
     EXPECT_EQ(currentDrive(Ipod() / "Music"), "d:");
     EXPECT_EQ(currentDrive(Home()), "c:");
@@ -281,7 +392,7 @@ TEST_F(DiskFileSystemTest, AnUnknownCharacterSetFailsBeforeAnyFileIsMade) {
 }
 
 TEST(SystemDisk, OpensWithTheLocaleCharacterSetAndHomeAsDriveC) {
-    const std::vector<DriveEntry> drives = ListSystemDrives();
+    const std::vector<DriveEntry> drives = SystemDriveTable()->Refresh();
     ASSERT_FALSE(drives.empty());
     EXPECT_EQ(drives.front().letter, "c:");
     EXPECT_EQ(drives.front().DisplayText(), "c: [home]");

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/drive_table.h"
 #include "platform/output_files.h"
 #include "platform/regional.h"
 #include "platform/registry.h"
@@ -20,6 +21,8 @@ struct PlatformServices {
     std::shared_ptr<Registry> registry = OpenSystemRegistry();
     ProgramStarter startProgram = StartSystemProgram;
     NormalFileLookup isNormalFile = IsNormalFile;
+    // Tells the main window when the drive list may have changed.
+    MountWatcher watchMounts = WatchSystemMounts;
 };
 
 }  // namespace kalendro

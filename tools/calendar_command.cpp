@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "calendar_export/calendar_export_run.h"
+#include "platform/drive_table.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 
@@ -118,6 +119,8 @@ FolderKey CalendarFolderKey(StoreSession& session, const std::string& treePath) 
 // The window's view on a terminal: list lines to standard output, messages to standard error.
 class ConsoleView : public CalendarExportView {
 public:
+    explicit ConsoleView(std::filesystem::path target) : target_(std::move(target)) {}
+
     void ShowOutputPath(const std::string& path) override { outputPath_ = path; }
     void ClearResults() override { count_.clear(); }
     void ShowProcessDate(const std::string&) override {}
@@ -129,6 +132,7 @@ public:
         if (cause_) {
             std::cerr << cause_->what() << '\n';
         }
+        std::cerr << "(" << kTargetDrive << " is " << target_.string() << ")\n";
     }
     void ShowProgress() override {}
     void ShowFailureCause(const Failure& cause) override { cause_ = cause; }
@@ -138,22 +142,12 @@ public:
     const std::string& OutputPath() const { return outputPath_; }
 
 private:
+    std::filesystem::path target_;
     bool failed_ = false;
     std::optional<Failure> cause_;
     std::string outputPath_;
     std::string count_;
 };
-
-// The drive table of one drive, the target directory, while that directory exists.
-DriveLister TargetDrive(const std::filesystem::path& directory) {
-    return [directory] {
-        std::error_code error;
-        if (!std::filesystem::is_directory(directory, error)) {
-            return std::vector<DriveEntry>{};
-        }
-        return std::vector<DriveEntry>{{kTargetDrive, directory.filename().string(), directory.string()}};
-    };
-}
 
 // Absolute, so that the file lands in the same place whatever the working directory, and without a
 // trailing slash, so that its last part names the drive.
@@ -196,9 +190,9 @@ int ExportCalendar(const CalendarOptions& options) {
     const std::filesystem::path directory = TargetDirectory(options.target);
     const std::string charset = nl_langinfo(CODESET);
     const FileSystemFactory createFileSystem = [&] {
-        return OpenDiskFileSystem(TargetDrive(directory), charset, directory.string());
+        return OpenDiskFileSystem(std::make_shared<DriveTable>(directory.string()), charset, directory.string());
     };
-    ConsoleView view;
+    ConsoleView view(directory);
     CalendarExportCollections collections;
     RunCalendarExport(*session, choice, regional, createFileSystem, view, collections);
     if (view.Failed()) {

@@ -123,6 +123,16 @@ TEST_F(CalendarCommandTest, MissingTargetIsAMissingDrive) {
     EXPECT_FALSE(fs::exists(target));
 }
 
+TEST_F(CalendarCommandTest, ATargetThatIsAFileIsNamedInTheFailure) {
+    fs::remove_all(target);
+    std::ofstream(target) << "not a folder";
+    const CommandResult result = RunRange();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err.find((target / "Calendars").string()), std::string::npos) << result.err;
+    EXPECT_EQ(testing::ReadFileBytes(target), "not a folder");
+}
+
 TEST_F(CalendarCommandTest, UnreadableStoreIsReportedWithItsNumber) {
     fs::remove(store);
     const CommandResult result = RunRange();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "testing/caught_command.h"
+#include "testing/private_mounts.h"
 #include "testing/temporary_directory.h"
 #include "testing/worked_examples.h"
 #include "tools/commands.h"
@@ -112,6 +113,20 @@ TEST_F(ContactsCommandTest, HelpDocumentsEveryOption) {
     for (const char* option : {"--store FILE", "--output PATH", "--no-birthday", "--no-anniversary"}) {
         EXPECT_NE(result.out.find(option), std::string::npos) << option;
     }
+}
+
+TEST_F(ContactsCommandTest, ADiskThatCannotTakeTheFileEndsWithoutTellingOfCompletion) {
+    testing::PrivateMounts mounts;
+    if (!mounts.SkipReason().empty())
+        GTEST_SKIP() << mounts.SkipReason();
+    const fs::path player = directory.Path() / "player";
+    mounts.MountSmall(player, 64 * 1024);
+    std::ofstream(player / "filler") << std::string(64 * 1024, 'x');
+    output = player / "contacts.vcf";
+    const CommandResult result = Export();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err.find("Run-time error '61': Disk full: " + output.string()), std::string::npos) << result.err;
 }
 
 }  // namespace
