@@ -51,14 +51,14 @@ StoreDate AtMinutes(const StoreDate& day, int minutes) {
 
 RecurrencePattern PatternOf(const AppointmentRecurrence& recurrence) {
     RecurrencePattern pattern;
-    pattern.type = static_cast<memory_store::RecurrenceType>(recurrence.kind);
+    pattern.type = recurrence.kind;
     pattern.interval = recurrence.interval;
     pattern.dayOfWeekMask = recurrence.dayOfWeekMask;
     pattern.dayOfMonth = recurrence.dayOfMonth;
     pattern.instance = recurrence.instance;
     pattern.monthOfYear = recurrence.monthOfYear;
     pattern.patternStartDate = recurrence.patternStartDate;
-    pattern.end = static_cast<memory_store::RecurrenceEnd>(recurrence.end);
+    pattern.end = recurrence.end;
     pattern.patternEndDate = recurrence.patternEndDate;
     pattern.occurrences = recurrence.occurrences;
     return pattern;

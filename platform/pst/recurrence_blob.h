@@ -6,21 +6,14 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/memory_store/memory_item.h"
 #include "platform/store_date.h"
 
 namespace kalendro::pst {
 
-// The pattern types as the store model counts them (Outlook's OlRecurrenceType).
-enum class PatternKind : int {
-    kDaily = 0,
-    kWeekly = 1,
-    kMonthly = 2,
-    kMonthNth = 3,
-    kYearly = 5,
-    kYearNth = 6,
-};
-
-enum class SeriesEnd { kByDate, kAfterOccurrences, kNever };
+// The pattern types and ends are the store model's (Outlook's OlRecurrenceType and its three ends).
+using PatternKind = memory_store::RecurrenceType;
+using SeriesEnd = memory_store::RecurrenceEnd;
 
 // What one modified occurrence overrides, from its ExceptionInfo and ExtendedException. Times are
 // wall clock in the series' own zone.
