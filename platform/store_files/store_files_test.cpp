@@ -34,7 +34,7 @@ protected:
 };
 
 // One line per folder below the store: its depth, name, default item type and count.
-std::string TreeText(StoreFolder& folder, int depth = 0) {
+std::string TreeText(StoreFolder& folder, std::size_t depth = 0) {
     std::string text;
     for (const std::shared_ptr<StoreFolder>& subfolder : folder.Folders()) {
         text += std::string(depth * 2, ' ') + subfolder->Name() + " " + std::to_string(subfolder->DefaultItemType()) +
