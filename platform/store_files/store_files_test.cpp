@@ -1,0 +1,274 @@
+#include "platform/store_files/store_files.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <set>
+
+#include "platform/failure.h"
+#include "platform/pst/test_values.h"
+#include "testing/source_path.h"
+#include "testing/temporary_directory.h"
+
+namespace kalendro {
+namespace {
+
+namespace fs = std::filesystem;
+using pst::testing::ScopedMachineZone;
+
+std::string SamplePath(std::string_view name) {
+    return kalendro::testing::SourcePath("testing/data/pst/" + std::string(name)).string();
+}
+
+class StoreFilesTest : public ::testing::Test {
+protected:
+    std::shared_ptr<StoreSession> Open(const std::vector<std::string>& paths) {
+        return OpenStoreFiles(paths, RegionalSettings{},
+                              [this](const std::string& message) { warnings.push_back(message); })
+            ->GetNamespace("MAPI");
+    }
+
+    std::vector<std::string> warnings;
+};
+
+// One line per folder below the store: its depth, name, default item type and count.
+std::string TreeText(StoreFolder& folder, std::size_t depth = 0) {
+    std::string text;
+    for (const std::shared_ptr<StoreFolder>& subfolder : folder.Folders()) {
+        text += std::string(depth * 2, ' ') + subfolder->Name() + " " + std::to_string(subfolder->DefaultItemType()) +
+                " " + std::to_string(subfolder->Items()->Count()) + "\n";
+        text += TreeText(*subfolder, depth + 1);
+    }
+    return text;
+}
+
+std::vector<std::shared_ptr<StoreItem>> AllItems(StoreItems& items) {
+    std::vector<std::shared_ptr<StoreItem>> all;
+    const std::unique_ptr<StoreItemEnumerator> walk = items.Enumerate();
+    while (std::shared_ptr<StoreItem> item = walk->Next()) {
+        all.push_back(std::move(item));
+    }
+    return all;
+}
+
+void ForEachFolder(StoreFolder& folder, const std::function<void(StoreFolder&)>& visit) {
+    visit(folder);
+    for (const std::shared_ptr<StoreFolder>& subfolder : folder.Folders()) {
+        ForEachFolder(*subfolder, visit);
+    }
+}
+
+constexpr const char* kPersonalFoldersTree =
+    "Deleted Items 0 0\nInbox 0 0\nOutbox 0 0\nSent Items 0 0\nCalendar 1 CALENDAR\nContacts 2 2\nJournal 4 0\n"
+    "Notes 5 0\nTasks 3 0\nDrafts 0 0\nRSS Feeds 0 0\nJunk E-mail 0 0\n";
+
+std::string PersonalFoldersTree(int calendarCount) {
+    std::string tree = kPersonalFoldersTree;
+    tree.replace(tree.find("CALENDAR"), 8, std::to_string(calendarCount));
+    return tree;
+}
+
+TEST_F(StoreFilesTest, EverySampleShowsItsOwnFoldersUnderItsStoreName) {
+    const struct {
+        const char* file;
+        const char* storeName;
+        std::string tree;
+    } samples[] = {
+        {"dist-list.pst", "Personal Folders", PersonalFoldersTree(1)},
+        {"passworded.pst", "Personal Folders", PersonalFoldersTree(0)},
+        {"sample-contacts.pst", "Personal folders", "Deleted Items 0 0\nContacts 2 6\n"},
+        // The offline file's message store has no name: the file's name stands in.
+        {"sample-offline.ost", "sample-offline.ost",
+         "Deleted Items 0 10\nInbox 0 12\n  sub1 0 25\n  sub2 0 29\nOutbox 0 0\nSent Items 0 6\nCalendar 1 1\n"
+         "Contacts 2 0\nConversation Action Settings 0 0\nDrafts 0 0\nJournal 4 0\nJunk E-Mail 0 0\nNotes 5 0\n"
+         "Tasks 3 0\nSync Issues 0 9\n  Conflicts 0 0\n  Local Failures 0 0\n  Server Failures 0 0\nRSS Feeds 0 0\n"
+         "Quick Step Settings 0 0\nSuggested Contacts 2 0\nNews Feed 0 0\n"},
+    };
+    for (const auto& sample : samples) {
+        SCOPED_TRACE(sample.file);
+        const auto tops = Open({SamplePath(sample.file)})->Folders();
+        ASSERT_EQ(tops.size(), 1u);
+        EXPECT_EQ(tops[0]->Name(), sample.storeName);
+        EXPECT_EQ(TreeText(*tops[0]), sample.tree);
+    }
+    EXPECT_TRUE(warnings.empty());
+}
+
+// With the file emptied after opening, nothing more can be read from it: the counts still come
+// (they are the folders' own), and a folder's items, never read at open, now fail.
+TEST_F(StoreFilesTest, OpeningAndCountingReadNoItems) {
+    kalendro::testing::TemporaryDirectory directory;
+    const fs::path copy = directory.Path() / "offline.ost";
+    fs::copy_file(SamplePath("sample-offline.ost"), copy);
+    const std::shared_ptr<StoreSession> session = Open({copy.string()});
+    const std::shared_ptr<StoreFolder> top = session->Folders().at(0);
+    const std::string before = TreeText(*top);
+    fs::resize_file(copy, 0);
+
+    EXPECT_EQ(TreeText(*top), before);
+    std::vector<std::string> unread;
+    ForEachFolder(*top, [&](StoreFolder& folder) {
+        std::unique_ptr<StoreItems> items = folder.Items();
+        if (items->Count() == 0) {
+            return;
+        }
+        try {
+            EXPECT_LT(AllItems(*items).size(), static_cast<std::size_t>(items->Count())) << folder.Name();
+        } catch (const Failure& failure) {
+            EXPECT_EQ(failure.Number(), kStoreOperationFailed) << failure.Description();
+        }
+        unread.push_back(folder.Name());
+    });
+    EXPECT_EQ(unread, (std::vector<std::string>{"Deleted Items", "Inbox", "sub1", "sub2", "Sent Items", "Calendar",
+                                                "Sync Issues"}));
+}
+
+TEST_F(StoreFilesTest, DefaultFoldersAreTheFilesOwn) {
+    for (const char* file : {"dist-list.pst", "passworded.pst", "sample-offline.ost"}) {
+        SCOPED_TRACE(file);
+        const std::shared_ptr<StoreSession> session = Open({SamplePath(file)});
+        EXPECT_EQ(session->GetDefaultFolder(kDefaultCalendarFolder)->Name(), "Calendar");
+        EXPECT_EQ(session->GetDefaultFolder(kDefaultCalendarFolder)->DefaultItemType(), 1);
+        EXPECT_EQ(session->GetDefaultFolder(kDefaultContactsFolder)->Name(), "Contacts");
+        EXPECT_EQ(session->GetDefaultFolder(kDefaultContactsFolder)->DefaultItemType(), 2);
+    }
+}
+
+TEST_F(StoreFilesTest, AFileWithoutCalendarHasNoDefaultCalendar) {
+    const std::shared_ptr<StoreSession> session = Open({SamplePath("sample-contacts.pst")});
+    EXPECT_EQ(session->GetDefaultFolder(kDefaultContactsFolder)->Items()->Count(), 6);
+    try {
+        session->GetDefaultFolder(kDefaultCalendarFolder);
+        ADD_FAILURE() << "a default calendar was found";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), kStoreOperationFailed);
+        EXPECT_NE(failure.Description().find("sample-contacts.pst\" has no default calendar folder"), std::string::npos)
+            << failure.Description();
+    }
+}
+
+struct Occurrence {
+    std::string start;
+    std::string body;
+};
+
+// The dist-list series: weekly on Tuesdays at 08:00 in California, its third and fourth
+// occurrences in August moved an hour and two later, each with a body of its own.
+std::vector<Occurrence> AugustOccurrences(StoreSession& session, std::vector<std::string>& subjects) {
+    std::unique_ptr<StoreItems> items = session.GetDefaultFolder(kDefaultCalendarFolder)->Items();
+    items->Sort("[Start]");
+    items->SetIncludeRecurrences(true);
+    std::vector<Occurrence> occurrences;
+    for (const auto& item :
+         AllItems(*items->Restrict("[Start] >= '08/01/2016 00:00' And [End] <= '09/01/2016 00:00'"))) {
+        occurrences.push_back({item->Date("Start").ToText(), item->Text("Body")});
+        subjects.push_back(item->Text("Subject"));
+    }
+    return occurrences;
+}
+
+TEST_F(StoreFilesTest, SeriesIsExpandedInItsOwnZoneThenShownInThisMachines) {
+    const struct {
+        const char* zone;
+        const char* hours[4];
+    } zones[] = {
+        {"PST8PDT,M3.2.0,M11.1.0", {"08", "08", "09", "10"}},      // America/Los_Angeles
+        {"CET-1CEST,M3.5.0,M10.5.0/3", {"17", "17", "18", "19"}},  // Europe/Berlin
+        {"UTC0", {"15", "15", "16", "17"}},
+    };
+    const char* days[4] = {"2016-08-02", "2016-08-16", "2016-08-23", "2016-08-30"};
+    const char* bodies[4] = {"This is a complete test\r\n", "This is a complete test\r\n",
+                             "This is the appointment at 9\r\n", "This is the one at 10\r\n"};
+    for (const auto& zone : zones) {
+        SCOPED_TRACE(zone.zone);
+        const ScopedMachineZone machineZone(zone.zone);
+        std::vector<std::string> subjects;
+        const std::vector<Occurrence> occurrences = AugustOccurrences(*Open({SamplePath("dist-list.pst")}), subjects);
+        ASSERT_EQ(occurrences.size(), 4u);
+        for (int index = 0; index < 4; ++index) {
+            EXPECT_EQ(occurrences[index].start, std::string(days[index]) + "T" + zone.hours[index] + ":00:00");
+            EXPECT_EQ(occurrences[index].body, bodies[index]);
+            EXPECT_EQ(subjects[index], "Test appointment");
+        }
+    }
+}
+
+std::vector<std::string> EntryIds(StoreSession& session) {
+    std::vector<std::string> ids;
+    ForEachFolder(*session.Folders().at(0), [&](StoreFolder& folder) {
+        ids.push_back(folder.StoreID() + "/" + folder.EntryID());
+        for (const auto& item : AllItems(*folder.Items())) {
+            ids.push_back(item->Text("EntryID"));
+        }
+    });
+    return ids;
+}
+
+TEST_F(StoreFilesTest, EntryIdsAreTheSameAtEveryOpening) {
+    for (const char* file : {"dist-list.pst", "sample-contacts.pst", "sample-offline.ost"}) {
+        SCOPED_TRACE(file);
+        const std::vector<std::string> first = EntryIds(*Open({SamplePath(file)}));
+        EXPECT_EQ(EntryIds(*Open({SamplePath(file)})), first);
+        EXPECT_EQ(std::set<std::string>(first.begin(), first.end()).size(), first.size());
+        const std::shared_ptr<StoreSession> session = Open({SamplePath(file)});
+        const std::shared_ptr<StoreFolder> contacts = session->GetDefaultFolder(kDefaultContactsFolder);
+        EXPECT_EQ(session->GetFolderFromID(contacts->EntryID(), contacts->StoreID())->Name(), contacts->Name());
+    }
+}
+
+TEST_F(StoreFilesTest, EveryFileGivesItsTopLevelStoresInTheOrderGivenWithTheFirstOnesDefaults) {
+    const std::string mailbox = kalendro::testing::SourcePath("samples/demo-mailbox.json").string();
+    const std::shared_ptr<StoreSession> session = Open({SamplePath("dist-list.pst"), mailbox});
+    const auto tops = session->Folders();
+    const auto mailboxTops = Open({mailbox})->Folders();
+    ASSERT_EQ(tops.size(), 1 + mailboxTops.size());
+    EXPECT_EQ(tops[0]->StoreID(), Open({SamplePath("dist-list.pst")})->Folders().at(0)->StoreID());
+    EXPECT_EQ(TreeText(*tops[0]), PersonalFoldersTree(1));
+    for (std::size_t index = 0; index < mailboxTops.size(); ++index) {
+        EXPECT_EQ(tops[index + 1]->StoreID(), mailboxTops[index]->StoreID());
+        EXPECT_EQ(TreeText(*tops[index + 1]), TreeText(*mailboxTops[index]));
+    }
+    for (const int role : {kDefaultCalendarFolder, kDefaultContactsFolder}) {
+        EXPECT_EQ(session->GetDefaultFolder(role)->StoreID(), tops[0]->StoreID()) << role;
+    }
+}
+
+TEST_F(StoreFilesTest, AFileThatIsNoStoreIsRefusedNamingIt) {
+    kalendro::testing::TemporaryDirectory directory;
+    const fs::path truncated = directory.Path() / "truncated.pst";
+    std::ofstream(truncated, std::ios::binary)
+        << kalendro::testing::ReadFileBytes(SamplePath("dist-list.pst")).substr(0, 600);
+    try {
+        Open({truncated.string()});
+        ADD_FAILURE() << "the truncated file opened";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), kStoreCannotOpen);
+        EXPECT_NE(failure.Description().find(truncated.string()), std::string::npos) << failure.Description();
+    }
+}
+
+// One byte changed inside the first contact's property data (found by changing the file's bytes one
+// by one): that contact is left out, told once with its folder, and the other five read.
+TEST_F(StoreFilesTest, ADamagedItemIsLeftOutAndToldOnceWhileTheRestReads) {
+    kalendro::testing::TemporaryDirectory directory;
+    const fs::path damaged = directory.Path() / "damaged.pst";
+    std::string bytes = kalendro::testing::ReadFileBytes(SamplePath("sample-contacts.pst"));
+    bytes.at(23168) ^= 0x55;
+    std::ofstream(damaged, std::ios::binary) << bytes;
+    const std::shared_ptr<StoreSession> session = Open({damaged.string()});
+    EXPECT_TRUE(warnings.empty());
+
+    const std::shared_ptr<StoreFolder> contacts = session->GetDefaultFolder(kDefaultContactsFolder);
+    EXPECT_EQ(contacts->Items()->Count(), 6);
+    const auto read = AllItems(*contacts->Items());
+    ASSERT_EQ(read.size(), 5u);
+    EXPECT_EQ(read[0]->Text("CompanyName"), "Grade A Investment");
+    EXPECT_EQ(AllItems(*contacts->Items()).size(), 5u);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].substr(0, warnings[0].find('\n')), "Personal folders > Contacts: 1 item(s) left out");
+}
+
+}  // namespace
+}  // namespace kalendro
