@@ -81,13 +81,12 @@ void WriteUidLine(TextStream& file, const StoreItem& appointment) {
         uid += '-';
         uid += FormatICalDateTime(originalDate).substr(0, 8);
     }
-    WriteValueLine(file, "UID:", uid, {});
+    WriteValueLine(file, "UID:", uid, {});  // the EntryID as the store gives it, line breaks aside
 }
 
 // The store keeps the names in one text separated by commas (normally ", "); the file lists each
-// name escaped on its own, without the blanks around it, and leaves the line out when none is left.
-void WriteCategoriesLine(TextStream& file, const StoreItem& appointment) {
-    const std::string categories = appointment.Text("Categories");
+// name escaped on its own, without the blanks around it, and leaves out the names left empty.
+std::string CategoryList(std::string_view categories) {
     std::string list;
     for (std::size_t at = 0; at <= categories.size();) {
         const std::size_t comma = std::min(categories.find(',', at), categories.size());
@@ -97,10 +96,16 @@ void WriteCategoriesLine(TextStream& file, const StoreItem& appointment) {
             if (!list.empty()) {
                 list += ',';
             }
-            AppendEscaped(list, std::string_view(categories).substr(first, last + 1 - first), kTextSpecials);
+            AppendEscaped(list, categories.substr(first, last + 1 - first), kTextSpecials);
         }
         at = comma + 1;
     }
+    return list;
+}
+
+// No line when no name is left.
+void WriteCategoriesLine(TextStream& file, const StoreItem& appointment) {
+    const std::string list = CategoryList(appointment.Text("Categories"));
     if (!list.empty()) {
         file.WriteLine("CATEGORIES:" + list);
     }
