@@ -180,9 +180,10 @@ def check_demo(ics, vcf):
     """December 2026 of the demo mailbox: every event under its own UID, every contact's card."""
     by_icalendar = icalendar.Calendar.from_ical(ics).walk("VEVENT")
     by_vobject = list(vobject.readOne(ics.decode("utf-8")).vevent_list)
-    for reader, events in (("icalendar", by_icalendar), ("vobject", by_vobject)):
-        uids = [str(event["uid"]) if reader == "icalendar" else event.uid.value for event in events]
-        expect(f"demo {reader}: number of events", len(events), 59)
+    uids_by_reader = {"icalendar": [str(event["uid"]) for event in by_icalendar],
+                      "vobject": [event.uid.value for event in by_vobject]}
+    for reader, uids in uids_by_reader.items():  # 59: the month as python-dateutil expands the demo's series
+        expect(f"demo {reader}: number of events", len(uids), 59)
         expect(f"demo {reader}: number of distinct UIDs", len(set(uids)), 59)
     stand_ups = [event for event in by_icalendar if str(event["summary"]) == "Daily stand-up"]
     expect("demo: stand-ups", len(stand_ups), 22)
