@@ -96,9 +96,9 @@ TEST(CalendarWriterTest, ReadsEachPropertyOnceJustBeforeItsLine) {
     appointment.onRead = [&](std::string_view member) { reads.emplace_back(member, file.Writes()); };
     WriteAppointmentEvent(file, appointment);
     const std::vector<std::pair<std::string, int>> expected = {
-        {"CreationTime", 2}, {"Start", 3},        {"End", 4},        {"LastModificationTime", 5},
-        {"Location", 6},     {"EntryID", 7},      {"Body", 8},       {"Subject", 9},
-        {"Importance", 10},  {"AllDayEvent", 11}, {"Categories", 11}};
+        {"CreationTime", 2}, {"Start", 3},       {"End", 4},          {"LastModificationTime", 5},
+        {"Location", 6},     {"EntryID", 7},     {"OriginalDate", 7}, {"Body", 8},
+        {"Subject", 9},      {"Importance", 10}, {"AllDayEvent", 11}, {"Categories", 11}};
     EXPECT_EQ(reads, expected);
 }
 
@@ -116,7 +116,6 @@ TEST(CalendarWriterTest, EmptyAndBlankTexts) {
     EXPECT_EQ(LineOf(EventLinesWith("Location", std::string()), "LOCATION"), "");
     EXPECT_EQ(LineOf(EventLinesWith("Categories", std::string()), "CATEGORIES"), "");
     EXPECT_EQ(LineOf(EventLinesWith("Location", std::string(" ")), "LOCATION"), "LOCATION: ");
-    EXPECT_EQ(LineOf(EventLinesWith("Categories", std::string(" ")), "CATEGORIES"), "CATEGORIES: ");
 }
 
 TEST(CalendarWriterTest, LineBreaksInDescriptionAndSummaryBecomeBackslashN) {
@@ -156,10 +155,27 @@ TEST(CalendarWriterTest, NoValueEverBreaksALine) {
     EXPECT_EQ(file.Writes(), 13);
 }
 
-TEST(CalendarWriterTest, PunctuationAndBackslashesAreWrittenAsTheyStand) {
-    const auto lines = EventLinesWith("Subject", std::string("Lunch; team, all \\ the rest"));
-    EXPECT_EQ(LineOf(lines, "SUMMARY"), "SUMMARY:Lunch; team, all \\ the rest");
-    EXPECT_EQ(LineOf(EventLinesWith("Categories", std::string("A;B,C\\D")), "CATEGORIES"), "CATEGORIES:A;B,C\\D");
+TEST(CalendarWriterTest, BackslashSemicolonAndCommaAreEscapedInTexts) {
+    const std::string text = "C:\\temp\\new; team, all \\n";
+    const std::string escaped = "C:\\\\temp\\\\new\\; team\\, all \\\\n";
+    EXPECT_EQ(LineOf(EventLinesWith("Subject", text), "SUMMARY"), "SUMMARY:" + escaped);
+    EXPECT_EQ(LineOf(EventLinesWith("Body", text + "\r\n"), "DESCRIPTION"), "DESCRIPTION:" + escaped + "\\n");
+    EXPECT_EQ(LineOf(EventLinesWith("Location", text), "LOCATION"), "LOCATION:" + escaped);
+}
+
+TEST(CalendarWriterTest, CategoriesAreAListOfTrimmedEscapedNames) {
+    const auto categories = [](const std::string& text) {
+        return LineOf(EventLinesWith("Categories", text), "CATEGORIES");
+    };
+    EXPECT_EQ(categories("Business, Personal"), "CATEGORIES:Business,Personal");
+    EXPECT_EQ(categories("  Work ,Project; X,, Back\\slash , "), "CATEGORIES:Work,Project\\; X,Back\\\\slash");
+    EXPECT_EQ(categories("Two words"), "CATEGORIES:Two words");
+    EXPECT_EQ(categories(" "), "");
+    EXPECT_EQ(categories(" , ,,"), "");
+}
+
+TEST(CalendarWriterTest, EntryIdIsWrittenWithoutPunctuationEscapes) {
+    EXPECT_EQ(LineOf(EventLinesWith("EntryID", std::string("A;B,C\\D")), "UID"), "UID:A;B,C\\D");
 }
 
 TEST(CalendarWriterTest, LongDescriptionStaysOneLine) {
@@ -185,6 +201,23 @@ TEST(CalendarWriterTest, AllDayEventGetsTranspBetweenPriorityAndCategories) {
     EXPECT_EQ(EventLines(noCategories).back(), "TRANSP:TRANSPARENT");
 
     EXPECT_EQ(LineOf(EventLinesWith("AllDayEvent", false), "TRANSP"), "");
+}
+
+TEST(CalendarWriterTest, AnOccurrenceIsNamedByItsSeriesAndTheDateItsPatternGaveIt) {
+    FakeItem moved = BudgetMeeting();
+    moved.Set("OriginalDate", StoreDate{2002, 11, 4, 14, 0, 0});
+    EXPECT_EQ(LineOf(EventLines(moved), "UID"), "UID:00000000AB12CD34-20021104");
+    EXPECT_EQ(LineOf(EventLines(BudgetMeeting()), "UID"), "UID:00000000AB12CD34");
+}
+
+TEST(CalendarWriterTest, AnAppointmentEndingWhenItStartsHasNoEnd) {
+    FakeItem instant = BudgetMeeting();
+    instant.Set("End", StoreDate{2002, 11, 5, 14, 0, 0});
+    const auto lines = EventLines(instant);
+    EXPECT_EQ(LineOf(lines, "DTSTART"), "DTSTART:20021105T140000");
+    EXPECT_EQ(LineOf(lines, "DTEND"), "");
+    EXPECT_EQ(LineOf(lines, "LAST-MODIFIED"), "LAST-MODIFIED:20021104T093540");
+    EXPECT_EQ(LineOf(EventLinesWith("End", StoreDate{2002, 11, 5, 14, 0, 1}), "DTEND"), "DTEND:20021105T140001");
 }
 
 TEST(CalendarWriterTest, SameEntryIdGivesSameUidInEachBlock) {

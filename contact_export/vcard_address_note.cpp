@@ -74,9 +74,11 @@ void WriteAddress(TextStream& stream, const AddressRecord& record) {
     if (record.FullText.empty()) {
         return;
     }
-    WriteProperty(stream, "ADR;TYPE=" + record.AdrType,
-                  record.PostOfficeBox + ";" + record.ExtendedAddress + ";" + record.Street + ";" + record.City + ";" +
-                      record.State + ";" + record.PostalCode + ";" + record.Country);
+    const std::string components = EscapeComponent(record.PostOfficeBox) + ";" +
+                                   EscapeComponent(record.ExtendedAddress) + ";" + EscapeComponent(record.Street) +
+                                   ";" + EscapeComponent(record.City) + ";" + EscapeComponent(record.State) + ";" +
+                                   EscapeComponent(record.PostalCode) + ";" + EscapeComponent(record.Country);
+    WriteStructuredProperty(stream, "ADR;TYPE=" + record.AdrType, components);
     WriteProperty(stream, "LABEL;TYPE=" + record.AdrType, record.FullText);
 }
 

@@ -78,7 +78,8 @@ bool ComposeNames(const StoreItem& contact, std::string& n, std::string& fn, std
         }
     }
     fn += middle;
-    n = last + ";" + first + ";" + middle + ";" + title + ";";
+    n = EscapeComponent(last) + ";" + EscapeComponent(first) + ";" + EscapeComponent(middle) + ";" +
+        EscapeComponent(title) + ";";
     return true;
 }
 
@@ -95,10 +96,10 @@ void WriteContactCard(TextStream& stream, const StoreItem& contact, ContactCardR
     stream.WriteLine("BEGIN:VCARD");
     stream.WriteLine("VERSION:3.0");
     stream.WriteLine("PRODID:-//MOLV vCard Export Outlook//Version 0.1//EN");
-    WriteProperty(stream, "N", n);
+    WriteStructuredProperty(stream, "N", n);
     WriteProperty(stream, "FN", fn);
     WriteProperty(stream, "NICKNAME", contact.Text("NickName"));
-    WriteProperty(stream, "ORG", org);
+    WriteStructuredProperty(stream, "ORG", EscapeComponent(org));
     WriteProperty(stream, "URL", contact.Text("WebPage"));
     WriteProperty(stream, "TITLE", contact.Text("JobTitle"));
     WriteProperty(stream, "TEL;WORK;VOICE", contact.Text("BusinessTelephoneNumber"));

@@ -21,7 +21,8 @@ struct ContactCardRun {
 void WriteContactCard(TextStream& stream, const StoreItem& contact, ContactCardRun& run);
 
 // The N, FN and ORG values; false when the contact has no name and no company to stand in.
-// fn must be empty on entry.
+// fn must be empty on entry. N's components come through EscapeComponent, ready for
+// WriteStructuredProperty; FN and ORG are the plain texts.
 bool ComposeNames(const StoreItem& contact, std::string& n, std::string& fn, std::string& org);
 
 }  // namespace kalendro

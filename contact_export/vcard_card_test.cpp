@@ -87,6 +87,21 @@ TEST_F(CardTest, CompanyOnlyContactGetsEscapedNamesAndNoOrgLine) {
     EXPECT_EQ(card.find("ORG:"), std::string::npos);
 }
 
+TEST_F(CardTest, SemicolonsAndBackslashesInNamesAndCompanyStayInsideTheirComponent) {
+    const FakeItem contact = FakeItem("ContactItem")
+                                 .Set("LastName", "O'Neil; Jr")
+                                 .Set("FirstName", "Ann;e")
+                                 .Set("MiddleName", "B\\C")
+                                 .Set("Title", "Dr.")
+                                 .Set("CompanyName", "Initech; Ltd, Inc.")
+                                 .Set("EntryID", "ID1");
+    const std::string card = Card(contact);
+    EXPECT_NE(card.find("\r\nN:O'Neil\\; Jr;Ann\\;e;B\\\\C;Dr.;\r\nFN:O'Neil; Jr\\, Dr. Ann;e B\\\\C\r\n"),
+              std::string::npos)
+        << card;
+    EXPECT_NE(card.find("\r\nORG:Initech\\; Ltd\\, Inc.\r\n"), std::string::npos) << card;
+}
+
 TEST_F(CardTest, ContactWithoutNameOrCompanyIsCountedButGetsNoCard) {
     state_.TotalItems = 3;
     EXPECT_EQ(Card(FakeItem("ContactItem").Set("Title", "Dr.").Set("Body", "text")), "");

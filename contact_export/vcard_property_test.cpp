@@ -71,5 +71,24 @@ TEST(EscapeTextTest, LoneCarriageReturnBecomesALineBreakEscape) {
     EXPECT_EQ(EscapeText("\n\r"), "\\n\\n");
 }
 
+TEST(EscapeComponentTest, EscapesBackslashAndSemicolonOnly) {
+    EXPECT_EQ(EscapeComponent("Initech; Ltd"), "Initech\\; Ltd");
+    EXPECT_EQ(EscapeComponent("B\\C"), "B\\\\C");
+    EXPECT_EQ(EscapeComponent("a,b\r\nc:d"), "a,b\r\nc:d");
+}
+
+TEST_F(PropertyTest, StructuredValueEscapesCommasAndBreaksButKeepsComponentEscapes) {
+    WriteStructuredProperty(stream_, "ADR", EscapeComponent("a;b") + ";" + EscapeComponent("c\\d, e\r\nf"));
+    EXPECT_EQ(stream_.Bytes(), "ADR:a\\;b;c\\\\d\\, e\\nf\r\n");
+    WriteStructuredProperty(stream_, "ORG", "");
+    EXPECT_EQ(stream_.Writes(), 1);
+}
+
+TEST_F(PropertyTest, StructuredValueIsFoldedLikeAnyOther) {
+    const std::string value = std::string(72, 'a') + "\\;b";  // "N:" + 72 = 74, the escape straddles the fold
+    WriteStructuredProperty(stream_, "N", value);
+    EXPECT_EQ(stream_.Bytes(), "N:" + std::string(72, 'a') + "\\\r\n ;b\r\n");
+}
+
 }  // namespace
 }  // namespace kalendro

@@ -110,6 +110,9 @@ private:
             if (!member || !TypeHasMember(item.type, *member)) {
                 Fail(where, key, "is not a member of " + item.typeName);
             }
+            if (memory_store::IsDerived(*member)) {
+                Fail(where, key, "is set by the store on each occurrence of a series; a file cannot give it");
+            }
             if (!members.Add(*member, MemberValueOf(value, KindOf(*member), where, key))) {
                 throw RepeatedKey{};
             }

@@ -39,6 +39,7 @@ constexpr std::array<MemberInfo, kMemberCount> kMembers = {{
     {Id::kLocation, "Location", Kind::kText, kAppointmentBit},
     {Id::kImportance, "Importance", Kind::kNumber, kAppointmentBit},
     {Id::kAllDayEvent, "AllDayEvent", Kind::kFlag, kAppointmentBit},
+    {Id::kOriginalDate, "OriginalDate", Kind::kDate, kAppointmentBit},
     {Id::kTitle, "Title", Kind::kText, kContactBit},
     {Id::kFirstName, "FirstName", Kind::kText, kContactBit},
     {Id::kMiddleName, "MiddleName", Kind::kText, kContactBit},
@@ -104,6 +105,8 @@ MemberKind KindOf(MemberId member) { return Info(member).kind; }
 bool TypeHasMember(ItemType type, MemberId member) {
     return (Info(member).types & (1U << static_cast<unsigned>(type))) != 0;
 }
+
+bool IsDerived(MemberId member) { return member == MemberId::kOriginalDate; }
 
 namespace {
 

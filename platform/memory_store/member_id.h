@@ -23,6 +23,7 @@ enum class MemberId : std::uint8_t {
     kLocation,
     kImportance,
     kAllDayEvent,
+    kOriginalDate,
     // Contacts
     kTitle,
     kFirstName,
@@ -76,6 +77,10 @@ ItemType ItemTypeOf(std::string_view typeName);
 std::string_view MemberName(MemberId member);
 MemberKind KindOf(MemberId member);
 bool TypeHasMember(ItemType type, MemberId member);
+// Whether the store derives the member itself rather than keeping it: an occurrence's OriginalDate,
+// the start its series' pattern gives it before any move, so that it names the occurrence however
+// the occurrence is changed. Back ends and files never give such a member.
+bool IsDerived(MemberId member);
 
 // The member of that name (names are case-sensitive); nothing for a name no item type has.
 std::optional<MemberId> FindMemberId(std::string_view name);

@@ -36,5 +36,16 @@ TEST(MemberIdTest, EachItemTypeHasItsOwnMembers) {
     EXPECT_EQ(KindName(MemberKind::kFlag), "true or false");
 }
 
+TEST(MemberIdTest, OnlyTheOriginalDateOfAnOccurrenceIsDerived) {
+    EXPECT_TRUE(IsDerived(MemberId::kOriginalDate));
+    EXPECT_TRUE(TypeHasMember(ItemType::kAppointment, MemberId::kOriginalDate));
+    EXPECT_FALSE(TypeHasMember(ItemType::kContact, MemberId::kOriginalDate));
+    EXPECT_EQ(KindOf(MemberId::kOriginalDate), MemberKind::kDate);
+    for (std::size_t index = 0; index < kMemberCount; ++index) {
+        const auto member = static_cast<MemberId>(index);
+        EXPECT_EQ(IsDerived(member), member == MemberId::kOriginalDate) << MemberName(member);
+    }
+}
+
 }  // namespace
 }  // namespace kalendro::memory_store

@@ -29,6 +29,7 @@ CollectionEntry OccurrenceEntry(const std::shared_ptr<const MemoryItem>& series,
         *overrides = occurrence.exception->members;
     overrides->Set(MemberId::kStart, occurrence.start);
     overrides->Set(MemberId::kEnd, occurrence.end);
+    overrides->Set(MemberId::kOriginalDate, occurrence.originalStart);
     return {series, std::move(overrides)};
 }
 

@@ -116,6 +116,20 @@ TEST_F(RestrictTest, AnOccurrenceCarriesTheSeriesMembersWithItsOwnStartAndEnd) {
     EXPECT_EQ(enumerator->Next(), nullptr);
 }
 
+TEST_F(RestrictTest, AnOccurrenceTellsTheStartItsPatternGaveItEvenWhenMoved) {
+    auto range = RunRange({DailySeries(), Single("Single", "2002-11-05T12:00:00", "2002-11-05T13:00:00")});
+    std::vector<std::string> originals;
+    auto enumerator = range->Enumerate();
+    while (auto item = enumerator->Next()) {
+        originals.push_back(item->Text("Subject") + " " + item->Date("OriginalDate").ToText());
+    }
+    EXPECT_EQ(originals, (std::vector<std::string>{"Stand-up 2002-11-05T09:00:00", "Single 4501-01-01T00:00:00",
+                                                   "Early stand-up 2002-11-06T09:00:00"}));
+
+    auto series = CalendarItems({DailySeries()});
+    EXPECT_TRUE(series->Enumerate()->Next()->Date("OriginalDate").IsNoDate());
+}
+
 TEST_F(RestrictTest, AWeeklySeriesGivesEachOccurrenceInTheRange) {
     auto all = CalendarItems({Endless("Yoga", "2002-10-01T18:00:00", "2002-10-01T19:00:00", 42)});
     all->Sort("[Start]");

@@ -419,7 +419,7 @@ MappedItem MapItem(const Message& message, std::string_view storeRecordKey) {
     const memory_store::ItemType type = memory_store::ItemTypeOf(item.typeName);
     for (std::size_t index = 0; index < memory_store::kMemberCount; ++index) {
         const auto member = static_cast<MemberId>(index);
-        if (memory_store::TypeHasMember(type, member)) {
+        if (memory_store::TypeHasMember(type, member) && !memory_store::IsDerived(member)) {
             item.members.emplace_back(member, ReadMember(member, message, storeRecordKey));
         }
     }

@@ -47,10 +47,11 @@ std::string UpperHex(std::string_view bytes);
 // (little-endian).
 std::string EntryIdText(std::string_view storeRecordKey, std::uint32_t nodeId);
 
-// An item's type name and every member its type has, with the store's defaults for properties the
-// item lacks (empty text, StoreDate::NoDate(), Importance 1, false). Dates are local times of this
-// machine's zone, except an all-day event's Start and End and a contact's Birthday and Anniversary,
-// which keep their own calendar dates. A damaged compressed RTF body is failure 440.
+// An item's type name and every member its type has but those the store derives itself (IsDerived),
+// with the store's defaults for properties the item lacks (empty text, StoreDate::NoDate(),
+// Importance 1, false). Dates are local times of this machine's zone, except an all-day event's
+// Start and End and a contact's Birthday and Anniversary, which keep their own calendar dates. A
+// damaged compressed RTF body is failure 440.
 struct MappedItem {
     std::string typeName;
     MemberValues members;
