@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QIcon>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <clocale>
 #include <iostream>
 #include <optional>
@@ -27,6 +28,7 @@ using namespace kalendro;
 
 const char* const kUsage =
     "Usage: kalendro [--store] FILE [[--store] FILE ...]\n"
+    "\n"
     "Exports the appointments of a calendar of the mail store to an iCalendar file, and its contacts to a\n"
     "vCard file. Each FILE is an Outlook data file (.pst, .ost) or a mailbox file (see docs/mailbox-format.md),\n"
     "shown as one store of the folder tree; the first one holds the default folders. Without a FILE,\n"
@@ -114,7 +116,9 @@ int RunMainWindow(KalendroApplication& application, PlatformServices services) {
 int ReportUsageError(const Failure& failure) {
     const std::string report = "kalendro: " + failure.Description() + "\n\n" + kUsage;
     std::cerr << report;
-    QMessageBox::warning(nullptr, QString::fromLatin1(kApplicationTitle), QString::fromStdString(report));
+    // The box wraps its text itself: the lines of a paragraph are joined again.
+    const QString unwrapped = QString::fromStdString(report).replace(QRegularExpression("(?<=\\S)\n(?=\\S)"), " ");
+    QMessageBox::warning(nullptr, QString::fromLatin1(kApplicationTitle), unwrapped);
     return 2;
 }
 
