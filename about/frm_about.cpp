@@ -76,7 +76,7 @@ FrmAbout::FrmAbout(const PlatformServices& services, QWidget* parent)
     // The geometry of a window is that of its client area: the frame goes around it.
     setGeometry(TwipsRect(2340, 1935, 5730, 5535));
     setFixedSize(size());
-    SetWindowFont();
+    setFont(DialogFont());
     CreateControls();
     CreateSeparator();
     SetTabOrder();
@@ -88,13 +88,6 @@ void FrmAbout::StartSysInfo() { kalendro::StartSysInfo(sysInfo_); }
 bool FrmAbout::GetKeyValue(const RegistryRoot& keyRoot, const std::string& keyName, const std::string& subKeyRef,
                            std::string& keyValue) {
     return kalendro::GetKeyValue(*sysInfo_.registry, keyRoot, keyName, subKeyRef, keyValue);
-}
-
-void FrmAbout::SetWindowFont() {
-    // MS Sans Serif where it exists, else a sans serif of about its width, so that the texts fit
-    // the fixed label sizes as they do in it.
-    setFont(DialogFont({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                        QStringLiteral("DejaVu Sans Condensed")}));
 }
 
 void FrmAbout::CreateControls() {

@@ -32,7 +32,6 @@ public:
 private:
     void CreateControls();
     void CreateSeparator();
-    void SetWindowFont();
     void SetTabOrder();
     void Form_Load();
     void cmdOK_Click();

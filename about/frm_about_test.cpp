@@ -13,6 +13,7 @@
 
 #include "about/program_icon.h"
 #include "testing/fake_registry.h"
+#include "testing/label_fit.h"
 #include "testing/window_controls.h"
 
 namespace kalendro {
@@ -98,6 +99,10 @@ TEST_F(FrmAboutTest, LoadFillsCaptionVersionTitleAndFixedTexts) {
     EXPECT_EQ(FindControl<QLabel>(*window_, "lblDisclaimer")->text(),
               "Mail for questions or suggestions: kalendro@example.org");
     EXPECT_EQ(FindControl<QPushButton>(*window_, "cmdSysInfo")->text(), "&System Info...");
+}
+
+TEST_F(FrmAboutTest, EveryLabelFitsItsBoxAndOnlyTheLongTextsWrap) {
+    testing::ExpectLabelsFit(*Open(), {QStringLiteral("lblDescription"), QStringLiteral("lblDisclaimer")});
 }
 
 TEST_F(FrmAboutTest, HistoryHasItsEightLinesOnceAfterOpenCloseOpen) {

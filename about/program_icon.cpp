@@ -7,8 +7,6 @@
 namespace kalendro {
 namespace {
 
-constexpr int kIconSize = 32;
-
 const QColor kPageRed(0xc0, 0x30, 0x2b);
 const QColor kPageWhite(0xfb, 0xfb, 0xf8);
 const QColor kInk(0x33, 0x33, 0x3a);
@@ -23,10 +21,10 @@ void DrawCalendarPage(QPainter& painter) {
     outline.addRoundedRect(page, 2.5, 2.5);
     painter.fillPath(outline, kPageWhite);
 
-    painter.save();
-    painter.setClipPath(outline);
-    painter.fillRect(QRectF(page.left(), page.top(), page.width(), 7), kPageRed);
-    painter.restore();
+    // The band as a shape of its own rather than a clip, which the SVG picture of the icon cannot hold.
+    QPainterPath band;
+    band.addRect(QRectF(page.left(), page.top(), page.width(), 7));
+    painter.fillPath(outline.intersected(band), kPageRed);
 
     painter.setPen(QPen(kGridGrey, 1));
     for (int row = 0; row < 3; ++row) {
@@ -62,14 +60,21 @@ void DrawMusicPlayer(QPainter& painter) {
 
 }  // namespace
 
-QPixmap ProgramIcon() {
-    QPixmap icon(kIconSize, kIconSize);
-    icon.fill(Qt::transparent);
-    QPainter painter(&icon);
+void DrawProgramIcon(QPainter& painter) {
     painter.setRenderHint(QPainter::Antialiasing);
     DrawCalendarPage(painter);
     DrawMusicPlayer(painter);
+}
+
+QImage ProgramIconImage(int size) {
+    QImage icon(size, size, QImage::Format_ARGB32_Premultiplied);
+    icon.fill(Qt::transparent);
+    QPainter painter(&icon);
+    painter.scale(static_cast<double>(size) / kProgramIconSize, static_cast<double>(size) / kProgramIconSize);
+    DrawProgramIcon(painter);
     return icon;
 }
+
+QPixmap ProgramIcon() { return QPixmap::fromImage(ProgramIconImage(kProgramIconSize)); }
 
 }  // namespace kalendro

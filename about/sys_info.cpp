@@ -12,8 +12,6 @@ namespace {
 
 constexpr std::size_t kValueBufferSize = 1024;
 
-const std::string kSysInfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
-const std::string kSysInfoValue = "PATH";
 const std::string kSysInfoLocationKey = "SOFTWARE\\Microsoft\\Shared Tools Location";
 const std::string kSysInfoLocationValue = "MSINFO";
 constexpr std::string_view kSysInfoProgramName = "\\MSINFO32.EXE";
@@ -54,7 +52,8 @@ bool QueryValueText(Registry& registry, RegistryKey key, const std::string& valu
 // MSINFO32.EXE in the folder it names, when that exists. Nothing when neither is known.
 std::optional<std::string> FindSysInfoProgram(const SysInfoServices& services) {
     std::string sysInfoPath;
-    if (GetKeyValue(*services.registry, kHkeyLocalMachine, kSysInfoKey, kSysInfoValue, sysInfoPath)) {
+    if (GetKeyValue(*services.registry, kHkeyLocalMachine, std::string(kSysInfoKey), std::string(kSysInfoValue),
+                    sysInfoPath)) {
         return sysInfoPath;
     }
     if (!GetKeyValue(*services.registry, kHkeyLocalMachine, kSysInfoLocationKey, kSysInfoLocationValue, sysInfoPath)) {

@@ -35,10 +35,6 @@ const QString kRootKey = QStringLiteral("@Outlook Folders");
 const QChar kNonCalendarKeyMark = u'@';
 constexpr int kKeyRole = Qt::UserRole;
 constexpr int kRepaintIntervalMs = 100;
-// The controls' boxes were measured in pixels for a small, narrow font; a wider or larger one would clip
-// their texts, so the size is kept in pixels whatever the screen's dots per inch.
-constexpr int kFontPixelSize = 11;
-const QStringList kNarrowFontFamilies = {"Arial", "Liberation Sans", "Nimbus Sans", "Helvetica"};
 
 // Labels show their text as it stands (a path or subject holding "<" is no markup) and wrap long texts
 // inside their fixed box.
@@ -94,9 +90,7 @@ private:
 Form1::Form1(PlatformServices services, QWidget* parent)
     : QWidget(parent), services_(std::move(services)), ImageList1(DrawFolderTreeImages()) {
     setWindowTitle(kWindowTitle);
-    QFont dialogFont = DialogFont(kNarrowFontFamilies);
-    dialogFont.setPixelSize(kFontPixelSize);
-    setFont(dialogFont);
+    setFont(DialogFont());
     resize(TwipsToPixels(9090), TwipsToPixels(7080));
     CreateControls();
     FillDriveList();

@@ -29,6 +29,7 @@
 #include "platform/failure.h"
 #include "platform/mailbox/mailbox_store.h"
 #include "testing/caught_command.h"
+#include "testing/label_fit.h"
 #include "testing/temporary_directory.h"
 #include "tools/commands.h"
 #include "testing/source_path.h"
@@ -248,6 +249,8 @@ TEST_F(MainWindowTest, StartUpSetsTheDefaultsOfTheExport) {
     EXPECT_EQ(choice.startDate, (StoreDate{2002, 11, 5}));
     EXPECT_EQ(choice.endDate, (StoreDate{2002, 11, 5}));
 }
+
+TEST_F(MainWindowTest, EveryLabelFitsItsBoxOnOneLine) { testing::ExpectLabelsFit(*StartedWindow()); }
 
 TEST_F(MainWindowTest, ADriveWithALabelGivesThePathOfTheBareDrive) {
     const auto window = StartedWindow(Services(kTwoStores, DriveD() + "/music"));
@@ -535,6 +538,25 @@ TEST_F(MainWindowTest, ContactsAndAboutOpenOneWindowEachAndCloseEndsThemAll) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     FindControl<QPushButton>(*window, "Command4")->click();
     EXPECT_EQ(OpenWindowsOfClass("kalendro::Form2"), 1);
+}
+
+TEST_F(MainWindowTest, ASecondClickBringsBackAMinimisedWindow) {
+    const auto window = StartedWindow();
+    window->show();
+    for (const auto& [button, windowClass] :
+         {std::pair{"Command4", "kalendro::Form2"}, std::pair{"Command2", "kalendro::FrmAbout"}}) {
+        FindControl<QPushButton>(*window, button)->click();
+        QWidget* opened = nullptr;
+        for (QWidget* topLevel : QApplication::topLevelWidgets()) {
+            opened = topLevel->inherits(windowClass) ? topLevel : opened;
+        }
+        ASSERT_NE(opened, nullptr) << windowClass;
+        opened->showMinimized();
+        ASSERT_TRUE(opened->isMinimized());
+        FindControl<QPushButton>(*window, button)->click();
+        EXPECT_FALSE(opened->isMinimized()) << windowClass;
+        EXPECT_TRUE(opened->isVisible()) << windowClass;
+    }
 }
 
 }  // namespace

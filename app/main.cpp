@@ -1,17 +1,20 @@
-// kalendro: the main window over the mail store files named on the command line.
+// kalendro: the main window over the mail store files named on the command line, or chosen at start.
 #include <QApplication>
 #include <QDate>
+#include <QDir>
+#include <QFileDialog>
 #include <QIcon>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <clocale>
 #include <iostream>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "about/program_icon.h"
 #include "app/form1.h"
+#include "app/start_up.h"
 #include "platform/application_identity.h"
 #include "platform/failure.h"
 #include "platform/output_files.h"
@@ -24,10 +27,12 @@ namespace {
 using namespace kalendro;
 
 const char* const kUsage =
-    "Usage: kalendro --store FILE [--store FILE ...]\n"
+    "Usage: kalendro [--store] FILE [[--store] FILE ...]\n"
+    "\n"
     "Exports the appointments of a calendar of the mail store to an iCalendar file, and its contacts to a\n"
     "vCard file. Each FILE is an Outlook data file (.pst, .ost) or a mailbox file (see docs/mailbox-format.md),\n"
-    "shown as one store of the folder tree; the first one holds the default folders.\n";
+    "shown as one store of the folder tree; the first one holds the default folders. Without a FILE,\n"
+    "Kalendro asks for one.\n";
 
 // What the platform does with a failure that nothing handles: the report on standard error and in a
 // message box. The caller then ends the program.
@@ -67,19 +72,24 @@ void ReportStoreWarning(const std::string& warning) {
         Qt::QueuedConnection);
 }
 
-StoreApplicationFactory StoreOpener(const std::vector<std::string>& storePaths, const RegionalSettings& regional) {
-    if (storePaths.empty()) {
-        return []() -> std::shared_ptr<StoreApplication> {
-            throw Failure(kStoreCannotOpen, "No mail store given: start Kalendro with --store FILE");
-        };
+// The desktop's file dialog stands in for the store's own profile prompt.
+std::optional<std::string> ChooseStoreFile() {
+    const QString path = QFileDialog::getOpenFileName(
+        nullptr, QStringLiteral("Open a mail store"), QDir::homePath(),
+        QStringLiteral("Outlook data files (*.pst *.ost);;Kalendro mailbox files (*.json);;All files (*)"));
+    if (path.isEmpty()) {
+        return std::nullopt;
     }
-    return [storePaths, regional] { return OpenStoreFiles(storePaths, regional, ReportStoreWarning); };
+    return path.toStdString();
 }
 
 PlatformServices SystemServices(const std::vector<std::string>& storePaths) {
     PlatformServices services;
     services.regional = RegionalSettings::FromLocale();
-    services.createStoreApplication = StoreOpener(storePaths, services.regional);
+    services.createStoreApplication =
+        StoreOpener(storePaths, ChooseStoreFile, [regional = services.regional](const std::vector<std::string>& paths) {
+            return OpenStoreFiles(paths, regional, ReportStoreWarning);
+        });
     services.createFileSystem = [] { return OpenDiskFileSystem(); };
     const QDate today = QDate::currentDate();
     services.today = StoreDate{today.year(), today.month(), today.day()};
@@ -102,25 +112,34 @@ int RunMainWindow(KalendroApplication& application, PlatformServices services) {
     }
 }
 
+// A launcher has no terminal to show standard error: the usage goes to a message box as well.
+int ReportUsageError(const Failure& failure) {
+    const std::string report = "kalendro: " + failure.Description() + "\n\n" + kUsage;
+    std::cerr << report;
+    // The box wraps its text itself: the lines of a paragraph are joined again.
+    const QString unwrapped = QString::fromStdString(report).replace(QRegularExpression("(?<=\\S)\n(?=\\S)"), " ");
+    QMessageBox::warning(nullptr, QString::fromLatin1(kApplicationTitle), unwrapped);
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::setlocale(LC_ALL, "");
-    std::vector<std::string> storePaths;
-    for (int index = 1; index < argc; ++index) {
-        const std::string_view argument = argv[index];
-        if (argument == "--help" || argument == "-h") {
-            std::cout << kUsage;
-            return 0;
-        }
-        if (argument != "--store" || index + 1 == argc) {
-            std::cerr << kUsage;
-            return 2;
-        }
-        storePaths.push_back(argv[++index]);
+    // Help is for a terminal, which may have no display to start the application on.
+    if (AsksForHelp(std::vector<std::string>(argv + 1, argv + argc))) {
+        std::cout << kUsage;
+        return 0;
     }
+    // Qt takes its own options (-platform, -display, ...) out of the arguments first.
     KalendroApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(kApplicationTitle));
     QApplication::setWindowIcon(QIcon(ProgramIcon()));
+    std::vector<std::string> storePaths;
+    try {
+        storePaths = ParseStorePaths(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const Failure& failure) {
+        return ReportUsageError(failure);
+    }
     return RunMainWindow(application, SystemServices(storePaths));
 }

@@ -13,6 +13,8 @@ Window* ShowSingleWindow(QPointer<Window>& window, Create create) {
     if (window.isNull()) {
         window = create();
     }
+    // Raising alone leaves a minimised window in the task bar.
+    window->setWindowState(window->windowState() & ~Qt::WindowMinimized);
     window->show();
     window->raise();
     window->activateWindow();

@@ -16,7 +16,7 @@ namespace kalendro {
 Form2::Form2(const PlatformServices& services, QWidget* parent) : QWidget(parent, Qt::Window), services_(services) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("MOLV - Kalendro Version 0.4 Export Contacts");
-    setFont(DialogFont({"MS Sans Serif"}));
+    setFont(DialogFont());
     resize(TwipsToPixels(7455), TwipsToPixels(4635));
     CreateControls();
     BTN_Start->setFocus();

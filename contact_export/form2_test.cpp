@@ -19,6 +19,7 @@
 #include "tools/commands.h"
 #include "testing/caught_command.h"
 #include "testing/fake_store.h"
+#include "testing/label_fit.h"
 #include "testing/source_path.h"
 #include "testing/worked_examples.h"
 #include "testing/window_controls.h"
@@ -108,6 +109,8 @@ TEST_F(Form2Test, OpensInTheDesignTimeState) {
     } while (control != fresh.findChild<QPushButton*>("BTN_Start"));
     EXPECT_EQ(tabOrder, (std::vector<QString>{"BTN_Start", "TXT_path", "CB_addBday", "CB_addAnniversary", "Command1"}));
 }
+
+TEST_F(Form2Test, EveryLabelFitsItsBoxOnOneLine) { testing::ExpectLabelsFit(*window_); }
 
 TEST_F(Form2Test, RunDisablesTheInputsAndShowsStopThenReturnsToIdle) {
     AddContacts(3);

@@ -2,7 +2,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace kalendro {
@@ -42,7 +44,20 @@ public:
     virtual std::int32_t CloseKey(RegistryKey key) = 0;
 };
 
-// The machine's registry. Linux has none: every open fails with kRegistryFileNotFound.
+// The value that names the system-information program.
+inline constexpr std::string_view kSysInfoKey = "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO";
+inline constexpr std::string_view kSysInfoValue = "PATH";
+
+// The desktop's own system-information program as a command line (KDE's kinfocenter, GNOME's settings
+// on their about panel, hardinfo2, hardinfo, looked for in that order), found in the folders of
+// searchPath (separated by ":", as in the PATH variable); nothing when none is installed.
+std::optional<std::string> FindSystemInformationProgram(std::string_view searchPath);
+
+// The machine's registry. Linux has none: the stand-in holds only the system-information key under
+// HKEY_LOCAL_MACHINE, whose string value "PATH" is what FindSystemInformationProgram finds on the
+// process's PATH; without such a program, and for any other key, an open fails with
+// kRegistryFileNotFound.
 std::shared_ptr<Registry> OpenSystemRegistry();
+std::shared_ptr<Registry> OpenSystemRegistry(std::string_view searchPath);
 
 }  // namespace kalendro

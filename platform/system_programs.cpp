@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/failure.h"
 
@@ -30,15 +32,14 @@ Failure StartFailure(int error) {
 // exits at once: the program is then nobody's child here and never needs reaping. Whatever stops
 // the program from starting goes back as an errno through the pipe, which closes unread on a
 // successful exec.
-[[noreturn]] void LaunchDetached(const char* path, int errorPipe) {
+[[noreturn]] void LaunchDetached(char* const* arguments, int errorPipe) {
     setsid();
     const pid_t program = fork();
     if (program > 0) {
         _exit(0);
     }
     if (program == 0) {
-        char* const arguments[] = {const_cast<char*>(path), nullptr};
-        execv(path, arguments);
+        execv(arguments[0], arguments);
     }
     const int error = errno;
     [[maybe_unused]] const ssize_t written = write(errorPipe, &error, sizeof error);
@@ -59,10 +60,29 @@ int ReadLaunchError(int errorPipe) {
     return got == static_cast<ssize_t>(sizeof error) ? error : 0;
 }
 
+// The command line's words; an empty line gives one empty word, a path that names nothing.
+std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
+    std::istringstream line{std::string(commandLine)};
+    std::vector<std::string> words;
+    for (std::string word; line >> word;) {
+        words.push_back(word);
+    }
+    if (words.empty()) {
+        words.emplace_back();
+    }
+    return words;
+}
+
 }  // namespace
 
-void StartSystemProgram(std::string_view programPath) {
-    const std::string path(programPath);
+void StartSystemProgram(std::string_view commandLine) {
+    // The argument vector is built before the fork: the child may only make async-signal-safe calls.
+    std::vector<std::string> words = SplitCommandLine(commandLine);
+    std::vector<char*> arguments;
+    for (std::string& word : words) {
+        arguments.push_back(word.data());
+    }
+    arguments.push_back(nullptr);
     int errorPipe[2];
     if (pipe2(errorPipe, O_CLOEXEC) != 0) {
         throw StartFailure(errno);
@@ -70,7 +90,7 @@ void StartSystemProgram(std::string_view programPath) {
     const pid_t child = fork();
     if (child == 0) {
         close(errorPipe[0]);
-        LaunchDetached(path.c_str(), errorPipe[1]);
+        LaunchDetached(arguments.data(), errorPipe[1]);
     }
     const int forkError = errno;
     close(errorPipe[1]);

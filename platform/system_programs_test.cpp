@@ -83,5 +83,18 @@ TEST_F(SystemProgramsTest, ProgramRunsWithoutBeingWaitedFor) {
     EXPECT_TRUE(fs::exists(mark)) << "the started program never ran";
 }
 
+TEST_F(SystemProgramsTest, WordsAfterTheProgramAreItsArguments) {
+    const fs::path mark = directory_ / "arguments";
+    const fs::path program =
+        WriteFile("echo.sh", "#!/bin/sh\necho \"$#:$1:$2\" > '" + mark.string() + "'\n", fs::perms::owner_all);
+    ASSERT_EQ(StartFailureNumber(program.string() + "  info-overview   --verbose "), 0);
+    std::string written;
+    for (int tries = 0; tries < 400 && written.empty(); ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        std::ifstream(mark) >> written;
+    }
+    EXPECT_EQ(written, "2:info-overview:--verbose");
+}
+
 }  // namespace
 }  // namespace kalendro

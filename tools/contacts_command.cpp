@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <iostream>
 #include <optional>
 #include <stdexcept>
@@ -7,6 +9,7 @@
 #include "contact_export/contact_export_run.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
+#include "tools/progress_bar.h"
 
 namespace kalendro::tools {
 
@@ -27,8 +30,9 @@ PATH, replacing a file of that name. Exactly what the contact window's Start but
   --no-anniversary    leave the anniversary out of each card's note
   --help              show this text
 
-Prints the progress of each card to standard error ("Status: NAME (DONE of TOTAL)"),
-then the number of contact items and the path of the file to standard output.
+Prints the progress to standard error: on a terminal one line with a bar, the count of
+the total and the percentage; otherwise one line per card ("Status: NAME (DONE of
+TOTAL)"). Then the number of contact items and the path of the file go to standard output.
 
 Exit status: 0 the file was written; 1 the store could not be read or the file could
 not be written (the message and the underlying error go to standard error, and the file
@@ -64,21 +68,38 @@ ContactsOptions ParseContactsOptions(const std::vector<std::string>& arguments) 
     return options;
 }
 
-// The contact window on a terminal: progress and failures to standard error, no events to
-// process since nothing can click Stop.
+// The contact window on a console: progress and failures to standard error, no events to process
+// since nothing can click Stop. A terminal gets a bar redrawn in place, anything else (a log, a pipe)
+// the window's status texts, one to a line.
 class ConsoleContactView : public ContactExportView {
 public:
-    // One write per line: the error stream flushes after every insertion.
-    void ShowStatus(const std::string& text) override { std::cerr << text + '\n'; }
+    explicit ConsoleContactView(const ContactExportState& state)
+        : state_(state), onTerminal_(isatty(STDERR_FILENO) == 1) {}
+
+    void ShowStatus(const std::string& text) override {
+        if (onTerminal_) {
+            bar_.Show(state_.ContactsDone, state_.TotalItems);
+        } else {
+            // One write per line: the error stream flushes after every insertion.
+            std::cerr << text + '\n';
+        }
+    }
     void ShowMessage(const std::string& text, const Failure& cause) override {
         failed_ = true;
+        bar_.Finish();
         std::cerr << text << '\n' << cause.what() << '\n';
     }
     void ProcessPendingEvents() override {}
 
-    bool Failed() const { return failed_; }
+    bool Finish() {
+        bar_.Finish();
+        return !failed_;
+    }
 
 private:
+    const ContactExportState& state_;
+    const bool onTerminal_;
+    TerminalProgress bar_{std::cerr};
     bool failed_ = false;
 };
 
@@ -91,9 +112,9 @@ int ExportContactsToFile(const ContactsOptions& options) {
     state.ExportRunning = true;
     state.AddBirthday = options.addBirthday;
     state.AddAnniversary = options.addAnniversary;
-    ConsoleContactView view;
+    ConsoleContactView view(state);
     ExportContacts(services, options.output, state, view);
-    if (view.Failed()) {
+    if (!view.Finish()) {
         return kExitFailed;
     }
     std::cout << state.ContactsDone << " contacts exported to " << options.output << '\n';

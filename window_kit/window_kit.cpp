@@ -3,7 +3,7 @@
 namespace kalendro {
 
 namespace {
-constexpr double kDesignedPointSize = 8.25;
+constexpr int kDesignedPixelSize = 11;
 }
 
 int TwipsToPixels(int twips) { return (twips + kTwipsPerPixel / 2) / kTwipsPerPixel; }
@@ -12,11 +12,11 @@ QRect TwipsRect(int left, int top, int width, int height) {
     return QRect(TwipsToPixels(left), TwipsToPixels(top), TwipsToPixels(width), TwipsToPixels(height));
 }
 
-QFont DialogFont(const QStringList& families) {
+QFont DialogFont() {
     QFont font;
-    font.setFamilies(families);
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
     font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(kDesignedPointSize);
+    font.setPixelSize(kDesignedPixelSize);
     return font;
 }
 

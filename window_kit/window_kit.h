@@ -24,8 +24,10 @@ Control* Place(Control* control, const QString& name, const QRect& geometry) {
     return control;
 }
 
-// The first of the families that exists, else a sans serif, at 8.25 points (MS Sans Serif 8, the
-// size the windows were designed with).
-QFont DialogFont(const QStringList& families);
+// The windows' font: Liberation Sans (Debian's fonts-liberation2), or Arial whose widths it shares,
+// else any sans serif, at 11 pixels (MS Sans Serif 8.25 points at 96 dots per inch, the face and size
+// the controls' boxes were measured for). The size stays in pixels whatever the screen's dots per inch,
+// since the boxes do too.
+QFont DialogFont();
 
 }  // namespace kalendro
