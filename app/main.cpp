@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <clocale>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,6 +48,10 @@ public:
             return QApplication::notify(receiver, event);
         } catch (const Failure& failure) {
             ReportUnhandledFailure(failure);
+            QCoreApplication::exit(1);
+            return false;
+        } catch (const std::bad_alloc&) {
+            ReportUnhandledFailure(OutOfMemoryFailure());
             QCoreApplication::exit(1);
             return false;
         }
@@ -98,6 +103,9 @@ int RunMainWindow(KalendroApplication& application, PlatformServices services) {
         return status;
     } catch (const Failure& failure) {
         ReportUnhandledFailure(failure);
+        return 1;
+    } catch (const std::bad_alloc&) {
+        ReportUnhandledFailure(OutOfMemoryFailure());
         return 1;
     }
 }
