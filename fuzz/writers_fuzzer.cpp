@@ -66,14 +66,30 @@ public:
     void ProcessPendingEvents() override {}
 };
 
+// A directory of this process in memory where there is one, removed when the fuzzer exits.
+class ScratchDirectory {
+public:
+    ScratchDirectory()
+        : path_(std::filesystem::path(std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp") /
+                ("kalendro-writers-fuzzer-" + std::to_string(getpid()))) {
+        std::filesystem::create_directories(path_);
+    }
+    ~ScratchDirectory() {
+        std::error_code error;
+        std::filesystem::remove_all(path_, error);
+        if (error) {
+            std::cerr << "cannot remove " << path_ << ": " << error.message() << "\n";
+        }
+    }
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
 const std::filesystem::path& Scratch() {
-    static const std::filesystem::path directory = [] {
-        const std::filesystem::path base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
-        std::filesystem::path made = base / ("kalendro-writers-fuzzer-" + std::to_string(getpid()));
-        std::filesystem::create_directories(made);
-        return made;
-    }();
-    return directory;
+    static const ScratchDirectory directory;
+    return directory.Path();
 }
 
 std::string DiskBytes(const std::string& charset, const std::function<void(TextStream&)>& write) {
