@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <clocale>
 #include <iostream>
+#include <new>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,6 +53,10 @@ public:
             return QApplication::notify(receiver, event);
         } catch (const Failure& failure) {
             ReportUnhandledFailure(failure);
+            QCoreApplication::exit(1);
+            return false;
+        } catch (const std::bad_alloc&) {
+            ReportUnhandledFailure(OutOfMemoryFailure());
             QCoreApplication::exit(1);
             return false;
         }
@@ -108,6 +113,9 @@ int RunMainWindow(KalendroApplication& application, PlatformServices services) {
         return status;
     } catch (const Failure& failure) {
         ReportUnhandledFailure(failure);
+        return 1;
+    } catch (const std::bad_alloc&) {
+        ReportUnhandledFailure(OutOfMemoryFailure());
         return 1;
     }
 }

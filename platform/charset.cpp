@@ -15,6 +15,9 @@ namespace {
 const auto kNoDescriptor = reinterpret_cast<iconv_t>(-1);
 constexpr std::size_t kConversionFailed = static_cast<std::size_t>(-1);
 constexpr std::size_t kShiftSequenceRoom = 16;
+// glibc's iconv goes over the rest of its input again at each character it cannot convert, so the
+// input goes in short pieces: the cost of a text full of such characters stays linear.
+constexpr std::size_t kPieceSize = 64;
 
 bool IsUtf8Name(std::string_view name) {
     std::string plain;
@@ -34,6 +37,14 @@ std::string AllAsciiCharacters() {
     for (int c = 0; c < 0x80; ++c)
         all += static_cast<char>(c);
     return all;
+}
+
+// Grows the buffer only when the room past what is used runs short, never shrinking it: resizing on
+// every unconvertible character would fill the rest of a long text again each time.
+void EnsureRoom(std::string& out, std::size_t used, std::size_t room) {
+    if (out.size() < used + room) {
+        out.resize(used + room);
+    }
 }
 
 }  // namespace
@@ -66,23 +77,29 @@ void CharsetConverter::AppendConverted(std::string_view text, std::string& out) 
     std::size_t inLeft = text.size();
     std::size_t used = out.size();
     while (inLeft > 0) {
-        out.resize(used + inLeft * 4 + kShiftSequenceRoom);
+        EnsureRoom(out, used, inLeft * 4 + kShiftSequenceRoom);
         char* outAt = out.data() + used;
         std::size_t outLeft = out.size() - used;
-        const std::size_t result = iconv(descriptor, &in, &inLeft, &outAt, &outLeft);
+        const std::size_t piece = std::min(inLeft, kPieceSize);
+        std::size_t pieceLeft = piece;
+        const std::size_t result = iconv(descriptor, &in, &pieceLeft, &outAt, &outLeft);
         const int error = errno;
+        inLeft -= piece - pieceLeft;
         used = static_cast<std::size_t>(outAt - out.data());
-        if (result != kConversionFailed || error == E2BIG)
+        // A character cut by the piece's end starts the next piece.
+        const bool cutCharacter = error == EINVAL && pieceLeft < inLeft;
+        if (result != kConversionFailed || error == E2BIG || cutCharacter)
             continue;
         // The "?" is plain ASCII, so a stateful target must be back in its initial state first.
         ReturnToInitialState(out, used);
-        out += '?';
-        ++used;
+        EnsureRoom(out, used, 1);
+        out[used++] = '?';
         const std::size_t skip = UnconvertibleLength({in, inLeft});
         in += skip;
         inLeft -= skip;
     }
     ReturnToInitialState(out, used);
+    out.resize(used);
 }
 
 std::size_t CharsetConverter::UnconvertibleLength(std::string_view rest) const {
@@ -91,12 +108,11 @@ std::size_t CharsetConverter::UnconvertibleLength(std::string_view rest) const {
 }
 
 void CharsetConverter::ReturnToInitialState(std::string& out, std::size_t& used) {
-    out.resize(used + kShiftSequenceRoom);
+    EnsureRoom(out, used, kShiftSequenceRoom);
     char* outAt = out.data() + used;
     std::size_t outLeft = kShiftSequenceRoom;
     iconv(static_cast<iconv_t>(handle_), nullptr, nullptr, &outAt, &outLeft);
     used = static_cast<std::size_t>(outAt - out.data());
-    out.resize(used);
 }
 
 }  // namespace kalendro

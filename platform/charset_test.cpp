@@ -16,6 +16,20 @@ TEST(CharsetConverter, CharactersTheTargetCannotHoldBecomeOneQuestionMarkEach) {
     EXPECT_EQ(ascii.Convert("\xC3\xA9t\xC3\xA9"), "?t?");
 }
 
+// A long text of characters the target cannot hold took over a minute when each one re-sized the rest
+// of the buffer; it must now finish at once, appended after what the buffer already holds.
+TEST(CharsetConverter, LongTextTheTargetCannotHoldBecomesQuestionMarksAfterWhatIsThere) {
+    constexpr std::size_t kCharacters = 800'000;
+    std::string text;
+    for (std::size_t i = 0; i < kCharacters; ++i) {
+        text += "\xC3\xA9";
+    }
+    CharsetConverter ascii("UTF-8", "ASCII");
+    std::string out = "SUMMARY:";
+    ascii.AppendConverted(text + "!", out);
+    EXPECT_EQ(out, "SUMMARY:" + std::string(kCharacters, '?') + "!");
+}
+
 TEST(CharsetConverter, BytesThatStartNoCharacterBecomeOneQuestionMarkEach) {
     CharsetConverter utf8("UTF-8", "UTF-8");
     EXPECT_EQ(utf8.Convert("caf\xC3\xA9 \xE2\x82\xAC"), "caf\xC3\xA9 \xE2\x82\xAC");

@@ -11,4 +11,6 @@ std::string UnhandledFailureReport(const Failure& failure) {
     return "Run-time error '" + std::to_string(failure.Number()) + "':\n\n" + failure.Description();
 }
 
+Failure OutOfMemoryFailure() { return Failure(kOutOfMemory, "Out of memory"); }
+
 }  // namespace kalendro

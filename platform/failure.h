@@ -9,6 +9,7 @@ namespace kalendro {
 enum ErrorNumber : int {
     kInvalidArgument = 5,
     kOverflow = 6,
+    kOutOfMemory = 7,
     kTypeMismatch = 13,
     kBadFileName = 52,
     kFileNotFound = 53,
@@ -39,5 +40,8 @@ private:
 // The report of a failure that nothing handled: "Run-time error 'N':", a blank line and the
 // description.
 std::string UnhandledFailureReport(const Failure& failure);
+
+// What running out of memory (std::bad_alloc) becomes where failures are reported: failure 7.
+Failure OutOfMemoryFailure();
 
 }  // namespace kalendro

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -343,6 +344,9 @@ std::unique_ptr<FileSystem> OpenDiskFileSystem() {
 
 std::unique_ptr<FileSystem> OpenDiskFileSystem(std::shared_ptr<DriveTable> drives, std::string charset,
                                                std::string workingDirectory) {
+    // Past a file-size limit (ulimit -f) the signal would end the process without a word; ignored, the
+    // write fails with EFBIG instead and becomes a failure naming the file.
+    std::signal(SIGXFSZ, SIG_IGN);
     return std::make_unique<DiskFileSystem>(std::move(drives), std::move(charset), std::move(workingDirectory));
 }
 

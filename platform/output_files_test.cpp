@@ -1,6 +1,7 @@
 #include "platform/output_files.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iostream>
 #include <optional>
 #include <sstream>
 
@@ -224,6 +226,24 @@ TEST_F(DiskFileSystemTest, AFullDiskIsAFailureAtCloseAtTheLatest) {
     });
     EXPECT_EQ(duringWrites.Number(), kDiskFull);
     EXPECT_NE(duringWrites.Description().find("/dev/full"), std::string::npos);
+}
+
+// Under a file-size limit the process used to die of SIGXFSZ with no message.
+TEST_F(DiskFileSystemTest, WritingPastTheFileSizeLimitIsAFailureNamingTheFile) {
+    const auto writePastTheLimit = [this] {
+        const rlimit limit{4096, 4096};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const Failure failure = FailureOf([&] {
+            auto stream = Open()->CreateTextFile("d:\\out.txt");
+            for (int i = 0; i < 10000; ++i) {
+                stream->WriteLine("DESCRIPTION:a line past the limit");
+            }
+            stream->Close();
+        });
+        std::cerr << failure.Number() << " " << failure.Description();
+        std::_Exit(failure.Number() == kPathFileAccessError ? 0 : 1);
+    };
+    EXPECT_EXIT(writePastTheLimit(), ::testing::ExitedWithCode(0), "75 .*out\\.txt.*File too large");
 }
 
 TEST_F(DiskFileSystemTest, WritingAfterCloseIsAFailure) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <iostream>
 #include <langinfo.h>
+#include <unistd.h>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "calendar_export/calendar_export_run.h"
 #include "platform/drive_table.h"
+#include "platform/quoted_input.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 
@@ -35,7 +37,8 @@ appointments are expanded into their occurrences. Exactly what the export button
   --to YYYY-MM-DD       the last day of the range (default: today)
   --folder "TOP/NAME"   a calendar folder as the folder tree shows it: the top-level
                         folder's name, a slash, the calendar folder's name (default: the
-                        store's default calendar)
+                        store's default calendar); a slash inside a name is written \/
+                        and a backslash \\ when the path would be ambiguous otherwise
   --use-calendar-name   put the folder's name before the file name: NAMEvCalendar.ics
   --help                show this text
 
@@ -59,7 +62,7 @@ struct CalendarOptions {
 StoreDate ParseDay(const std::string& option, const std::string& text) {
     const auto day = text.size() == 10 ? StoreDate::Parse(text) : std::nullopt;
     if (!day) {
-        throw UsageError(option + " wants a day as YYYY-MM-DD, not \"" + text + "\"");
+        throw UsageError(option + " wants a day as YYYY-MM-DD, not " + QuotedInput(text));
     }
     return *day;
 }
@@ -103,28 +106,78 @@ CalendarOptions ParseCalendarOptions(const std::vector<std::string>& arguments) 
     return options;
 }
 
+// A name as a part of a folder path: a slash or backslash inside it behind a backslash.
+std::string EscapedPathPart(const std::string& name) {
+    std::string escaped;
+    for (const char c : name) {
+        if (c == '/' || c == '\\') {
+            escaped += '\\';
+        }
+        escaped += c;
+    }
+    return escaped;
+}
+
+// Whether "TOP/NAME" names the folder: written with its slashes escaped, or, when it holds no
+// backslash, plainly, which is ambiguous once a name holds a slash.
+bool NamesFolder(const std::string& treePath, const std::string& top, const std::string& name) {
+    const std::string escaped = EscapedPathPart(top) + "/" + EscapedPathPart(name);
+    return treePath == escaped || (treePath.find('\\') == std::string::npos && treePath == top + "/" + name);
+}
+
+std::string CandidateList(const std::vector<std::string>& paths) {
+    std::string list;
+    for (const std::string& path : paths) {
+        list += (list.empty() ? "" : ", ") + QuotedInput(path);
+    }
+    return list;
+}
+
 // The tree's key of the calendar folder shown as "TOP/NAME": a calendar folder directly inside a
-// top-level folder, the first in the tree's order when names repeat.
+// top-level folder, the first in the tree's order when the same names repeat. A path that two
+// different pairs of names fit is refused with both written unambiguously.
 FolderKey CalendarFolderKey(StoreSession& session, const std::string& treePath) {
+    std::optional<FolderKey> found;
+    std::vector<std::string> candidates;
     for (const auto& top : session.Folders()) {
         for (const auto& folder : top->Folders()) {
-            if (folder->DefaultItemType() == kAppointmentItemType && top->Name() + "/" + folder->Name() == treePath) {
-                return FolderKey{folder->EntryID(), folder->StoreID()};
+            if (folder->DefaultItemType() != kAppointmentItemType ||
+                !NamesFolder(treePath, top->Name(), folder->Name())) {
+                continue;
+            }
+            const std::string escaped = EscapedPathPart(top->Name()) + "/" + EscapedPathPart(folder->Name());
+            if (std::find(candidates.begin(), candidates.end(), escaped) == candidates.end()) {
+                candidates.push_back(escaped);
+            }
+            if (!found) {
+                found = FolderKey{folder->EntryID(), folder->StoreID()};
             }
         }
     }
-    throw UsageError("no calendar folder \"" + treePath + "\" (give the top-level folder, a slash, the calendar)");
+    if (candidates.size() > 1) {
+        throw UsageError("the calendar folder " + QuotedInput(treePath) + " is ambiguous; name one of " +
+                         CandidateList(candidates) + " (a slash inside a name written \\/)");
+    }
+    if (!found) {
+        throw UsageError("no calendar folder " + QuotedInput(treePath) +
+                         " (give the top-level folder, a slash, the calendar)");
+    }
+    return *found;
 }
 
 // The window's view on a terminal: list lines to standard output, messages to standard error.
 class ConsoleView : public CalendarExportView {
 public:
-    explicit ConsoleView(std::filesystem::path target) : target_(std::move(target)) {}
+    explicit ConsoleView(std::filesystem::path target)
+        : target_(std::move(target)), listingOnTerminal_(isatty(STDOUT_FILENO) == 1) {}
 
     void ShowOutputPath(const std::string& path) override { outputPath_ = path; }
     void ClearResults() override { count_.clear(); }
     void ShowProcessDate(const std::string&) override {}
-    void AppendListLine(const std::string& line) override { std::cout << line << '\n'; }
+    // A subject may hold control characters that a terminal would obey; a file or pipe gets them as they are.
+    void AppendListLine(const std::string& line) override {
+        std::cout << (listingOnTerminal_ ? WithControlsEscaped(line) : line) << '\n';
+    }
     void ShowCount(const std::string& count) override { count_ = count; }
     void ShowMessage(const std::string& text) override {
         failed_ = true;
@@ -143,6 +196,7 @@ public:
 
 private:
     std::filesystem::path target_;
+    bool listingOnTerminal_;
     bool failed_ = false;
     std::optional<Failure> cause_;
     std::string outputPath_;

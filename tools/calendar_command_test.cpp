@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "testing/caught_command.h"
+#include "testing/on_terminal.h"
 #include "testing/temporary_directory.h"
 #include "testing/worked_examples.h"
 #include "tools/commands.h"
@@ -102,6 +103,37 @@ TEST_F(CalendarCommandTest, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
     EXPECT_EQ(withoutTarget.status, 2);
     EXPECT_NE(withoutTarget.err.find("--target DIR"), std::string::npos);
     EXPECT_FALSE(fs::exists(target / "Calendars"));
+}
+
+// A store "X/A" holding "B" and a store "X" holding "A/B" both fit "X/A/B"; one was picked silently.
+TEST_F(CalendarCommandTest, AmbiguousFolderPathIsAUsageErrorAndEscapedSlashesTellThePathsApart) {
+    std::ofstream(store) << R"({"format": "kalendro-mailbox/1", "stores": [
+        {"name": "X/A", "folders": [{"name": "B", "defaultItemType": 1, "default": "calendar", "items": [
+            {"type": "AppointmentItem", "Start": "2002-11-05T09:00:00", "End": "2002-11-05T10:00:00",
+             "Subject": "In B"}]}]},
+        {"name": "X", "folders": [{"name": "A/B", "defaultItemType": 1, "items": [
+            {"type": "AppointmentItem", "Start": "2002-11-05T09:00:00", "End": "2002-11-05T10:00:00",
+             "Subject": "In A/B"}]}]}]})";
+    const CommandResult ambiguous = RunRange({"--folder", "X/A/B"});
+    EXPECT_EQ(ambiguous.status, 2);
+    EXPECT_NE(ambiguous.err.find(R"(the calendar folder "X/A/B" is ambiguous; name one of "X\/A/B", "X/A\/B")"),
+              std::string::npos)
+        << ambiguous.err;
+    EXPECT_FALSE(fs::exists(target / "Calendars"));
+    EXPECT_NE(RunRange({"--folder", R"(X\/A/B)"}).out.find(" In B\n"), std::string::npos);
+    EXPECT_NE(RunRange({"--folder", R"(X/A\/B)"}).out.find(" In A/B\n"), std::string::npos);
+}
+
+// A subject's escape sequences reached the terminal as they were.
+TEST_F(CalendarCommandTest, ListingOnATerminalShowsControlCharactersEscaped) {
+    std::ofstream(store) << R"({"format": "kalendro-mailbox/1", "stores": [{"name": "P", "folders": [
+        {"name": "Calendar", "defaultItemType": 1, "default": "calendar", "items": [
+            {"type": "AppointmentItem", "Start": "2002-11-05T09:00:00", "End": "2002-11-05T10:00:00",
+             "Subject": "Bell\u0007 and \u001b[2J clear"}]}]}]})";
+    EXPECT_NE(RunRange().out.find(" Bell\a and \x1B[2J clear\n"), std::string::npos);
+    const testing::OnTerminal terminal;
+    const CommandResult onTerminal = RunRange();
+    EXPECT_NE(onTerminal.out.find(" Bell\\x07 and \\x1B[2J clear\n"), std::string::npos) << onTerminal.out;
 }
 
 TEST_F(CalendarCommandTest, FailurePathExitsWithOneAndTellsTheCause) {

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <iostream>
+#include <new>
 
+#include "platform/failure.h"
+#include "platform/quoted_input.h"
 #include "platform/store_files/store_files.h"
 
 namespace kalendro::tools {
@@ -23,7 +26,7 @@ void ReadOptions(const std::vector<std::string>& arguments, const OptionTaker& t
             return arguments[++i];
         };
         if (!take(option, value)) {
-            throw UsageError("unknown option \"" + option + "\"");
+            throw UsageError("unknown option " + QuotedInput(option));
         }
     }
 }
@@ -40,6 +43,9 @@ int RunSubcommand(std::string_view name, std::string_view usage, const std::vect
         std::cerr << "kalendro-export " << name << ": " << error.what() << "\nTry 'kalendro-export " << name
                   << " --help'.\n";
         return kExitUsage;
+    } catch (const std::bad_alloc&) {
+        std::cerr << UnhandledFailureReport(OutOfMemoryFailure()) << '\n';
+        return kExitFailed;
     }
 }
 

@@ -27,7 +27,8 @@ using OptionTaker = std::function<bool(const std::string& option, const std::fun
 void ReadOptions(const std::vector<std::string>& arguments, const OptionTaker& take);
 
 // Runs one subcommand of kalendro-export: with --help anywhere it prints the usage and does
-// nothing else; a usage error is reported on standard error with exit status 2.
+// nothing else; a usage error is reported on standard error with exit status 2, running out of
+// memory as failure 7 with exit status 1.
 int RunSubcommand(std::string_view name, std::string_view usage, const std::vector<std::string>& arguments,
                   const std::function<int()>& run);
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/quoted_input.h"
 #include "tools/commands.h"
 
 namespace {
@@ -46,7 +47,8 @@ int main(int argc, char** argv) {
         return 0;
     }
     std::cerr << "kalendro-export: "
-              << (command.empty() ? "a command is wanted" : "unknown command \"" + command + "\"") << "\n\n"
+              << (command.empty() ? "a command is wanted" : "unknown command " + kalendro::QuotedInput(command))
+              << "\n\n"
               << kUsage;
     return kExitUsage;
 }

@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -173,12 +174,32 @@ private:
         pattern.patternStartDate = startDate ? DayValue(*startDate, where, "PatternStartDate") : span.start.DateOnly();
         ReadPatternEnd(node, where, pattern);
         if (const std::optional<Node> exceptions = ArrayMember(node, where, "Exceptions", Required::kNo)) {
-            exceptions->ForEachElement([&](std::size_t index, const Node& exception) {
-                const Where exceptionWhere{&where, "exception", index + 1, &exception};
-                pattern.exceptions.push_back(ReadException(exception, exceptionWhere, series, pattern, span));
-            });
+            pattern.exceptions = ReadExceptions(*exceptions, where, series, pattern, span);
         }
         return pattern;
+    }
+
+    // What the exceptions of one series are checked against: the pattern without exceptions, and the
+    // original dates read so far.
+    struct ExceptionCheck {
+        const RecurrencePattern& pattern;
+        const Span& span;
+        RecurringSeries withoutExceptions;
+        std::set<StoreDate> originalDates;
+    };
+
+    // One series over the pattern checks every original date, and a set finds repeated ones, so a series
+    // with many exceptions opens in time proportional to their number.
+    std::vector<RecurrenceException> ReadExceptions(const Node& node, const Where& where, const MemoryItem& series,
+                                                    const RecurrencePattern& pattern, const Span& span) const {
+        ExceptionCheck check{pattern, span, RecurringSeries(pattern, span.start, span.end), {}};
+        std::vector<RecurrenceException> exceptions;
+        exceptions.reserve(node.Size());
+        node.ForEachElement([&](std::size_t index, const Node& exception) {
+            const Where exceptionWhere{&where, "exception", index + 1, &exception};
+            exceptions.push_back(ReadException(exception, exceptionWhere, series, check));
+        });
+        return exceptions;
     }
 
     const RecurrenceRule& ReadRule(const Node& value, const Where& where) const {
@@ -233,15 +254,13 @@ private:
     }
 
     RecurrenceException ReadException(const Node& node, const Where& where, const MemoryItem& series,
-                                      const RecurrencePattern& pattern, const Span& span) const {
+                                      ExceptionCheck& check) const {
         RequireObject(node, where);
         RecurrenceException exception;
         exception.originalDate = DateValue(RequiredKey(node, where, "OriginalDate"), where, "OriginalDate");
-        CheckOriginalDate(exception.originalDate, where, pattern, span);
-        for (const RecurrenceException& earlier : pattern.exceptions) {
-            if (earlier.originalDate == exception.originalDate) {
-                Fail(where, "OriginalDate", "another exception already has " + exception.originalDate.ToText());
-            }
+        CheckOriginalDate(exception.originalDate, where, check);
+        if (!check.originalDates.insert(exception.originalDate).second) {
+            Fail(where, "OriginalDate", "another exception already has " + exception.originalDate.ToText());
         }
         if (const std::optional<Node> deleted = node.Find("Deleted")) {
             exception.deleted = FlagValue(*deleted, where, "Deleted");
@@ -258,8 +277,9 @@ private:
 
     // An original date must be the start of an occurrence: at the series' time of day and inside the
     // pattern's dates.
-    void CheckOriginalDate(const StoreDate& original, const Where& where, const RecurrencePattern& pattern,
-                           const Span& span) const {
+    void CheckOriginalDate(const StoreDate& original, const Where& where, const ExceptionCheck& check) const {
+        const RecurrencePattern& pattern = check.pattern;
+        const Span& span = check.span;
         if (original.SecondsOfDay() != span.start.SecondsOfDay()) {
             Fail(where, "OriginalDate",
                  original.ToText() + " is not at the series' time of day " + span.start.ToText().substr(11));
@@ -268,7 +288,7 @@ private:
         if (day < pattern.patternStartDate || (pattern.end == RecurrenceEnd::kByDate && pattern.patternEndDate < day)) {
             Fail(where, "OriginalDate", original.ToText() + " lies outside the pattern's dates");
         }
-        if (!RecurringSeries(pattern, span.start, span.end).IsPatternOccurrence(original)) {
+        if (!check.withoutExceptions.IsPatternOccurrence(original)) {
             Fail(where, "OriginalDate", original.ToText() + " is no occurrence of the pattern");
         }
     }

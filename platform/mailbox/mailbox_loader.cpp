@@ -38,8 +38,10 @@ std::shared_ptr<const Mailbox> ReadQuickly(std::string text, const std::string& 
     }
 }
 
+}  // namespace
+
 // The reading whose faults are reported, with nlohmann's parser.
-std::shared_ptr<const Mailbox> ReadReportingFaults(std::string_view text, const std::string& sourceName) {
+std::shared_ptr<const Mailbox> ReadMailboxReportingFaults(std::string_view text, const std::string& sourceName) {
     MailboxReader<JsonNode> reader(sourceName);
     Json root;
     DocumentBuilder builder(root, [&reader](Json& item) {
@@ -54,11 +56,18 @@ std::shared_ptr<const Mailbox> ReadReportingFaults(std::string_view text, const 
     return reader.ReadTree(JsonNode(root));
 }
 
+namespace {
+
 std::string ReadWholeFile(const std::string& path) {
     const std::string cannotRead = "The mailbox file " + Quoted(path) + " cannot be read: ";
     std::error_code error;
-    if (std::filesystem::is_directory(path, error)) {
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (std::filesystem::is_directory(status)) {
         throw Failure(kStoreCannotOpen, cannotRead + "it is a directory.");
+    }
+    // A device or a pipe may never end (/dev/zero): only a file has a size to read up to.
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+        throw Failure(kStoreCannotOpen, cannotRead + "it is not a regular file.");
     }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
@@ -80,14 +89,18 @@ std::string ReadWholeFile(const std::string& path) {
 
 }  // namespace
 
-std::shared_ptr<const Mailbox> LoadMailboxText(std::string_view text, const std::string& sourceName) {
+std::shared_ptr<const Mailbox> ReadMailboxQuickly(std::string_view text, const std::string& sourceName) {
     std::string padded;
     padded.reserve(text.size() + simdjson::SIMDJSON_PADDING);
     padded.assign(text);
-    if (auto mailbox = ReadQuickly(std::move(padded), sourceName)) {
+    return ReadQuickly(std::move(padded), sourceName);
+}
+
+std::shared_ptr<const Mailbox> LoadMailboxText(std::string_view text, const std::string& sourceName) {
+    if (auto mailbox = ReadMailboxQuickly(text, sourceName)) {
         return mailbox;
     }
-    return ReadReportingFaults(text, sourceName);
+    return ReadMailboxReportingFaults(text, sourceName);
 }
 
 std::shared_ptr<const Mailbox> LoadMailboxFile(const std::string& path) {
@@ -96,7 +109,7 @@ std::shared_ptr<const Mailbox> LoadMailboxFile(const std::string& path) {
     }
     // Read again rather than kept while the fast reading builds the mailbox: a file that is not
     // valid is rare, a large one common.
-    return ReadReportingFaults(ReadWholeFile(path), path);
+    return ReadMailboxReportingFaults(ReadWholeFile(path), path);
 }
 
 }  // namespace kalendro::mailbox

@@ -25,4 +25,10 @@ std::shared_ptr<const Mailbox> LoadMailboxFile(const std::string& path);
 // The same over the text of a file; sourceName stands for the file in messages.
 std::shared_ptr<const Mailbox> LoadMailboxText(std::string_view text, const std::string& sourceName);
 
+// The two readings the loader chains, each alone, so that a test can hold them to the same result:
+// the fast one gives nothing where it finds anything amiss (a repeated key among it); the reporting
+// one raises the failure.
+std::shared_ptr<const Mailbox> ReadMailboxQuickly(std::string_view text, const std::string& sourceName);
+std::shared_ptr<const Mailbox> ReadMailboxReportingFaults(std::string_view text, const std::string& sourceName);
+
 }  // namespace kalendro::mailbox

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/failure.h"
+#include "platform/mailbox/mailbox_reader.h"
+#include "platform/quoted_input.h"
 
 namespace kalendro::mailbox {
 namespace {
@@ -183,6 +185,23 @@ TEST(MailboxLoaderTest, ReadsDeletedAndModifiedExceptions) {
     EXPECT_EQ(std::get<StoreDate>(*moved.members.Find(MemberId::kStart)), (StoreDate{2026, 11, 17, 10, 0, 0}));
     EXPECT_EQ(std::get<std::string>(*moved.members.Find(MemberId::kLocation)), "Room 2");
     EXPECT_EQ(moved.members.size(), 3u);
+}
+
+// Opening a series took 41 s for 40,000 exceptions while each one rebuilt the series to check its date.
+TEST(MailboxLoaderTest, SeriesWithFortyThousandExceptionsOpensWithEveryOneChecked) {
+    constexpr int kExceptions = 40'000;
+    std::string exceptions;
+    for (int day = 0; day < kExceptions; ++day) {
+        const StoreDate original =
+            StoreDate::FromSerialSeconds(StoreDate{2026, 11, 2, 9, 0, 0}.SerialSeconds() + std::int64_t{day} * 86400);
+        exceptions +=
+            std::string(day == 0 ? "" : ",") + R"({"OriginalDate": ")" + original.ToText() + R"(", "Deleted": true})";
+    }
+    const RecurrencePattern& pattern =
+        PatternOf(R"("RecurrenceType": 0, "NoEndDate": true, "Exceptions": [)" + exceptions + "]");
+    ASSERT_EQ(pattern.exceptions.size(), std::size_t{kExceptions});
+    EXPECT_EQ(pattern.exceptions.back().originalDate.DaySerial() - pattern.exceptions.front().originalDate.DaySerial(),
+              kExceptions - 1);
 }
 
 TEST(MailboxLoaderTest, RepeatedKeyCountsWithItsLastValue) {
@@ -416,6 +435,68 @@ INSTANTIATE_TEST_SUITE_P(
                         {"OriginalDate": "2026-11-03T09:00:00", "Importance": "high"}])")),
                     {"exception 1, member \"Importance\": must be a whole number, not string"}}));
 
+// The description of the failure the text raises; empty when it loads.
+std::string FaultOf(const std::string& text) {
+    try {
+        LoadMailboxText(text, "bad.json");
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), kStoreCannotOpen);
+        return failure.Description();
+    }
+    return "";
+}
+
+// Folders each holding the next one, the deepest holding the given folders.
+std::string NestedFolders(int depth, const std::string& innermost = "") {
+    std::string text;
+    for (int level = 0; level < depth; ++level) {
+        text += R"({"name": "F", "folders": [)";
+    }
+    text += innermost;
+    for (int level = 0; level < depth; ++level) {
+        text += "]}";
+    }
+    return text;
+}
+
+// Folders nested 10,000 deep overflowed the stack of the folder walk.
+TEST(MailboxLoaderTest, FoldersNestedPastTheLimitAreRefusedNamingWhere) {
+    EXPECT_EQ(FaultOf(OneStore(NestedFolders(kMaximumFolderDepth))), "");
+    std::string deepest = R"(store "Personal Folders")";
+    for (int level = 0; level < kMaximumFolderDepth; ++level) {
+        deepest += R"( > folder "F")";
+    }
+    const std::string limitReason =
+        ", member \"folders\": would place folders 101 levels below the store; folders "
+        "nest at most 100 levels deep.";
+    EXPECT_EQ(FaultOf(OneStore(NestedFolders(kMaximumFolderDepth + 1))),
+              InvalidPrefix("bad.json") + deepest + limitReason);
+    EXPECT_EQ(FaultOf(OneStore(NestedFolders(10'000))), InvalidPrefix("bad.json") + deepest + limitReason);
+}
+
+// A format of arrays nested 100,000 deep overflowed the stack while the message was built, and a format
+// holding an item list was quoted as the placeholder the reader put there.
+TEST(MailboxLoaderTest, FormatThatIsNoTextIsNamedByItsTypeAlone) {
+    const std::string nested = std::string(100'000, '[') + std::string(100'000, ']');
+    EXPECT_EQ(FaultOf(R"({"format": )" + nested + R"(, "stores": []})"),
+              InvalidPrefix("bad.json") +
+                  "the top level, member \"format\": is a JSON array; it must be \"kalendro-mailbox/1\".");
+    const std::string withItems = FaultOf(R"({"format": {"items": [{"type": "AppointmentItem"}]}, "stores": []})");
+    EXPECT_EQ(withItems, InvalidPrefix("bad.json") +
+                             "the top level, member \"format\": is a JSON object; it must be \"kalendro-mailbox/1\".");
+}
+
+// A 100 MB unknown key went to standard error whole.
+TEST(MailboxLoaderTest, MessagesQuoteAShortPrefixOfTheFileWithControlsEscaped) {
+    const std::string hugeKey(10'000'000, 'k');
+    const std::string unknownKey = FaultOf(R"({"format": "kalendro-mailbox/1", ")" + hugeKey + R"(": 1})");
+    EXPECT_EQ(unknownKey, InvalidPrefix("bad.json") + "the top level, member \"" +
+                              hugeKey.substr(0, kQuotedInputLimit) +
+                              "\"...: is not a key of a mailbox (format, stores).");
+    const std::string controls = FaultOf(OneStore(R"({"name": "Cal\u001b[2J\nendar", "defaultItemType": "1"})"));
+    EXPECT_NE(controls.find(R"(folder "Cal\x1B[2J\nendar", member "defaultItemType")"), std::string::npos) << controls;
+}
+
 TEST(MailboxLoaderTest, FileIsReadLikeTextAndItsFaultsNamedAlike) {
     const std::filesystem::path path =
         std::filesystem::temp_directory_path() / ("kalendro-loader-test-" + std::to_string(::getpid()) + ".json");
@@ -450,6 +531,14 @@ TEST(MailboxLoaderTest, FileThatCannotBeReadIsFailure429NamingFileAndReason) {
     } catch (const Failure& failure) {
         EXPECT_EQ(failure.Number(), kStoreCannotOpen);
         EXPECT_EQ(failure.Description(), "The mailbox file \".\" cannot be read: it is a directory.");
+    }
+    // A device that never ends used to be read until memory ran out.
+    try {
+        LoadMailboxFile("/dev/zero");
+        FAIL() << "read a device";
+    } catch (const Failure& failure) {
+        EXPECT_EQ(failure.Number(), kStoreCannotOpen);
+        EXPECT_EQ(failure.Description(), "The mailbox file \"/dev/zero\" cannot be read: it is not a regular file.");
     }
 }
 

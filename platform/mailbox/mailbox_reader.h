@@ -17,6 +17,10 @@ namespace kalendro::mailbox {
 
 using memory_store::MemoryFolder;
 
+// How deep folders may nest below their store: far past any real store, and a bound on the reader's
+// recursion and on the length of a place in a message.
+inline constexpr int kMaximumFolderDepth = 100;
+
 // Reads a whole mailbox file: its stores, their folders and the folders' items, and fails (429) at
 // the first fault, naming where it lies.
 template <typename Node>
@@ -61,7 +65,8 @@ public:
         });
         const Node format = RequiredKey(root, top, "format");
         if (!format.IsString() || format.Text() != kMailboxFormat) {
-            Fail(top, "format", "is " + format.Dump() + "; it must be " + Quoted(kMailboxFormat));
+            const std::string given = format.IsString() ? Quoted(format.Text()) : "a JSON " + format.TypeName();
+            Fail(top, "format", "is " + given + "; it must be " + Quoted(kMailboxFormat));
         }
         auto mailbox = std::make_shared<Mailbox>();
         mailbox->sourceName = sourceName_;
@@ -86,15 +91,21 @@ private:
         store->storeId = IdValue(node, where, "storeId", "StoreID:" + place);
         store->entryId = GeneratedId("EntryID:" + place);
         std::set<std::string, std::less<>> entryIds{store->entryId};
-        ReadSubfolders(node, where, place, *store, entryIds);
+        ReadSubfolders(node, where, place, *store, entryIds, 1);
         return store;
     }
 
+    // The walk goes down one call per level; the limit bounds it, and with it the stack, whatever the file.
     void ReadSubfolders(const Node& node, const Where& where, const std::string& place, MemoryFolder& parent,
-                        std::set<std::string, std::less<>>& entryIds) {
+                        std::set<std::string, std::less<>>& entryIds, int depth) {
         const std::optional<Node> folders = ArrayMember(node, where, "folders", Required::kNo);
         if (!folders) {
             return;
+        }
+        if (depth > kMaximumFolderDepth && folders->Size() > 0) {
+            Fail(where, "folders",
+                 "would place folders " + std::to_string(depth) + " levels below the store; folders nest at most " +
+                     std::to_string(kMaximumFolderDepth) + " levels deep");
         }
         folders->ForEachElement([&](std::size_t index, const Node& folderNode) {
             const Where folderWhere{&where, "folder", index + 1, &folderNode};
@@ -104,7 +115,7 @@ private:
                 Fail(folderWhere, "entryId",
                      Quoted(folder->entryId) + " is already the entryId of another folder of this store");
             }
-            ReadSubfolders(folderNode, folderWhere, folderPlace, *folder, entryIds);
+            ReadSubfolders(folderNode, folderWhere, folderPlace, *folder, entryIds, depth + 1);
             parent.folders.push_back(std::move(folder));
         });
     }

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/failure.h"
+#include "platform/quoted_input.h"
 
 namespace kalendro::mailbox {
 
@@ -19,7 +20,7 @@ struct Location {
     const Node* node = nullptr;
 };
 
-inline std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+inline std::string Quoted(std::string_view text) { return QuotedInput(text); }
 
 template <typename Node>
 std::optional<std::string_view> StringMember(const Node& node, std::string_view key) {

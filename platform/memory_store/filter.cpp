@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/failure.h"
+#include "platform/quoted_input.h"
 
 namespace kalendro::memory_store {
 
@@ -258,7 +259,7 @@ private:
 
     [[noreturn]] void Fail(std::size_t from, std::size_t to) const {
         const std::string_view bad = Trim(text_.substr(from, to - from));
-        throw Failure(kStoreOperationFailed, "Cannot parse condition. Error at \"" + std::string(bad) + "\".");
+        throw Failure(kStoreOperationFailed, "Cannot parse condition. Error at " + QuotedInput(bad) + ".");
     }
 
     std::string_view text_;
