@@ -320,8 +320,9 @@ protected:
 
     void SetUp() override {
         CalendarExportToPlayersTest::SetUp();
-        if (!mounts->SkipReason().empty())
+        if (!mounts->SkipReason().empty()) {
             GTEST_SKIP() << mounts->SkipReason();
+        }
         table = std::make_shared<DriveTable>(home.Path().string(), testing::MountPointsAmong({Player("IPOD")}));
         choice.driveText = "d: [IPOD]";
         choice.endDate = {2002, 12, 31};
@@ -331,8 +332,9 @@ protected:
     // A calendar of many appointments, far more than the player holds.
     void FillCalendar(int appointments) {
         std::vector<std::shared_ptr<StoreItem>> items;
-        for (int i = 0; i < appointments; ++i)
+        for (int i = 0; i < appointments; ++i) {
             items.push_back(AppointmentAt({2002, 11, 5 + i % 50, 9, 0, 0}, "Appointment " + std::to_string(i)));
+        }
         calendar = std::make_shared<FakeFolder>("Calendar", "E1", "S1", items);
         session = FakeStore({calendar});
     }

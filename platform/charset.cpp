@@ -22,8 +22,9 @@ constexpr std::size_t kPieceSize = 64;
 bool IsUtf8Name(std::string_view name) {
     std::string plain;
     for (const char c : name) {
-        if (c != '-' && c != '_')
+        if (c != '-' && c != '_') {
             plain += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        }
     }
     return plain == "UTF8";
 }
@@ -34,8 +35,9 @@ bool IsAscii(std::string_view text) {
 
 std::string AllAsciiCharacters() {
     std::string all;
-    for (int c = 0; c < 0x80; ++c)
+    for (int c = 0; c < 0x80; ++c) {
         all += static_cast<char>(c);
+    }
     return all;
 }
 
@@ -88,8 +90,9 @@ void CharsetConverter::AppendConverted(std::string_view text, std::string& out) 
         used = static_cast<std::size_t>(outAt - out.data());
         // A character cut by the piece's end starts the next piece.
         const bool cutCharacter = error == EINVAL && pieceLeft < inLeft;
-        if (result != kConversionFailed || error == E2BIG || cutCharacter)
+        if (result != kConversionFailed || error == E2BIG || cutCharacter) {
             continue;
+        }
         // The "?" is plain ASCII, so a stateful target must be back in its initial state first.
         ReturnToInitialState(out, used);
         EnsureRoom(out, used, 1);

@@ -47,10 +47,12 @@ std::vector<std::string_view> PathParts(std::string_view path) {
 bool HasDriveShape(std::string_view mountPoint) {
     const std::vector<std::string_view> parts = PathParts(mountPoint);
     const std::size_t depth = parts.size();
-    if (depth >= 2 && parts[0] == "media")
+    if (depth >= 2 && parts[0] == "media") {
         return depth <= 3;
-    if (depth >= 2 && parts[0] == "mnt")
+    }
+    if (depth >= 2 && parts[0] == "mnt") {
         return depth == 2;
+    }
     return depth == 4 && parts[0] == "run" && parts[1] == "media";
 }
 
@@ -65,15 +67,17 @@ std::vector<std::string> WithoutRepeatedOrNested(std::vector<std::string> mountP
     for (const std::string& mountPoint : mountPoints) {
         const bool inside =
             std::ranges::any_of(mountPoints, [&](const std::string& other) { return IsBelow(mountPoint, other); });
-        if (!inside && std::ranges::find(drives, mountPoint) == drives.end())
+        if (!inside && std::ranges::find(drives, mountPoint) == drives.end()) {
             drives.push_back(mountPoint);
+        }
     }
     return drives;
 }
 
 std::string HomeDirectory() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0')
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
         return home;
+    }
     if (const passwd* user = getpwuid(getuid()); user != nullptr && user->pw_dir != nullptr && *user->pw_dir != '\0') {
         return user->pw_dir;
     }
@@ -81,23 +85,26 @@ std::string HomeDirectory() {
 }
 
 std::string WithoutTrailingSlashes(std::string path) {
-    while (path.size() > 1 && path.back() == '/')
+    while (path.size() > 1 && path.back() == '/') {
         path.pop_back();
+    }
     return path;
 }
 
 std::optional<dev_t> DeviceAt(const std::string& directory) {
     struct stat status {};
-    if (::stat(directory.c_str(), &status) != 0)
+    if (::stat(directory.c_str(), &status) != 0) {
         return std::nullopt;
+    }
     return status.st_dev;
 }
 
 std::string LastPart(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 bool Holds(std::string_view directory, std::string_view path) {
-    if (directory == "/")
+    if (directory == "/") {
         return path.starts_with('/');
+    }
     return path == directory || IsBelow(path, directory);
 }
 
@@ -137,8 +144,9 @@ std::vector<std::string> DriveMountPoints(const std::string& mountInfoPath) {
     libmnt_fs* fileSystem = nullptr;
     while (mnt_table_next_fs(table.get(), iterator.get(), &fileSystem) == 0) {
         const char* target = mnt_fs_get_target(fileSystem);
-        if (target != nullptr && !mnt_fs_is_pseudofs(fileSystem))
+        if (target != nullptr && !mnt_fs_is_pseudofs(fileSystem)) {
             mountPoints.push_back(WithoutTrailingSlashes(target));
+        }
     }
     std::erase_if(mountPoints, [](const std::string& mountPoint) { return !HasDriveShape(mountPoint); });
     return WithoutRepeatedOrNested(std::move(mountPoints));
@@ -150,8 +158,9 @@ MountLister DirectoriesAsMounts(std::vector<std::string> directories) {
     return [directories = std::move(directories)] {
         std::vector<DriveMount> mounts;
         for (const std::string& directory : directories) {
-            if (const std::optional<dev_t> device = DeviceAt(directory))
+            if (const std::optional<dev_t> device = DeviceAt(directory)) {
                 mounts.push_back({directory, *device});
+            }
         }
         return mounts;
     };
@@ -179,29 +188,34 @@ void DriveTable::TakeIn(const std::vector<DriveMount>& mounted) {
         const auto known = std::find_if(entries_.begin() + 1, entries_.end(), [&](const DriveEntry& entry) {
             return entry.available && entry.directory == mount.mountPoint && entry.device == mount.device;
         });
-        if (known != entries_.end())
+        if (known != entries_.end()) {
             stillThere[known - entries_.begin()] = true;
-        else
+        } else {
             unseen.push_back(mount);
+        }
     }
-    for (std::size_t index = 1; index < entries_.size(); ++index)
+    for (std::size_t index = 1; index < entries_.size(); ++index) {
         entries_[index].available = stillThere[index];
+    }
     std::ranges::sort(unseen, {}, &DriveMount::mountPoint);
     for (const DriveMount& mount : unseen) {
         const char letter = static_cast<char>('c' + entries_.size());
-        if (letter > kLastLetter)
+        if (letter > kLastLetter) {
             break;
+        }
         entries_.push_back({std::string{letter, ':'}, LastPart(mount.mountPoint), mount.mountPoint, mount.device});
     }
 }
 
 std::optional<DriveEntry> DriveTable::Find(std::string_view driveText) {
-    if (driveText.size() < 2 || driveText[1] != ':')
+    if (driveText.size() < 2 || driveText[1] != ':') {
         return std::nullopt;
+    }
     const char letter = static_cast<char>(std::tolower(static_cast<unsigned char>(driveText[0])));
     for (const DriveEntry& entry : Refresh()) {
-        if (entry.letter[0] == letter)
+        if (entry.letter[0] == letter) {
             return entry;
+        }
     }
     return std::nullopt;
 }

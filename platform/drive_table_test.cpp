@@ -52,8 +52,9 @@ TEST(DriveMountPoints, AnUnreadableTableIsAFailureNamingIt) {
 
 std::vector<std::string> Shown(const std::vector<DriveEntry>& drives) {
     std::vector<std::string> shown;
-    for (const DriveEntry& drive : drives)
+    for (const DriveEntry& drive : drives) {
         shown.push_back(drive.DisplayText());
+    }
     return shown;
 }
 
@@ -91,14 +92,16 @@ TEST_F(DriveTableTest, DrivesAreFoundByTheirLetterInAnyCase) {
     EXPECT_EQ(table.Find("E:")->label, "IPOD");
     EXPECT_EQ(table.Find("d: [AAA]")->directory, "/media/AAA");
     EXPECT_EQ(table.Find("c:")->label, "home");
-    for (const char* unknown : {"f:", "d", "dd", ""})
+    for (const char* unknown : {"f:", "d", "dd", ""}) {
         EXPECT_FALSE(table.Find(unknown).has_value()) << unknown;
+    }
 }
 
 TEST_F(DriveTableTest, LettersEndAtZ) {
     mounted.clear();
-    for (int i = 0; i < 30; ++i)
+    for (int i = 0; i < 30; ++i) {
         mounted.push_back({"/mnt/disk" + std::to_string(100 + i), static_cast<dev_t>(10 + i)});
+    }
     const std::vector<DriveEntry> drives = table.Refresh();
     ASSERT_EQ(drives.size(), 24u);
     EXPECT_EQ(drives.back().DisplayText(), "z: [disk122]");
@@ -129,8 +132,9 @@ bool Readable(const MountMonitor& monitor) {
 TEST(MountMonitor, TellsOfAMountOnceUntilAcknowledged) {
     const testing::TemporaryDirectory directory;
     testing::PrivateMounts mounts;
-    if (!mounts.SkipReason().empty())
+    if (!mounts.SkipReason().empty()) {
         GTEST_SKIP() << mounts.SkipReason();
+    }
     const std::unique_ptr<MountMonitor> monitor = WatchSystemMounts();
     monitor->Acknowledge();
     EXPECT_FALSE(Readable(*monitor));

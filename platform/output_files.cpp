@@ -33,8 +33,9 @@ public:
         return *this;
     }
     ~Descriptor() {
-        if (descriptor_ >= 0)
+        if (descriptor_ >= 0) {
             ::close(descriptor_);
+        }
     }
 
     int Get() const { return descriptor_; }
@@ -97,8 +98,9 @@ std::vector<std::string_view> SplitPath(std::string_view path, std::string_view 
     std::vector<std::string_view> parts;
     while (!path.empty()) {
         const std::size_t end = std::min(path.find_first_of(separators), path.size());
-        if (end > 0)
+        if (end > 0) {
             parts.push_back(path.substr(0, end));
+        }
         path.remove_prefix(std::min(end + 1, path.size()));
     }
     return parts;
@@ -106,15 +108,17 @@ std::vector<std::string_view> SplitPath(std::string_view path, std::string_view 
 
 void CheckNames(const std::vector<std::string_view>& names, const std::string& shownPath) {
     for (const std::string_view name : names) {
-        if (IsInvalidName(name))
+        if (IsInvalidName(name)) {
             throw Failure(kBadFileName, "Bad file name: " + shownPath);
+        }
     }
 }
 
 std::string JoinUnder(std::string directory, const std::vector<std::string_view>& names) {
     for (const std::string_view name : names) {
-        if (directory.empty() || directory.back() != '/')
+        if (directory.empty() || directory.back() != '/') {
             directory += '/';
+        }
         directory += name;
     }
     return directory;
@@ -128,8 +132,9 @@ Failure SyncFailure(int error, const std::string& shownPath) {
 // The folder the file was made in, as a name below the same base.
 std::string FolderOf(const std::string& name) {
     const std::size_t slash = name.rfind('/');
-    if (slash == std::string::npos)
+    if (slash == std::string::npos) {
         return ".";
+    }
     return slash == 0 ? "/" : name.substr(0, slash);
 }
 
@@ -142,8 +147,9 @@ public:
 
     // Released without Close on a failure path: keep what was written, report nothing.
     ~DiskTextStream() override {
-        if (file_.IsOpen())
+        if (file_.IsOpen()) {
             WritePending(file_.Get());
+        }
     }
 
     void WriteLine(std::string_view text) override { Append(text, "\r\n"); }
@@ -151,29 +157,36 @@ public:
 
     // The bytes are on the device, and the file still where it was made, before Close returns.
     void Close() override {
-        if (!file_.IsOpen())
+        if (!file_.IsOpen()) {
             return;
+        }
         Descriptor file = std::move(file_);
-        if (const int error = WritePending(file.Get()); error != 0)
+        if (const int error = WritePending(file.Get()); error != 0) {
             throw FailureFromErrno(error, place_.shown);
-        if (::fsync(file.Get()) != 0)
+        }
+        if (::fsync(file.Get()) != 0) {
             throw SyncFailure(errno, place_.shown);
+        }
         CheckStillInPlace(file.Get());
         SyncFolder();
-        if (::close(file.Release()) != 0)
+        if (::close(file.Release()) != 0) {
             throw FailureFromErrno(errno, place_.shown);
+        }
     }
 
 private:
     void Append(std::string_view text, std::string_view lineEnd) {
-        if (!file_.IsOpen())
+        if (!file_.IsOpen()) {
             throw Failure(kInvalidArgument, "Write to a closed file: " + place_.shown);
+        }
         encoder_->AppendConverted(text, pending_);
         pending_ += lineEnd;
-        if (pending_.size() < kWriteBatchSize)
+        if (pending_.size() < kWriteBatchSize) {
             return;
-        if (const int error = WritePending(file_.Get()); error != 0)
+        }
+        if (const int error = WritePending(file_.Get()); error != 0) {
             throw FailureFromErrno(error, place_.shown);
+        }
     }
 
     // Sends the pending bytes; on a refusal keeps those not yet written and returns the errno.
@@ -209,8 +222,9 @@ private:
     void SyncFolder() const {
         const std::string name = place_.root ? FolderOf(place_.relative) : FolderOf(place_.native);
         const Descriptor folder(::openat(place_.Base(), name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!folder.IsOpen() || ::fsync(folder.Get()) != 0)
+        if (!folder.IsOpen() || ::fsync(folder.Get()) != 0) {
             throw SyncFailure(errno, place_.shown);
+        }
     }
 
     Descriptor file_;
@@ -242,8 +256,9 @@ public:
 
     void CreateFolder(std::string_view path) override {
         const ResolvedPath folder = Resolve(path);
-        if (::mkdirat(folder.Base(), folder.Name(), 0777) != 0)
+        if (::mkdirat(folder.Base(), folder.Name(), 0777) != 0) {
             throw FailureFromErrno(errno, folder.shown);
+        }
     }
 
     std::unique_ptr<TextStream> CreateTextFile(std::string_view path, bool overwrite) override {
@@ -251,8 +266,9 @@ public:
         auto encoder = Encoder(file.shown);
         const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (overwrite ? O_TRUNC : O_EXCL);
         Descriptor descriptor(::openat(file.Base(), file.Name(), flags, 0666));
-        if (!descriptor.IsOpen())
+        if (!descriptor.IsOpen()) {
             throw FailureFromErrno(errno, file.shown);
+        }
         return std::make_unique<DiskTextStream>(std::move(descriptor), std::move(encoder), std::move(file));
     }
 
@@ -270,8 +286,9 @@ private:
     }
 
     ResolvedPath Resolve(std::string_view path) {
-        if (path.empty())
+        if (path.empty()) {
             throw Failure(kBadFileName, "Bad file name: the path is empty");
+        }
         return IsDrivePath(path) ? ResolveDrivePath(path) : ResolveNativePath(path);
     }
 
@@ -279,8 +296,9 @@ private:
     // out of the drive, so ".." is refused; nor may the bytes go to another device than the letter's.
     ResolvedPath ResolveDrivePath(std::string_view path) {
         const std::optional<DriveEntry> drive = drives_->Find(path);
-        if (!drive)
+        if (!drive) {
             throw Failure(kDeviceUnavailable, "Device unavailable: " + std::string(path) + " (there is no such drive)");
+        }
         std::vector<std::string_view> names = SplitPath(path.substr(2), "\\/");
         std::erase(names, std::string_view("."));
         ResolvedPath resolved{nullptr, JoinUnder(".", names), JoinUnder(drive->directory, names), ""};
@@ -300,8 +318,9 @@ private:
         }
         auto root = std::make_shared<Descriptor>(::open(drive.directory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
         struct stat status {};
-        if (!root->IsOpen() || ::fstat(root->Get(), &status) != 0)
+        if (!root->IsOpen() || ::fstat(root->Get(), &status) != 0) {
             throw FailureFromErrno(errno, shownPath);
+        }
         if (status.st_dev != drive.device) {
             throw Failure(kDeviceUnavailable, "Device unavailable: " + shownPath + " (another device is at " +
                                                   drive.directory + " than drive " + drive.letter + "'s)");
@@ -328,8 +347,9 @@ private:
 std::string WorkingDirectory() {
     std::string directory(4096, '\0');
     while (::getcwd(directory.data(), directory.size()) == nullptr) {
-        if (errno != ERANGE)
+        if (errno != ERANGE) {
             throw FailureFromErrno(errno, "the working directory");
+        }
         directory.resize(directory.size() * 2);
     }
     directory.resize(std::strlen(directory.c_str()));

@@ -68,8 +68,9 @@ protected:
     // Writes the lines to a new file and gives back its bytes.
     std::string WrittenBytes(const std::vector<std::string>& lines, const std::string& charset = "UTF-8") {
         auto stream = Open(charset)->CreateTextFile("d:\\out.txt");
-        for (const std::string& line : lines)
+        for (const std::string& line : lines) {
             stream->WriteLine(line);
+        }
         stream->Close();
         return ReadBytes(Ipod() / "out.txt");
     }
@@ -180,8 +181,9 @@ TEST_F(DiskFileSystemTest, MissingPlacesAndFilesInTheWayFailWithTheirNumbers) {
 
 TEST_F(DiskFileSystemTest, NoAccessIsPermissionDenied) {
     // Nobody, root included, may create files in sysfs.
-    if (!fs::is_directory("/sys/kernel"))
+    if (!fs::is_directory("/sys/kernel")) {
         GTEST_SKIP() << "no /sys here";
+    }
     EXPECT_EQ(FailureOf([&] { Open()->CreateTextFile("/sys/kalendro-test.ics"); }).Number(), kPermissionDenied);
     EXPECT_EQ(FailureOf([&] { Open()->CreateFolder("/sys/kalendro-test"); }).Number(), kPermissionDenied);
 }
@@ -189,8 +191,9 @@ TEST_F(DiskFileSystemTest, NoAccessIsPermissionDenied) {
 TEST_F(DiskFileSystemTest, AReadOnlyFolderIsPermissionDenied) {
     fs::create_directories(Ipod() / "Locked");
     fs::permissions(Ipod() / "Locked", fs::perms::owner_read | fs::perms::owner_exec);
-    if (access((Ipod() / "Locked").c_str(), W_OK) == 0)
+    if (access((Ipod() / "Locked").c_str(), W_OK) == 0) {
         GTEST_SKIP() << "running with rights past file modes (root)";
+    }
     EXPECT_EQ(FailureOf([&] { Open()->CreateTextFile("d:\\Locked\\x.ics"); }).Number(), kPermissionDenied);
 }
 
@@ -221,8 +224,9 @@ TEST_F(DiskFileSystemTest, AFullDiskIsAFailureAtCloseAtTheLatest) {
 
     auto large = files->CreateTextFile("/dev/full");
     const Failure duringWrites = FailureOf([&] {
-        for (int i = 0; i < 100000; ++i)
+        for (int i = 0; i < 100000; ++i) {
             large->WriteLine("DESCRIPTION:a line that fills the disk");
+        }
     });
     EXPECT_EQ(duringWrites.Number(), kDiskFull);
     EXPECT_NE(duringWrites.Description().find("/dev/full"), std::string::npos);
@@ -258,10 +262,12 @@ TEST_F(DiskFileSystemTest, WritingAfterCloseIsAFailure) {
 
 TEST_F(DiskFileSystemTest, DriveLettersAreLookedUpInTheTable) {
     auto files = Open();
-    for (const char* drive : {"d:", "D:", "d: [IPOD]"})
+    for (const char* drive : {"d:", "D:", "d: [IPOD]"}) {
         EXPECT_TRUE(files->DriveExists(drive)) << drive;
-    for (const char* drive : {"q:", "d", ""})
+    }
+    for (const char* drive : {"q:", "d", ""}) {
         EXPECT_FALSE(files->DriveExists(drive)) << drive;
+    }
     const Failure unknown = FailureOf([&] { files->CreateTextFile("q:\\Calendars\\x.ics"); });
     EXPECT_EQ(unknown.Number(), kDeviceUnavailable);
     EXPECT_NE(unknown.Description().find("q:\\Calendars\\x.ics"), std::string::npos);
@@ -341,8 +347,9 @@ class SmallDiskTest : public DiskFileSystemTest {
 protected:
     void SetUp() override {
         DiskFileSystemTest::SetUp();
-        if (!mounts_->SkipReason().empty())
+        if (!mounts_->SkipReason().empty()) {
             GTEST_SKIP() << mounts_->SkipReason();
+        }
         drives_ = std::make_shared<DriveTable>(Home().string(), testing::MountPointsAmong({Ipod()}));
     }
     // The player goes before the directories it is mounted in.
@@ -359,8 +366,9 @@ TEST_F(SmallDiskTest, AFullDiskFailsAtTheNextFlushAndKeepsWhatReachedIt) {
     auto files = Open();
     auto stream = files->CreateTextFile("d:\\big.ics");
     const Failure duringWrites = FailureOf([&] {
-        for (int i = 0; i < 100000; ++i)
+        for (int i = 0; i < 100000; ++i) {
             stream->WriteLine("DESCRIPTION:a line that fills the disk");
+        }
     });
     EXPECT_EQ(duringWrites.Number(), kDiskFull);
     EXPECT_NE(duringWrites.Description().find((Ipod() / "big.ics").string()), std::string::npos);

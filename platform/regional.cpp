@@ -46,8 +46,9 @@ std::vector<PatternToken> Tokenize(std::string_view pattern) {
             tokens.push_back({c, end - at, {}});
             at = end;
         } else {
-            if (tokens.empty() || tokens.back().letter != 0)
+            if (tokens.empty() || tokens.back().letter != 0) {
                 tokens.push_back({});
+            }
             tokens.back().literal += c;
             ++at;
         }
@@ -63,10 +64,12 @@ std::string Number(int value, std::size_t minimumDigits) {
     std::string_view text(digits.data(), static_cast<std::size_t>(end - digits.data()));
     const bool negative = value < 0;
     std::string number(negative ? "-" : "");
-    if (negative)
+    if (negative) {
         text.remove_prefix(1);
-    if (text.size() + number.size() < minimumDigits)
+    }
+    if (text.size() + number.size() < minimumDigits) {
         number.append(minimumDigits - text.size() - number.size(), '0');
+    }
     number += text;
     return number;
 }
@@ -108,16 +111,18 @@ std::string FormatToken(const RegionalSettings& settings, const PatternToken& to
 const std::vector<PatternToken>& TokensOf(std::string_view pattern) {
     thread_local std::map<std::string, std::vector<PatternToken>, std::less<>> tokensByPattern;
     auto found = tokensByPattern.find(pattern);
-    if (found == tokensByPattern.end())
+    if (found == tokensByPattern.end()) {
         found = tokensByPattern.emplace(pattern, Tokenize(pattern)).first;
+    }
     return found->second;
 }
 
 std::string FormatPattern(const RegionalSettings& settings, std::string_view pattern, const StoreDate& date,
                           bool fullYear = false) {
     std::string text;
-    for (const PatternToken& token : TokensOf(pattern))
+    for (const PatternToken& token : TokensOf(pattern)) {
         text += FormatToken(settings, token, date, fullYear);
+    }
     return text;
 }
 
@@ -129,8 +134,9 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
 
 // Two-digit years as the platform reads them: 00-29 this century, 30-99 the last.
 int FullYear(int year, std::size_t digits) {
-    if (digits == 4)
+    if (digits == 4) {
         return year;
+    }
     return year < 30 ? 2000 + year : 1900 + year;
 }
 
@@ -142,8 +148,9 @@ public:
     ShortDateReader(const RegionalSettings& settings, std::string_view text) : settings_(settings), text_(text) {}
 
     bool Read(std::span<const PatternToken> tokens, std::size_t at, StoreDate& date) const {
-        if (tokens.empty())
+        if (tokens.empty()) {
             return at == text_.size() && StoreDate::IsValid(date.year, date.month, date.day);
+        }
         for (const Reading& reading : Readings(tokens.front(), at)) {
             StoreDate candidate = date;
             Store(tokens.front().letter, reading.value, candidate);
@@ -169,8 +176,9 @@ private:
             case 'M':
                 return token.count >= 3 ? MonthName(at) : Numbers(token, at);
             case 0:
-                if (!text_.substr(at).starts_with(token.literal))
+                if (!text_.substr(at).starts_with(token.literal)) {
                     return {};
+                }
                 return {{0, at + token.literal.size()}};
             default:
                 return {};
@@ -180,8 +188,9 @@ private:
     // The token's own width comes first: that is what the short date form writes.
     static std::vector<std::size_t> WidthsToTry(const PatternToken& token) {
         if (token.letter == 'y') {
-            if (token.count == 1)
+            if (token.count == 1) {
                 return {1, 2, 4};
+            }
             return token.count == 2 ? std::vector<std::size_t>{2, 4} : std::vector<std::size_t>{4, 2};
         }
         return token.count == 1 ? std::vector<std::size_t>{1, 2} : std::vector<std::size_t>{2, 1};
@@ -190,14 +199,17 @@ private:
     std::vector<Reading> Numbers(const PatternToken& token, std::size_t at) const {
         std::vector<Reading> readings;
         for (const std::size_t width : WidthsToTry(token)) {
-            if (at + width > text_.size())
+            if (at + width > text_.size()) {
                 continue;
+            }
             const std::string_view digits = text_.substr(at, width);
-            if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+            if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
                 continue;
+            }
             int value = 0;
-            for (const char digit : digits)
+            for (const char digit : digits) {
                 value = value * 10 + (digit - '0');
+            }
             readings.push_back({token.letter == 'y' ? FullYear(value, width) : value, at + width});
         }
         return readings;
@@ -217,12 +229,15 @@ private:
     }
 
     static void Store(char letter, int value, StoreDate& date) {
-        if (letter == 'd')
+        if (letter == 'd') {
             date.day = value;
-        if (letter == 'M')
+        }
+        if (letter == 'M') {
             date.month = value;
-        if (letter == 'y')
+        }
+        if (letter == 'y') {
             date.year = value;
+        }
     }
 
     const RegionalSettings& settings_;
@@ -254,8 +269,9 @@ constexpr ConversionPattern kConversionPatterns[] = {
 // The pattern for one strftime conversion, or nothing when it has none.
 std::string_view PatternOfConversion(char conversion) {
     for (const ConversionPattern& known : kConversionPatterns) {
-        if (known.conversion == conversion)
+        if (known.conversion == conversion) {
             return known.pattern;
+        }
     }
     return {};
 }
@@ -292,8 +308,9 @@ std::string PatternFromLocaleFormat(std::string_view format) {
         } else if (conversion == '%' || conversion == 'n' || conversion == 't') {
             AppendLiteral(pattern, conversion == '%' ? '%' : conversion == 'n' ? '\n' : '\t');
         } else {
-            for (std::size_t i = at; i <= conversionAt; ++i)
+            for (std::size_t i = at; i <= conversionAt; ++i) {
                 AppendLiteral(pattern, format[i]);
+            }
         }
         at = conversionAt;
     }
@@ -305,8 +322,9 @@ std::string TimeSeparatorOf(std::string_view timePattern) {
     const auto hours = std::find_if(tokens.begin(), tokens.end(), [](const PatternToken& token) {
         return token.letter == 'H' || token.letter == 'h';
     });
-    if (hours == tokens.end() || hours + 1 == tokens.end() || (hours + 1)->letter != 0)
+    if (hours == tokens.end() || hours + 1 == tokens.end() || (hours + 1)->letter != 0) {
         return ":";
+    }
     const std::string& literal = (hours + 1)->literal;
     return literal.substr(0, std::max<std::size_t>(1, Utf8CharacterLength(literal)));
 }
@@ -326,8 +344,9 @@ RegionalSettings RegionalSettings::FromLocale() {
     }
     constexpr nl_item kMonthItems[] = {ABMON_1, ABMON_2, ABMON_3, ABMON_4,  ABMON_5,  ABMON_6,
                                        ABMON_7, ABMON_8, ABMON_9, ABMON_10, ABMON_11, ABMON_12};
-    for (int i = 0; i < 12; ++i)
+    for (int i = 0; i < 12; ++i) {
         settings.monthAbbreviations[i] = text(kMonthItems[i]);
+    }
     settings.amDesignator = text(AM_STR);
     settings.pmDesignator = text(PM_STR);
     return settings;
@@ -353,8 +372,9 @@ std::string RegionalSettings::FormatGeneralDate(const StoreDate& date) const {
 std::optional<StoreDate> RegionalSettings::ParseShortDate(std::string_view text) const {
     StoreDate date = StoreDate::NoDate();
     const std::vector<PatternToken> tokens = Tokenize(shortDateForm);
-    if (!ShortDateReader(*this, text).Read(tokens, 0, date))
+    if (!ShortDateReader(*this, text).Read(tokens, 0, date)) {
         return std::nullopt;
+    }
     return date;
 }
 

@@ -9,12 +9,14 @@ namespace {
 namespace chr = std::chrono;
 
 bool ReadDigits(std::string_view text, std::size_t at, std::size_t count, int& value) {
-    if (at + count > text.size())
+    if (at + count > text.size()) {
         return false;
+    }
     value = 0;
     for (std::size_t i = at; i < at + count; ++i) {
-        if (text[i] < '0' || text[i] > '9')
+        if (text[i] < '0' || text[i] > '9') {
             return false;
+        }
         value = value * 10 + (text[i] - '0');
     }
     return true;
@@ -49,8 +51,9 @@ std::optional<StoreDate> StoreDate::Parse(std::string_view text) {
             return std::nullopt;
         }
     }
-    if (!IsValid(d.year, d.month, d.day, d.hour, d.minute, d.second))
+    if (!IsValid(d.year, d.month, d.day, d.hour, d.minute, d.second)) {
         return std::nullopt;
+    }
     return d;
 }
 

@@ -5,12 +5,14 @@
 namespace kalendro {
 
 std::size_t Utf8CharacterLength(std::string_view text) {
-    if (text.empty())
+    if (text.empty()) {
         return 0;
+    }
     const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
     const unsigned char lead = byte(0);
-    if (lead < 0x80)
+    if (lead < 0x80) {
         return 1;
+    }
     // The allowed range of the second byte rules out overlong forms, surrogates and code points
     // past U+10FFFF.
     std::size_t length = 0;
@@ -20,24 +22,30 @@ std::size_t Utf8CharacterLength(std::string_view text) {
         length = 2;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
-        if (lead == 0xE0)
+        if (lead == 0xE0) {
             secondLow = 0xA0;
-        if (lead == 0xED)
+        }
+        if (lead == 0xED) {
             secondHigh = 0x9F;
+        }
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
-        if (lead == 0xF0)
+        if (lead == 0xF0) {
             secondLow = 0x90;
-        if (lead == 0xF4)
+        }
+        if (lead == 0xF4) {
             secondHigh = 0x8F;
+        }
     } else {
         return 0;
     }
-    if (text.size() < length || byte(1) < secondLow || byte(1) > secondHigh)
+    if (text.size() < length || byte(1) < secondLow || byte(1) > secondHigh) {
         return 0;
+    }
     for (std::size_t i = 2; i < length; ++i) {
-        if (byte(i) < 0x80 || byte(i) > 0xBF)
+        if (byte(i) < 0x80 || byte(i) > 0xBF) {
             return 0;
+        }
     }
     return length;
 }

@@ -28,8 +28,9 @@ public:
         }
     }
     ~PrivateMounts() {
-        for (auto at = mounted_.rbegin(); at != mounted_.rend(); ++at)
+        for (auto at = mounted_.rbegin(); at != mounted_.rend(); ++at) {
             ::umount2(at->c_str(), MNT_DETACH);
+        }
     }
     PrivateMounts(const PrivateMounts&) = delete;
     PrivateMounts& operator=(const PrivateMounts&) = delete;
@@ -40,14 +41,16 @@ public:
     void MountSmall(const std::filesystem::path& at, std::size_t bytes) {
         std::filesystem::create_directories(at);
         const std::string options = "size=" + std::to_string(bytes);
-        if (::mount("tmpfs", at.c_str(), "tmpfs", 0, options.c_str()) != 0)
+        if (::mount("tmpfs", at.c_str(), "tmpfs", 0, options.c_str()) != 0) {
             throw std::runtime_error(Explained("cannot mount a tmpfs at " + at.string()));
+        }
         mounted_.push_back(at);
     }
 
     void Unmount(const std::filesystem::path& at) {
-        if (::umount2(at.c_str(), 0) != 0)
+        if (::umount2(at.c_str(), 0) != 0) {
             throw std::runtime_error(Explained("cannot unmount " + at.string()));
+        }
         std::erase(mounted_, at);
     }
 

@@ -117,8 +117,9 @@ TEST_F(ContactsCommandTest, HelpDocumentsEveryOption) {
 
 TEST_F(ContactsCommandTest, ADiskThatCannotTakeTheFileEndsWithoutTellingOfCompletion) {
     testing::PrivateMounts mounts;
-    if (!mounts.SkipReason().empty())
+    if (!mounts.SkipReason().empty()) {
         GTEST_SKIP() << mounts.SkipReason();
+    }
     const fs::path player = directory.Path() / "player";
     mounts.MountSmall(player, 64 * 1024);
     std::ofstream(player / "filler") << std::string(64 * 1024, 'x');

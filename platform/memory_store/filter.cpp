@@ -36,10 +36,12 @@ constexpr std::array<std::pair<std::string_view, Comparison>, 6> kOperators = {{
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 std::string_view Trim(std::string_view text) {
-    while (!text.empty() && IsBlank(text.front()))
+    while (!text.empty() && IsBlank(text.front())) {
         text.remove_prefix(1);
-    while (!text.empty() && IsBlank(text.back()))
+    }
+    while (!text.empty() && IsBlank(text.back())) {
         text.remove_suffix(1);
+    }
     return text;
 }
 
@@ -53,12 +55,14 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 // "H:mm" or "HH:mm" with the regional time separator.
 bool ReadTimeOfDay(std::string_view text, std::string_view separator, StoreDate& date) {
     const auto at = text.find(separator);
-    if (separator.empty() || at == std::string_view::npos || at == 0 || at > 2)
+    if (separator.empty() || at == std::string_view::npos || at == 0 || at > 2) {
         return false;
+    }
     const std::string_view hours = text.substr(0, at);
     const std::string_view minutes = text.substr(at + separator.size());
-    if (minutes.size() != 2)
+    if (minutes.size() != 2) {
         return false;
+    }
     int hour = 0;
     int minute = 0;
     const auto readsWhole = [](std::string_view digits, int& value) {
@@ -66,8 +70,9 @@ bool ReadTimeOfDay(std::string_view text, std::string_view separator, StoreDate&
         return result.ec == std::errc() && result.ptr == digits.data() + digits.size() &&
                std::isdigit(static_cast<unsigned char>(digits.front()));
     };
-    if (!readsWhole(hours, hour) || !readsWhole(minutes, minute) || hour > 23 || minute > 59)
+    if (!readsWhole(hours, hour) || !readsWhole(minutes, minute) || hour > 23 || minute > 59) {
         return false;
+    }
     date.hour = hour;
     date.minute = minute;
     return true;
@@ -77,14 +82,17 @@ bool ReadTimeOfDay(std::string_view text, std::string_view separator, StoreDate&
 // blanks of its own, so the time is looked for after the last blank.
 std::optional<StoreDate> ReadDateValue(std::string_view text, const RegionalSettings& regional) {
     text = Trim(text);
-    if (auto date = regional.ParseShortDate(text))
+    if (auto date = regional.ParseShortDate(text)) {
         return date;
+    }
     const auto blank = text.find_last_of(" \t");
-    if (blank == std::string_view::npos)
+    if (blank == std::string_view::npos) {
         return std::nullopt;
+    }
     std::optional<StoreDate> date = regional.ParseShortDate(Trim(text.substr(0, blank)));
-    if (!date || !ReadTimeOfDay(text.substr(blank + 1), regional.timeSeparator, *date))
+    if (!date || !ReadTimeOfDay(text.substr(blank + 1), regional.timeSeparator, *date)) {
         return std::nullopt;
+    }
     return date;
 }
 
@@ -93,8 +101,9 @@ std::optional<MemberValue> ReadValue(std::string_view text, MemberKind kind, con
         case MemberKind::kText:
             return MemberValue{std::string(text)};
         case MemberKind::kDate:
-            if (auto date = ReadDateValue(text, regional))
+            if (auto date = ReadDateValue(text, regional)) {
                 return MemberValue{*date};
+            }
             return std::nullopt;
         case MemberKind::kNumber: {
             const std::string_view digits = Trim(text);
@@ -106,10 +115,12 @@ std::optional<MemberValue> ReadValue(std::string_view text, MemberKind kind, con
             return MemberValue{number};
         }
         case MemberKind::kFlag:
-            if (EqualsIgnoringCase(Trim(text), "True"))
+            if (EqualsIgnoringCase(Trim(text), "True")) {
                 return MemberValue{true};
-            if (EqualsIgnoringCase(Trim(text), "False"))
+            }
+            if (EqualsIgnoringCase(Trim(text), "False")) {
                 return MemberValue{false};
+            }
             return std::nullopt;
     }
     return std::nullopt;
@@ -137,8 +148,9 @@ public:
     Node ParseWhole() {
         Node root = ParseJoined(Node::Join::kOr);
         SkipBlanks();
-        if (at_ != text_.size())
+        if (at_ != text_.size()) {
             FailAt(at_);
+        }
         return root;
     }
 
@@ -146,8 +158,9 @@ private:
     Node ParseJoined(Node::Join join) {
         Node first = join == Node::Join::kOr ? ParseJoined(Node::Join::kAnd) : ParseOperand();
         const std::string_view keyword = join == Node::Join::kOr ? "Or" : "And";
-        if (!TakeKeyword(keyword))
+        if (!TakeKeyword(keyword)) {
             return first;
+        }
         Node joined{join, {}, {}};
         joined.operands.push_back(std::move(first));
         do {
@@ -159,13 +172,15 @@ private:
     Node ParseOperand() {
         SkipBlanks();
         const std::size_t operandStart = at_;
-        if (at_ < text_.size())
+        if (at_ < text_.size()) {
             lastPartStart_ = at_;
+        }
         if (Take('(')) {
             Node inner = ParseJoined(Node::Join::kOr);
             SkipBlanks();
-            if (!Take(')'))
+            if (!Take(')')) {
                 Fail(operandStart, text_.size());
+            }
             return inner;
         }
         return Node{Node::Join::kNone, ParseCondition(), {}};
@@ -174,24 +189,28 @@ private:
     Condition ParseCondition() {
         Condition condition;
         const std::size_t memberStart = at_;
-        if (!Take('['))
+        if (!Take('[')) {
             FailAt(at_);
+        }
         const std::size_t close = text_.find(']', at_);
-        if (close == std::string_view::npos)
+        if (close == std::string_view::npos) {
             FailAt(memberStart);
+        }
         const std::string_view member = text_.substr(at_, close - at_);
         at_ = close + 1;
         const std::optional<MemberId> id = FindMemberId(member);
-        if (!id)
+        if (!id) {
             Fail(memberStart, at_);
+        }
         condition.member = *id;
         condition.kind = KindOf(*id);
 
         SkipBlanks();
         const auto op = std::find_if(kOperators.begin(), kOperators.end(),
                                      [&](const auto& entry) { return text_.substr(at_).starts_with(entry.first); });
-        if (op == kOperators.end())
+        if (op == kOperators.end()) {
             FailAt(at_);
+        }
         condition.comparison = op->second;
         at_ += op->first.size();
 
@@ -199,8 +218,9 @@ private:
         const std::size_t valueStart = at_;
         const std::string value = TakeQuoted();
         std::optional<MemberValue> read = ReadValue(value, condition.kind, regional_);
-        if (!read)
+        if (!read) {
             Fail(valueStart, at_);
+        }
         condition.value = std::move(*read);
         return condition;
     }
@@ -208,8 +228,9 @@ private:
     // A value in single quotes, a doubled quote standing for one.
     std::string TakeQuoted() {
         const std::size_t valueStart = at_;
-        if (!Take('\''))
+        if (!Take('\'')) {
             FailAt(at_);
+        }
         std::string value;
         while (at_ < text_.size()) {
             const char c = text_[at_++];
@@ -228,8 +249,9 @@ private:
     bool TakeKeyword(std::string_view keyword) {
         SkipBlanks();
         const std::string_view rest = text_.substr(at_);
-        if (!EqualsIgnoringCase(rest.substr(0, keyword.size()), keyword))
+        if (!EqualsIgnoringCase(rest.substr(0, keyword.size()), keyword)) {
             return false;
+        }
         if (rest.size() > keyword.size() &&
             (std::isalnum(static_cast<unsigned char>(rest[keyword.size()])) || rest[keyword.size()] == '_')) {
             return false;
@@ -248,8 +270,9 @@ private:
     }
 
     void SkipBlanks() {
-        while (at_ < text_.size() && IsBlank(text_[at_]))
+        while (at_ < text_.size() && IsBlank(text_[at_])) {
             ++at_;
+        }
     }
 
     // The rest of the filter from there; at its end, the last keyword or operand, left unfinished.
@@ -297,8 +320,9 @@ bool Holds(Comparison comparison, std::strong_ordering order) {
 }
 
 bool Meets(const Condition& condition, const CollectionEntry& entry) {
-    if (!TypeHasMember(entry.item->type, condition.member))
+    if (!TypeHasMember(entry.item->type, condition.member)) {
         return false;
+    }
     const MemberValue* actual = FindMember(entry, condition.member);
     return std::visit(
         [&](const auto& wanted) {
@@ -330,8 +354,9 @@ StoreDate Shifted(const StoreDate& date, std::int64_t seconds) {
 StartWindow ConditionBounds(const Condition& condition, const DurationSpan& durations) {
     const StoreDate* value = std::get_if<StoreDate>(&condition.value);
     const bool onStart = condition.member == MemberId::kStart;
-    if (value == nullptr || (!onStart && condition.member != MemberId::kEnd))
+    if (value == nullptr || (!onStart && condition.member != MemberId::kEnd)) {
         return {};
+    }
     const StoreDate lowest = onStart ? *value : Shifted(*value, durations.longestSeconds);
     const StoreDate highest = onStart ? *value : Shifted(*value, durations.shortestSeconds);
     switch (condition.comparison) {
@@ -368,8 +393,9 @@ StartWindow Hull(const StartWindow& a, const StartWindow& b) {
 }
 
 StartWindow NodeBounds(const Node& node, const DurationSpan& durations) {
-    if (node.join == Node::Join::kNone)
+    if (node.join == Node::Join::kNone) {
         return ConditionBounds(node.condition, durations);
+    }
     StartWindow window = NodeBounds(node.operands.front(), durations);
     for (std::size_t i = 1; i < node.operands.size(); ++i) {
         const StartWindow next = NodeBounds(node.operands[i], durations);

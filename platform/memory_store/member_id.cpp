@@ -129,8 +129,9 @@ constexpr NamesByLength GroupByLength() {
     for (std::size_t length = 0; length <= kLongestName; ++length) {
         grouped.firstOfLength[length] = static_cast<std::uint8_t>(next);
         for (const MemberInfo& info : kMembers) {
-            if (info.name.size() == length)
+            if (info.name.size() == length) {
                 grouped.members[next++] = info.id;
+            }
         }
     }
     grouped.firstOfLength[kLongestName + 1] = static_cast<std::uint8_t>(next);
@@ -142,8 +143,9 @@ constexpr NamesByLength kNamesByLength = GroupByLength();
 }  // namespace
 
 std::optional<MemberId> FindMemberId(std::string_view name) {
-    if (name.size() > kLongestName)
+    if (name.size() > kLongestName) {
         return std::nullopt;
+    }
     const auto first = kNamesByLength.members.begin() + kNamesByLength.firstOfLength[name.size()];
     const auto last = kNamesByLength.members.begin() + kNamesByLength.firstOfLength[name.size() + 1];
     const auto found = std::find_if(first, last, [name](MemberId member) { return MemberName(member) == name; });

@@ -75,8 +75,9 @@ public:
 
     // The period whose stretch holds the day; negative before the first.
     std::int64_t PeriodOfDay(std::int64_t day) const {
-        if (!IsMonthBased(pattern_.type))
+        if (!IsMonthBased(pattern_.type)) {
             return FloorDiv(day - origin_, length_);
+        }
         return FloorDiv(MonthIndex(StoreDate::FromDaySerial(day)) - origin_, length_);
     }
 
@@ -86,8 +87,9 @@ public:
         const std::int64_t stretchStart = origin_ + period * length_;
         int count = 0;
         const auto keep = [&](std::int64_t day) {
-            if (day >= patternStartDay_)
+            if (day >= patternStartDay_) {
                 days[count++] = day;
+            }
         };
         switch (pattern_.type) {
             case RecurrenceType::kDaily:
@@ -95,8 +97,9 @@ public:
                 break;
             case RecurrenceType::kWeekly:
                 for (int weekday = 0; weekday < 7; ++weekday) {
-                    if (MaskHolds(pattern_.dayOfWeekMask, weekday))
+                    if (MaskHolds(pattern_.dayOfWeekMask, weekday)) {
                         keep(stretchStart + weekday);
+                    }
                 }
                 break;
             default:
@@ -148,15 +151,19 @@ void ForEachPatternDay(const RecurrencePattern& pattern, std::int64_t firstDay, 
     std::array<std::int64_t, 7> days{};
     for (;; ++period) {
         const int count = periods.DaysInPeriod(period, days);
-        if (count == 0 && period > 0)
+        if (count == 0 && period > 0) {
             return;  // an empty day mask: no period holds a date
+        }
         for (int i = 0; i < count; ++i, ++index) {
-            if (pattern.end == RecurrenceEnd::kAfterOccurrences && index >= pattern.occurrences)
+            if (pattern.end == RecurrenceEnd::kAfterOccurrences && index >= pattern.occurrences) {
                 return;
-            if (lastDay && days[i] > *lastDay)
+            }
+            if (lastDay && days[i] > *lastDay) {
                 return;
-            if (days[i] >= firstDay)
+            }
+            if (days[i] >= firstDay) {
                 visit(days[i]);
+            }
         }
     }
 }
@@ -191,8 +198,9 @@ RecurringSeries::RecurringSeries(const RecurrencePattern& pattern, const StoreDa
       timeOfDaySeconds_(seriesStart.SecondsOfDay()),
       durationSeconds_(seriesEnd.SerialSeconds() - seriesStart.SerialSeconds()),
       zone_(zone) {
-    for (const RecurrenceException& exception : pattern.exceptions)
+    for (const RecurrenceException& exception : pattern.exceptions) {
         exceptionsByOriginal_.push_back(&exception);
+    }
     std::stable_sort(exceptionsByOriginal_.begin(), exceptionsByOriginal_.end(),
                      [](const auto* a, const auto* b) { return a->originalDate < b->originalDate; });
 }
@@ -203,23 +211,27 @@ std::vector<Occurrence> RecurringSeries::PatternOccurrencesIn(const StartWindow&
                                       ? CeilDiv(zoneWindow.from->SerialSeconds() - timeOfDaySeconds_, kSecondsPerDay)
                                       : pattern_.patternStartDate.DaySerial();
     std::optional<std::int64_t> lastDay;
-    if (zoneWindow.to)
+    if (zoneWindow.to) {
         lastDay = FloorDiv(zoneWindow.to->SerialSeconds() - timeOfDaySeconds_, kSecondsPerDay);
+    }
 
     std::vector<Occurrence> occurrences;
     ForEachPatternDay(pattern_, firstDay, lastDay, [&](std::int64_t day) {
         const std::int64_t start = day * kSecondsPerDay + timeOfDaySeconds_;
-        if (HasException(start))
+        if (HasException(start)) {
             return;
+        }
         const StoreDate zoneStart = StoreDate::FromSerialSeconds(start);
         const Occurrence occurrence{Local(zoneStart), Local(StoreDate::FromSerialSeconds(start + durationSeconds_)),
                                     zoneStart, nullptr};
-        if (!zone_ || InWindow(occurrence.start, window))
+        if (!zone_ || InWindow(occurrence.start, window)) {
             occurrences.push_back(occurrence);
+        }
     });
     // A zone whose offset falls back may turn later wall-clock times into earlier local ones.
-    if (zone_)
+    if (zone_) {
         std::stable_sort(occurrences.begin(), occurrences.end(), StartsEarlier);
+    }
     return occurrences;
 }
 
@@ -229,11 +241,13 @@ std::vector<Occurrence> RecurringSeries::OccurrencesIn(const StartWindow& window
     // Modified occurrences may have moved from anywhere into the window; there are few, so each is tried.
     const auto unmovedEnd = static_cast<std::ptrdiff_t>(occurrences.size());
     for (const RecurrenceException* exception : exceptionsByOriginal_) {
-        if (exception->deleted)
+        if (exception->deleted) {
             continue;
+        }
         Occurrence modified = ModifiedOccurrence(*exception);
-        if (InWindow(modified.start, window))
+        if (InWindow(modified.start, window)) {
             occurrences.push_back(modified);
+        }
     }
     std::sort(occurrences.begin() + unmovedEnd, occurrences.end(), StartsEarlier);
     std::inplace_merge(occurrences.begin(), occurrences.begin() + unmovedEnd, occurrences.end(), StartsEarlier);
@@ -241,8 +255,9 @@ std::vector<Occurrence> RecurringSeries::OccurrencesIn(const StartWindow& window
 }
 
 bool RecurringSeries::IsPatternOccurrence(const StoreDate& start) const {
-    if (start.SecondsOfDay() != timeOfDaySeconds_)
+    if (start.SecondsOfDay() != timeOfDaySeconds_) {
         return false;
+    }
     bool found = false;
     const std::int64_t day = start.DaySerial();
     ForEachPatternDay(pattern_, day, day, [&](std::int64_t) { found = true; });
@@ -253,8 +268,9 @@ DurationSpan RecurringSeries::Durations() const {
     const std::int64_t zoneMargin = zone_ ? 2 * kSecondsPerDay : 0;
     DurationSpan span{durationSeconds_ - zoneMargin, durationSeconds_ + zoneMargin};
     for (const RecurrenceException* exception : exceptionsByOriginal_) {
-        if (exception->deleted)
+        if (exception->deleted) {
             continue;
+        }
         const Occurrence modified = ModifiedOccurrence(*exception);
         const std::int64_t duration = modified.end.SerialSeconds() - modified.start.SerialSeconds();
         span.shortestSeconds = std::min(span.shortestSeconds, duration);
@@ -268,12 +284,13 @@ Occurrence RecurringSeries::ModifiedOccurrence(const RecurrenceException& except
     const StoreDate* movedEnd = DateMember(exception.members, MemberId::kEnd);
     const StoreDate start = movedStart ? *movedStart : Local(exception.originalDate);
     StoreDate end;
-    if (movedEnd)
+    if (movedEnd) {
         end = *movedEnd;
-    else if (movedStart)
+    } else if (movedStart) {
         end = StoreDate::FromSerialSeconds(start.SerialSeconds() + durationSeconds_);
-    else
+    } else {
         end = Local(StoreDate::FromSerialSeconds(exception.originalDate.SerialSeconds() + durationSeconds_));
+    }
     return {start, end, exception.originalDate, &exception};
 }
 

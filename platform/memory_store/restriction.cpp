@@ -25,8 +25,9 @@ StoreDate EndOf(const CollectionEntry& entry) {
 
 CollectionEntry OccurrenceEntry(const std::shared_ptr<const MemoryItem>& series, const Occurrence& occurrence) {
     auto overrides = std::make_shared<Members>();
-    if (occurrence.exception != nullptr)
+    if (occurrence.exception != nullptr) {
         *overrides = occurrence.exception->members;
+    }
     overrides->Set(MemberId::kStart, occurrence.start);
     overrides->Set(MemberId::kEnd, occurrence.end);
     overrides->Set(MemberId::kOriginalDate, occurrence.originalStart);
@@ -46,8 +47,9 @@ void AppendOccurrences(const CollectionEntry& entry, const Filter& filter, std::
     }
     for (const Occurrence& occurrence : series.OccurrencesIn(window)) {
         CollectionEntry candidate = OccurrenceEntry(entry.item, occurrence);
-        if (filter.Matches(candidate))
+        if (filter.Matches(candidate)) {
             kept.push_back(std::move(candidate));
+        }
     }
 }
 
@@ -68,8 +70,9 @@ std::vector<CollectionEntry> RestrictEntries(const std::vector<CollectionEntry>&
             kept.push_back(entry);
         }
     }
-    if (!sortedByStart)
+    if (!sortedByStart) {
         return kept;
+    }
 
     std::vector<std::size_t> order(kept.size());
     std::vector<StoreDate> starts(kept.size());
@@ -82,8 +85,9 @@ std::vector<CollectionEntry> RestrictEntries(const std::vector<CollectionEntry>&
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return starts[a] < starts[b]; });
     std::vector<CollectionEntry> sorted;
     sorted.reserve(kept.size());
-    for (std::size_t i : order)
+    for (std::size_t i : order) {
         sorted.push_back(std::move(kept[i]));
+    }
     return sorted;
 }
 

@@ -279,7 +279,7 @@ TEST(ItemMappingTest, BodyFallsBackToRtfThenHtmlEachInItsCodePage) {
     EXPECT_EQ(BodyText(latinHtml), "caf\xC3\xA9");
 
     PropertyBag damaged;
-    damaged.Set(0x1009, t::Binary("\x20\x00\x00\x00"));
+    damaged.Set(0x1009, t::Binary(std::string("\x20\x00\x00\x00", 4)));
     EXPECT_THROW(BodyText(damaged), Failure);
 }
 

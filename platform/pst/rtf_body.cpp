@@ -512,9 +512,7 @@ private:
         const std::string_view name = rest.substr(0, std::min(rest.find_first_of(" \t\r\n/"), rest.size()));
         if (!closing && IsOneOf(name, kInvisibleTags)) {
             SkipPast("</" + std::string(name));
-        } else if (name == "br") {
-            LineBreak();
-        } else if (IsOneOf(name, kBlockTags) && !out_.empty() && !EndsWithLineBreak()) {
+        } else if (name == "br" || (IsOneOf(name, kBlockTags) && !out_.empty() && !EndsWithLineBreak())) {
             LineBreak();
         }
     }
