@@ -3,19 +3,12 @@
 #include <deque>
 #include <string_view>
 
+#include "platform/pst/property_tags.h"
+#include "platform/pst/property_values.h"
+
 namespace kalendro::pst {
 
 namespace {
-
-constexpr std::uint16_t kRecordKey = 0x0FF9;
-constexpr std::uint16_t kIpmSubtreeEntryId = 0x35E0;
-constexpr std::uint16_t kContainerClass = 0x3613;
-constexpr std::uint16_t kCalendarEntryId = 0x36D0;
-constexpr std::uint16_t kContactsEntryId = 0x36D1;
-
-constexpr std::uint16_t kTypeString8 = 0x001E;
-constexpr std::uint16_t kTypeUnicode = 0x001F;
-constexpr std::uint16_t kTypeBinary = 0x0102;
 
 // A PST entry id: 4 flag bytes, the store's 16-byte record key, the 4-byte node id. An OST's
 // 46-byte Exchange ids hold no node id.
@@ -56,7 +49,7 @@ const FolderNode* FolderOfEntryId(const FolderNode& root, const PropertyBag& mes
 
 std::string ContainerClass(const FolderNode& folder) {
     const PropertyValue* value = folder.properties.Find(kContainerClass);
-    return value == nullptr ? std::string() : AsciiText(*value);
+    return value == nullptr ? std::string() : ReadText(*value).value_or(std::string());
 }
 
 std::size_t StandardSubfolderCount(const FolderNode& folder) {
@@ -111,22 +104,6 @@ const FolderNode* FindIpmSubtree(const FolderNode& root, const PropertyBag& mess
         }
     }
     return best;
-}
-
-std::string AsciiText(const PropertyValue& value) {
-    const auto ascii = [](unsigned code) { return code < 0x80 ? static_cast<char>(code) : '?'; };
-    std::string text;
-    if (value.type == kTypeString8) {
-        for (const char byte : value.data) {
-            text += ascii(static_cast<unsigned char>(byte));
-        }
-    } else if (value.type == kTypeUnicode) {
-        for (std::size_t index = 0; index + 1 < value.data.size(); index += 2) {
-            text += ascii(static_cast<unsigned char>(value.data[index]) |
-                          static_cast<unsigned>(static_cast<unsigned char>(value.data[index + 1])) << 8);
-        }
-    }
-    return text;
 }
 
 DefaultFolders FindDefaultFolders(const FolderNode& root, const PropertyBag& messageStore) {

@@ -25,8 +25,4 @@ DefaultFolders FindDefaultFolders(const FolderNode& root, const PropertyBag& mes
 // under it, the first found level by level on a tie. Null when no folder holds any.
 const FolderNode* FindIpmSubtree(const FolderNode& root, const PropertyBag& messageStore);
 
-// A text property read as ASCII (UTF-16LE for PT_UNICODE, bytes for PT_STRING8), any other character
-// as '?'; empty for other types. Enough to compare the names the file format fixes.
-std::string AsciiText(const PropertyValue& value);
-
 }  // namespace kalendro::pst

@@ -5,27 +5,16 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/pst/property_tags.h"
+#include "platform/pst/test_values.h"
+
 namespace kalendro::pst {
 namespace {
 
-constexpr std::uint16_t kIpmSubtreeEntryId = 0x35E0;
-constexpr std::uint16_t kContainerClass = 0x3613;
-constexpr std::uint16_t kCalendarEntryId = 0x36D0;
-constexpr std::uint16_t kContactsEntryId = 0x36D1;
+namespace t = testing;
 
-const std::string kRecordKey = "0123456789abcdef";
+const std::string kStoreRecordKey = "0123456789abcdef";
 const std::string kOtherRecordKey = "fedcba9876543210";
-
-std::string Utf16(std::string_view text) {
-    std::string bytes;
-    for (const char letter : text) {
-        bytes += letter;
-        bytes += '\0';
-    }
-    return bytes;
-}
-
-PropertyValue Binary(std::string bytes) { return {0x0102, std::move(bytes)}; }
 
 std::string EntryId(const std::string& recordKey, std::uint32_t nodeId) {
     std::string id(4, '\0');
@@ -39,16 +28,17 @@ std::string EntryId(const std::string& recordKey, std::uint32_t nodeId) {
 FolderNode Folder(std::uint32_t nodeId, std::string_view containerClass, std::vector<FolderNode> subfolders = {}) {
     FolderNode folder{nodeId, {}, std::move(subfolders)};
     if (!containerClass.empty()) {
-        folder.properties.Set(kContainerClass, PropertyValue{0x001F, Utf16(containerClass)});
+        folder.properties.Set(kContainerClass,
+                              t::Unicode(std::u16string(containerClass.begin(), containerClass.end())));
     }
     return folder;
 }
 
 PropertyBag Store(std::uint32_t ipmSubtree) {
     PropertyBag store;
-    store.Set(0x0FF9, Binary(kRecordKey));
+    store.Set(kRecordKey, t::Binary(kStoreRecordKey));
     if (ipmSubtree != 0) {
-        store.Set(kIpmSubtreeEntryId, Binary(EntryId(kRecordKey, ipmSubtree)));
+        store.Set(kIpmSubtreeEntryId, t::Binary(EntryId(kStoreRecordKey, ipmSubtree)));
     }
     return store;
 }
@@ -70,15 +60,15 @@ FolderNode& Child(FolderNode& folder, std::size_t index) { return folder.subfold
 
 TEST(DefaultFoldersTest, EntryIdsOnTheRootOrTheInboxNameTheDefaults) {
     FolderNode onRoot = PersonalFolders();
-    onRoot.properties.Set(kCalendarEntryId, Binary(EntryId(kRecordKey, 0x8162)));
-    onRoot.properties.Set(kContactsEntryId, Binary(EntryId(kRecordKey, 0x8182)));
+    onRoot.properties.Set(kCalendarEntryId, t::Binary(EntryId(kStoreRecordKey, 0x8162)));
+    onRoot.properties.Set(kContactsEntryId, t::Binary(EntryId(kStoreRecordKey, 0x8182)));
     const DefaultFolders fromRoot = FindDefaultFolders(onRoot, Store(0x8022));
     EXPECT_EQ(fromRoot.calendar, 0x8162u);
     EXPECT_EQ(fromRoot.contacts, 0x8182u);
 
     FolderNode onInbox = PersonalFolders();
-    Child(Child(onInbox, 1), 1).properties.Set(kCalendarEntryId, Binary(EntryId(kRecordKey, 0x8162)));
-    Child(Child(onInbox, 1), 1).properties.Set(kContactsEntryId, Binary(EntryId(kRecordKey, 0x8182)));
+    Child(Child(onInbox, 1), 1).properties.Set(kCalendarEntryId, t::Binary(EntryId(kStoreRecordKey, 0x8162)));
+    Child(Child(onInbox, 1), 1).properties.Set(kContactsEntryId, t::Binary(EntryId(kStoreRecordKey, 0x8182)));
     const DefaultFolders fromInbox = FindDefaultFolders(onInbox, Store(0x8022));
     EXPECT_EQ(fromInbox.calendar, 0x8162u);
     EXPECT_EQ(fromInbox.contacts, 0x8182u);
@@ -90,14 +80,14 @@ TEST(DefaultFoldersTest, EntryIdsThatNameNoFolderOfThisFileAreIgnored) {
         std::string entryId;
     } cases[] = {
         {"another store's id", EntryId(kOtherRecordKey, 0x8162)},
-        {"a node id not in the tree", EntryId(kRecordKey, 0x9999)},
-        {"an OST's 46-byte Exchange id", EntryId(kRecordKey, 0x8162) + std::string(22, '\x01')},
-        {"a truncated id", EntryId(kRecordKey, 0x8162).substr(0, 23)},
+        {"a node id not in the tree", EntryId(kStoreRecordKey, 0x9999)},
+        {"an OST's 46-byte Exchange id", EntryId(kStoreRecordKey, 0x8162) + std::string(22, '\x01')},
+        {"a truncated id", EntryId(kStoreRecordKey, 0x8162).substr(0, 23)},
     };
     for (const auto& testCase : cases) {
         FolderNode root = PersonalFolders();
-        root.properties.Set(kCalendarEntryId, Binary(testCase.entryId));
-        root.properties.Set(kContactsEntryId, Binary(testCase.entryId));
+        root.properties.Set(kCalendarEntryId, t::Binary(testCase.entryId));
+        root.properties.Set(kContactsEntryId, t::Binary(testCase.entryId));
         const DefaultFolders found = FindDefaultFolders(root, Store(0x8022));
         EXPECT_EQ(found.calendar, 0x8122u) << testCase.name;
         EXPECT_EQ(found.contacts, 0x8142u) << testCase.name;
@@ -133,7 +123,7 @@ TEST(DefaultFoldersTest, AnOfflineStoreTreeFindsTheMailboxsTopBelowTwoLevels) {
                                               Folder(0x2182, "IPF.Note"), Folder(0x8022, "IPF.Appointment"),
                                               Folder(0x8042, "IPF.Contact"), Folder(0x8222, "IPF.Contact")})})});
     const std::string exchangeId(46, '\x07');
-    Child(Child(Child(root, 1), 1), 1).properties.Set(kCalendarEntryId, Binary(exchangeId));
+    Child(Child(Child(root, 1), 1), 1).properties.Set(kCalendarEntryId, t::Binary(exchangeId));
     const DefaultFolders found = FindDefaultFolders(root, Store(0));
     EXPECT_EQ(found.calendar, 0x8022u);
     EXPECT_EQ(found.contacts, 0x8042u);
@@ -149,15 +139,8 @@ TEST(DefaultFoldersTest, AFileWithoutStandardFoldersHasNoDefaults) {
     EXPECT_EQ(notesOnly.contacts, std::nullopt);
 }
 
-TEST(DefaultFoldersTest, AsciiTextReadsBothStringTypesAndMarksOtherCharacters) {
-    EXPECT_EQ(AsciiText({0x001F, Utf16("IPF.Contact")}), "IPF.Contact");
-    EXPECT_EQ(AsciiText({0x001F, std::string("K\0\xE9\0\x3B\x26", 6)}), "K??");
-    EXPECT_EQ(AsciiText({0x001F, std::string("A\0B", 3)}), "A");
-    EXPECT_EQ(AsciiText({0x001E, "IPF.Appointment"}), "IPF.Appointment");
-    EXPECT_EQ(AsciiText({0x001E, "Caf\xE9"}), "Caf?");
-    EXPECT_EQ(AsciiText({0x0102, "IPF.Note"}), "");
-
-    // An ANSI file's container classes are 8-bit strings and count as well.
+TEST(DefaultFoldersTest, AnAnsiFilesContainerClassesCountAsWell) {
+    // They are 8-bit strings.
     FolderNode ansi = Folder(0x122, "", {Folder(0x8022, "", {Folder(0x8062, ""), Folder(0x8082, "")})});
     Child(Child(ansi, 0), 0).properties.Set(kContainerClass, PropertyValue{0x001E, "IPF.Contact"});
     Child(Child(ansi, 0), 1).properties.Set(kContainerClass, PropertyValue{0x001E, "IPF.Appointment"});

@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "platform/failure.h"
+#include "platform/pst/property_tags.h"
 #include "platform/pst/property_values.h"
 #include "platform/pst/rtf_body.h"
 
@@ -13,21 +14,6 @@ namespace kalendro::pst {
 namespace {
 
 using memory_store::MemberId;
-
-// Tag ids (MS-OXPROPS).
-constexpr std::uint16_t kImportance = 0x0017;
-constexpr std::uint16_t kMessageClass = 0x001A;
-constexpr std::uint16_t kSubject = 0x0037;
-constexpr std::uint16_t kBody = 0x1000;
-constexpr std::uint16_t kRtfCompressed = 0x1009;
-constexpr std::uint16_t kHtml = 0x1013;
-constexpr std::uint16_t kCreationTime = 0x3007;
-constexpr std::uint16_t kLastModificationTime = 0x3008;
-constexpr std::uint16_t kContainerClass = 0x3613;
-constexpr std::uint16_t kInternetCodePage = 0x3FDE;
-constexpr std::uint16_t kMessageCodePage = 0x3FFD;
-constexpr std::uint16_t kWeddingAnniversary = 0x3A41;
-constexpr std::uint16_t kBirthday = 0x3A42;
 
 // PSETID_Appointment LIDs (MS-OXOCAL).
 constexpr std::uint32_t kExceptionalBody = 0x8206;

@@ -8,19 +8,16 @@
 
 #include "platform/failure.h"
 #include "platform/pst/default_folders.h"
+#include "platform/pst/property_tags.h"
+#include "platform/pst/property_values.h"
+#include "platform/pst/test_values.h"
 #include "testing/source_path.h"
 #include "testing/temporary_directory.h"
 
 namespace kalendro::pst {
 namespace {
 
-constexpr std::uint16_t kSubject = 0x0037;
-constexpr std::uint16_t kMessageClass = 0x001A;
-constexpr std::uint16_t kBody = 0x1000;
-constexpr std::uint16_t kDisplayName = 0x3001;
-constexpr std::uint16_t kContentCount = 0x3602;
-constexpr std::uint16_t kTypeSystime = 0x0040;
-constexpr std::uint16_t kTypeBinary = 0x0102;
+namespace t = testing;
 
 // {00062002-0000-0000-C000-000000000046} as stored.
 constexpr Guid kPsetidAppointment = {0x02, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
@@ -33,18 +30,9 @@ std::string SamplePath(std::string_view name) {
     return kalendro::testing::SourcePath("testing/data/pst/" + std::string(name)).string();
 }
 
-std::string Utf16(std::string_view text) {
-    std::string bytes;
-    for (const char letter : text) {
-        bytes += letter;
-        bytes += '\0';
-    }
-    return bytes;
-}
-
 std::string Text(const PropertyBag& bag, std::uint16_t tag) {
     const PropertyValue* value = bag.Find(tag);
-    return value == nullptr ? "<missing>" : AsciiText(*value);
+    return value == nullptr ? "<missing>" : ReadText(*value).value_or("<not text>");
 }
 
 std::vector<std::string> SubfolderNames(const FolderNode& folder) {
@@ -137,7 +125,8 @@ TEST(PstFileTest, TheDistListSeriesComesWithNamedPropertiesAndItsTwoExceptions) 
     EXPECT_EQ(Text(series.properties, kMessageClass), "IPM.Appointment");
     ASSERT_NE(series.properties.Find(kSubject), nullptr);
     // The subject keeps its prefix marker (U+0001 and the prefix length): decoding is not the file's job.
-    EXPECT_EQ(series.properties.Find(kSubject)->data, std::string("\x01\0\x01\0", 4) + Utf16("Test appointment"));
+    EXPECT_EQ(series.properties.Find(kSubject)->data,
+              std::string("\x01\0\x01\0", 4) + t::Utf16Bytes(u"Test appointment"));
     EXPECT_EQ(Text(series.properties, kBody), "This is a complete test\r\n");
 
     const PropertyValue* recurrence = series.properties.Find(kRecurrenceBlob);
@@ -147,7 +136,7 @@ TEST(PstFileTest, TheDistListSeriesComesWithNamedPropertiesAndItsTwoExceptions) 
     EXPECT_EQ(recurrence->data.substr(0, 4), std::string("\x04\x30\x04\x30", 4));
     for (const NamedProperty& time : {kWholeStart, kWholeEnd}) {
         ASSERT_NE(series.properties.Find(time), nullptr);
-        EXPECT_EQ(series.properties.Find(time)->type, kTypeSystime);
+        EXPECT_EQ(series.properties.Find(time)->type, kTypeSystemTime);
         EXPECT_EQ(series.properties.Find(time)->data.size(), 8u);
     }
 
@@ -217,7 +206,7 @@ TEST(PstFileTest, TheOfflineStoresMeetingIsReadWithItsAttachmentLeftAside) {
     EXPECT_EQ(calendar.skipped, 0u);
     ASSERT_EQ(calendar.messages.size(), 1u);
     EXPECT_TRUE(calendar.messages[0].properties.Find(kSubject)->data.ends_with(
-        Utf16("05 - test email - single meeting request")));
+        t::Utf16Bytes(u"05 - test email - single meeting request")));
     EXPECT_NE(calendar.messages[0].properties.Find(kWholeStart), nullptr);
     EXPECT_TRUE(calendar.messages[0].embedded.empty());
 }
@@ -245,7 +234,7 @@ TEST(PstFileTest, StringNamedPropertiesAndMultipleValuesAreKeptAsStored) {
     const PropertyValue* addressLists = file->MessageStore().Find(0x7C06);
     ASSERT_NE(addressLists, nullptr);
     EXPECT_EQ(addressLists->type, 0x101F);
-    EXPECT_EQ(addressLists->data, std::string("\x01\0\0\0\x08\0\0\0", 8) + Utf16("\\Global Address List"));
+    EXPECT_EQ(addressLists->data, std::string("\x01\0\0\0\x08\0\0\0", 8) + t::Utf16Bytes(u"\\Global Address List"));
 }
 
 TEST(PstFileTest, ReadingWhatIsNotAFolderIsFailure440) {

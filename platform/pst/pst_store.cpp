@@ -9,6 +9,7 @@
 #include "platform/memory_store/recurrence.h"
 #include "platform/pst/default_folders.h"
 #include "platform/pst/item_mapping.h"
+#include "platform/pst/property_tags.h"
 #include "platform/pst/property_values.h"
 #include "platform/pst/pst_file.h"
 
@@ -23,10 +24,6 @@ using memory_store::MemoryFolder;
 using memory_store::MemoryItem;
 using memory_store::RecurrenceException;
 using memory_store::RecurrencePattern;
-
-constexpr std::uint16_t kDisplayName = 0x3001;
-constexpr std::uint16_t kRecordKey = 0x0FF9;
-constexpr std::uint16_t kContentCount = 0x3602;
 
 std::string TextProperty(const PropertyBag& bag, std::uint16_t tag) {
     const PropertyValue* value = bag.Find(tag);
