@@ -8,6 +8,7 @@
 
 #include "platform/failure.h"
 #include "platform/memory_store/recurrence.h"
+#include "platform/quoted_input.h"
 
 namespace kalendro::memory_store {
 
@@ -221,9 +222,9 @@ Restriction::Restriction(std::shared_ptr<const std::vector<CollectionEntry>> ent
         const RecurringSeries series = SeriesOf(entry);
         const StartWindow window = filter_.StartBounds(series.Durations());
         if (!window.to && !series.HasEnd()) {
-            throw Failure(kStoreOperationFailed, "The condition \"" + filter_.Text() +
-                                                     "\" sets no latest start for the recurring appointment \"" +
-                                                     SubjectOf(*entry.item) + "\", which has no end.");
+            throw Failure(kStoreOperationFailed, "The condition " + QuotedInput(filter_.Text()) +
+                                                     " sets no latest start for the recurring appointment " +
+                                                     QuotedInput(SubjectOf(*entry.item)) + ", which has no end.");
         }
         series_.push_back({position, window});
     }

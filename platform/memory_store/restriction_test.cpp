@@ -247,6 +247,28 @@ TEST_F(RestrictTest, ASeriesWithoutEndNeedsALatestStart) {
     EXPECT_EQ(all->Restrict("[Start] <= '03-10-2002 18:00'")->Count(), 3);
 }
 
+TEST_F(RestrictTest, TheUnboundedSeriesMessageQuotesTheConditionAndSubjectShort) {
+    const std::string subject = "Line\n" + std::string(100000, 's');
+    auto all = CalendarItems({Endless(subject.c_str(), "2002-10-01T18:00:00", "2002-10-01T19:00:00")});
+    all->SetIncludeRecurrences(true);
+    std::string condition = "[Start] >= '05-11-2002 00:00'";
+    for (int i = 0; i < 5000; ++i) {
+        condition += " Or [Subject] = 'x'";
+    }
+    try {
+        all->Restrict(condition);
+        FAIL() << "an unbounded series was expanded";
+    } catch (const Failure& failure) {
+        const std::string& message = failure.Description();
+        EXPECT_LT(message.size(), 400U) << message.substr(0, 400);
+        EXPECT_EQ(message.rfind("The condition \"[Start] >= '05-11-2002 00:00' Or", 0), 0U) << message.substr(0, 400);
+        EXPECT_NE(message.find("\"... sets no latest start for the recurring appointment \"Line\\nsss"),
+                  std::string::npos)
+            << message.substr(0, 400);
+        EXPECT_NE(message.find("sss\"..., which has no end."), std::string::npos) << message.substr(0, 400);
+    }
+}
+
 TEST_F(RestrictTest, AFilterThatCannotBeReadIsAFailure) {
     auto all = CalendarItems({DailySeries()});
     try {
