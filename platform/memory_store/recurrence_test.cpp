@@ -20,8 +20,9 @@ using nlohmann::json;
 StoreDate At(const char* text) { return *StoreDate::Parse(text); }
 
 std::optional<StoreDate> OptionalAt(const json& window, const char* side) {
-    if (!window.contains(side))
+    if (!window.contains(side)) {
         return std::nullopt;
+    }
     return At(window[side].get<std::string>().c_str());
 }
 
@@ -62,8 +63,9 @@ VectorSeries SeriesOf(const json& vector) {
         added.originalDate = At(exception["OriginalDate"].get<std::string>().c_str());
         added.deleted = exception.value("Deleted", false);
         for (const auto& [key, member] : {std::pair{"Start", MemberId::kStart}, std::pair{"End", MemberId::kEnd}}) {
-            if (exception.contains(key))
+            if (exception.contains(key)) {
                 added.members.Set(member, At(exception[key].get<std::string>().c_str()));
+            }
         }
     }
     return series;
@@ -71,8 +73,9 @@ VectorSeries SeriesOf(const json& vector) {
 
 std::vector<std::string> StartTexts(const std::vector<Occurrence>& occurrences) {
     std::vector<std::string> texts;
-    for (const Occurrence& occurrence : occurrences)
+    for (const Occurrence& occurrence : occurrences) {
         texts.push_back(occurrence.start.ToText());
+    }
     return texts;
 }
 
@@ -188,8 +191,9 @@ private:
 
 std::vector<std::string> EndTexts(const std::vector<Occurrence>& occurrences) {
     std::vector<std::string> texts;
-    for (const Occurrence& occurrence : occurrences)
+    for (const Occurrence& occurrence : occurrences) {
         texts.push_back(occurrence.end.ToText());
+    }
     return texts;
 }
 
