@@ -3,7 +3,6 @@
 // at 75 characters, and the disk stream writes exactly the bytes that converting each write alone
 // gives.
 #include <fuzzer/FuzzedDataProvider.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdint>
@@ -17,6 +16,7 @@
 #include "calendar_export/calendar_writer.h"
 #include "contact_export/contact_export_run.h"
 #include "contact_export/vcard_card.h"
+#include "fuzz/scratch_directory.h"
 #include "platform/charset.h"
 #include "platform/drive_table.h"
 #include "platform/utf8.h"
@@ -66,29 +66,8 @@ public:
     void ProcessPendingEvents() override {}
 };
 
-// A directory of this process in memory where there is one, removed when the fuzzer exits.
-class ScratchDirectory {
-public:
-    ScratchDirectory()
-        : path_(std::filesystem::path(std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp") /
-                ("kalendro-writers-fuzzer-" + std::to_string(getpid()))) {
-        std::filesystem::create_directories(path_);
-    }
-    ~ScratchDirectory() {
-        std::error_code error;
-        std::filesystem::remove_all(path_, error);
-        if (error) {
-            std::cerr << "cannot remove " << path_ << ": " << error.message() << "\n";
-        }
-    }
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
 const std::filesystem::path& Scratch() {
-    static const ScratchDirectory directory;
+    static const fuzz::ScratchDirectory directory("writers-fuzzer");
     return directory.Path();
 }
 

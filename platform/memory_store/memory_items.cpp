@@ -1,6 +1,7 @@
 #include "platform/memory_store/memory_items.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -47,6 +48,21 @@ private:
     }
 
     CollectionEntry entry_;
+};
+
+class WalkEnumerator : public StoreItemEnumerator {
+public:
+    explicit WalkEnumerator(std::shared_ptr<const Restriction> restriction)
+        : restriction_(std::move(restriction)), walk_(restriction_->Walk()) {}
+
+    std::shared_ptr<StoreItem> Next() override {
+        std::optional<CollectionEntry> entry = walk_->Next();
+        return entry ? MakeStoreItem(std::move(*entry)) : nullptr;
+    }
+
+private:
+    std::shared_ptr<const Restriction> restriction_;  // the walk refers to it
+    std::unique_ptr<EntryWalk> walk_;
 };
 
 class EntryEnumerator : public StoreItemEnumerator {
@@ -99,6 +115,15 @@ std::unique_ptr<MemoryItems> MemoryItems::OfFolder(std::shared_ptr<const FolderI
 }
 
 const std::shared_ptr<const std::vector<CollectionEntry>>& MemoryItems::SharedEntries() {
+    if (!entries_ && restriction_) {
+        std::vector<CollectionEntry> entries;
+        const std::unique_ptr<EntryWalk> walk = restriction_->Walk();
+        while (std::optional<CollectionEntry> entry = walk->Next()) {
+            entries.push_back(std::move(*entry));
+        }
+        entries_ = std::make_shared<const std::vector<CollectionEntry>>(std::move(entries));
+        restriction_.reset();
+    }
     if (!entries_) {
         const ItemList& items = folderItems_->All();
         std::vector<CollectionEntry> entries;
@@ -115,10 +140,16 @@ const std::shared_ptr<const std::vector<CollectionEntry>>& MemoryItems::SharedEn
 const std::vector<CollectionEntry>& MemoryItems::Entries() { return *SharedEntries(); }
 
 std::int32_t MemoryItems::Count() {
-    return entries_ ? static_cast<std::int32_t>(entries_->size()) : folderItems_->Count();
+    if (entries_) {
+        return static_cast<std::int32_t>(entries_->size());
+    }
+    return restriction_ ? restriction_->Count() : folderItems_->Count();
 }
 
 std::unique_ptr<StoreItemEnumerator> MemoryItems::Enumerate() {
+    if (restriction_) {
+        return std::make_unique<WalkEnumerator>(restriction_);
+    }
     // The enumerator shares the entries as they stand; a later Sort of this collection makes new
     // ones and does not disturb it.
     return std::make_unique<EntryEnumerator>(SharedEntries());
@@ -150,9 +181,10 @@ void MemoryItems::Sort(std::string_view property) {
 void MemoryItems::SetIncludeRecurrences(bool include) { includeRecurrences_ = include; }
 
 std::unique_ptr<StoreItems> MemoryItems::Restrict(std::string_view filter) {
-    const Filter parsed = Filter::Parse(filter, *regional_);
-    auto restricted = std::make_unique<MemoryItems>(
-        RestrictEntries(Entries(), includeRecurrences_, sortedByStart_, parsed), regional_);
+    Filter parsed = Filter::Parse(filter, *regional_);
+    std::unique_ptr<MemoryItems> restricted(new MemoryItems(regional_));
+    restricted->restriction_ =
+        std::make_shared<const Restriction>(SharedEntries(), includeRecurrences_, sortedByStart_, std::move(parsed));
     restricted->sortedByStart_ = sortedByStart_;
     return restricted;
 }

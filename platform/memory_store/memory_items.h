@@ -12,6 +12,8 @@
 
 namespace kalendro::memory_store {
 
+class Restriction;
+
 // One element of an items collection: an item as the store holds it, or one occurrence of a
 // recurring appointment. An occurrence shares its series' item and names what differs in
 // `overrides` (its own Start and End, and the members its exception changes).
@@ -41,19 +43,22 @@ public:
                                                  std::shared_ptr<const RegionalSettings> regional);
 
     // The number of entries as they stand (a series counts once, whether or not recurrences are
-    // included); for a folder's items not read yet, the count the folder expects.
+    // included); for a folder's items not read yet, the count the folder expects; for a restricted
+    // collection, the entries it keeps, counted by walking them without holding them.
     std::int32_t Count() override;
-    // Every entry once, in the present order.
+    // Every entry once, in the present order. A restricted collection's entries are made as the
+    // enumeration reaches them.
     std::unique_ptr<StoreItemEnumerator> Enumerate() override;
     // Only "[Start]": a stable ascending sort by Start (equal starts keep their order; entries
     // without Start, such as contacts, count as the no-date value and so come last). Any other
     // property is failure 5.
     void Sort(std::string_view property) override;
     void SetIncludeRecurrences(bool include) override;
-    // A new collection of the entries the filter keeps (see RestrictEntries), in this collection's
+    // A new collection of the entries the filter keeps (see Restriction), in this collection's
     // order and still sorted when this one is. A filter that cannot be read is failure 440.
     std::unique_ptr<StoreItems> Restrict(std::string_view filter) override;
 
+    // The entries as they stand; a restricted collection makes and holds them all.
     const std::vector<CollectionEntry>& Entries();
     bool IncludeRecurrences() const { return includeRecurrences_; }
     // Whether Sort("[Start]") has been applied (the order a restricted collection keeps).
@@ -64,6 +69,7 @@ private:
     const std::shared_ptr<const std::vector<CollectionEntry>>& SharedEntries();
 
     std::shared_ptr<const FolderItems> folderItems_;               // until its entries are made
+    std::shared_ptr<const Restriction> restriction_;               // until its entries are made
     std::shared_ptr<const std::vector<CollectionEntry>> entries_;  // shared with the enumerators made before a Sort
     std::shared_ptr<const RegionalSettings> regional_;
     bool includeRecurrences_ = false;

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/failure.h"
+#include "platform/quoted_input.h"
 #include "platform/memory_store/memory_items.h"
 
 namespace kalendro::memory_store {
@@ -92,11 +93,10 @@ public:
             return candidate.entryId == entryId && candidate.storeId == storeId;
         });
         if (!folder) {
-            throw Failure(kStoreOperationFailed,
-                          "GetFolderFromID: " +
-                              NoFolder("folder with entry ID \"" + std::string(entryId) + "\" in the store with ID \"" +
-                                       std::string(storeId) + "\"") +
-                              ".");
+            throw Failure(kStoreOperationFailed, "GetFolderFromID: " +
+                                                     NoFolder("folder with entry ID " + QuotedInput(entryId) +
+                                                              " in the store with ID " + QuotedInput(storeId)) +
+                                                     ".");
         }
         return MakeFolder(folder);
     }

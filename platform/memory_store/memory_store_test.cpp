@@ -101,6 +101,14 @@ TEST_F(SeveralStoresTest, MessagesNameEverySourceOnce) {
               "440 GetDefaultFolder: no store is open, so there is no default calendar folder.");
 }
 
+TEST_F(SeveralStoresTest, AnUnknownFolderIdIsQuotedShortWithItsControlsEscaped) {
+    const std::string entryId = "E\n" + std::string(100000, 'x');
+    const std::string message = FailureOf([&] { Session()->GetFolderFromID(entryId, "S\x1b"); });
+    EXPECT_LT(message.size(), 400U) << message.substr(0, 400);
+    EXPECT_NE(message.find("entry ID \"E\\nxxx"), std::string::npos) << message.substr(0, 400);
+    EXPECT_NE(message.find("xx\"... in the store with ID \"S\\x1B\"."), std::string::npos) << message.substr(0, 400);
+}
+
 // A folder whose items are read on demand, counting the reads.
 class LazyFolderTest : public ::testing::Test {
 protected:

@@ -12,6 +12,10 @@ namespace {
 
 constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr int kLastInstance = 5;
+// A zone's wall clock and local time differ by less than this (each of a zone's biases is at most a
+// day, and a machine's offset less than one more): a walk through a zone's occurrences holds back each
+// one until the pattern has passed its local start by this much, so that no later one can precede it.
+constexpr std::int64_t kZoneReorderSeconds = 4 * 86400;
 
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return -FloorDiv(-a, b); }
@@ -131,42 +135,66 @@ private:
     std::int64_t datesInFirstPeriod_ = 0;
 };
 
-// Calls visit(day) for each date of the pattern from firstDay to lastDay (inclusive), in order, within
-// the pattern's end. The walk begins at the period that holds firstDay.
-template <typename Visit>
-void ForEachPatternDay(const RecurrencePattern& pattern, std::int64_t firstDay, std::optional<std::int64_t> lastDay,
-                       Visit visit) {
-    if (pattern.end == RecurrenceEnd::kByDate) {
-        const std::int64_t endDay = pattern.patternEndDate.DaySerial();
-        lastDay = lastDay ? std::min(*lastDay, endDay) : endDay;
-    }
-    if (!lastDay && pattern.end == RecurrenceEnd::kNever) {
-        throw Failure(
-            kStoreOperationFailed,
-            "A recurring appointment without end has no last occurrence: the condition must bound its start.");
-    }
-    const PatternPeriods periods(pattern);
-    std::int64_t period = std::max<std::int64_t>(0, periods.PeriodOfDay(firstDay));
-    std::int64_t index = periods.DaysBeforePeriod(period);
-    std::array<std::int64_t, 7> days{};
-    for (;; ++period) {
-        const int count = periods.DaysInPeriod(period, days);
-        if (count == 0 && period > 0) {
-            return;  // an empty day mask: no period holds a date
+// The dates of the pattern from firstDay to lastDay (inclusive), in order, within the pattern's end,
+// one at a time. The walk begins at the period that holds firstDay.
+class PatternDays {
+public:
+    PatternDays(const RecurrencePattern& pattern, std::int64_t firstDay, std::optional<std::int64_t> lastDay)
+        : pattern_(pattern), periods_(pattern), firstDay_(firstDay), lastDay_(lastDay) {
+        if (pattern.end == RecurrenceEnd::kByDate) {
+            const std::int64_t endDay = pattern.patternEndDate.DaySerial();
+            lastDay_ = lastDay_ ? std::min(*lastDay_, endDay) : endDay;
         }
-        for (int i = 0; i < count; ++i, ++index) {
-            if (pattern.end == RecurrenceEnd::kAfterOccurrences && index >= pattern.occurrences) {
-                return;
+        if (!lastDay_ && pattern.end == RecurrenceEnd::kNever) {
+            throw Failure(
+                kStoreOperationFailed,
+                "A recurring appointment without end has no last occurrence: the condition must bound its start.");
+        }
+        period_ = std::max<std::int64_t>(0, periods_.PeriodOfDay(firstDay));
+        index_ = periods_.DaysBeforePeriod(period_);
+        finished_ = !LoadPeriod();
+    }
+
+    std::optional<std::int64_t> Next() {
+        while (!finished_) {
+            if (next_ == count_) {
+                ++period_;
+                finished_ = !LoadPeriod();
+                continue;
             }
-            if (lastDay && days[i] > *lastDay) {
-                return;
-            }
-            if (days[i] >= firstDay) {
-                visit(days[i]);
+            const std::int64_t day = days_[next_++];
+            const std::int64_t index = index_++;
+            if ((pattern_.end == RecurrenceEnd::kAfterOccurrences && index >= pattern_.occurrences) ||
+                (lastDay_ && day > *lastDay_)) {
+                finished_ = true;
+            } else if (day >= firstDay_) {
+                return day;
             }
         }
+        return std::nullopt;
     }
-}
+
+private:
+    // Reads the current period's dates; false when it holds none although earlier ones may (an empty
+    // day mask: no period holds a date). The first period may hold none as its dates before the
+    // pattern's start are left out.
+    bool LoadPeriod() {
+        count_ = periods_.DaysInPeriod(period_, days_);
+        next_ = 0;
+        return count_ > 0 || period_ == 0;
+    }
+
+    const RecurrencePattern& pattern_;
+    const PatternPeriods periods_;
+    const std::int64_t firstDay_;
+    std::optional<std::int64_t> lastDay_;
+    std::int64_t period_ = 0;
+    std::int64_t index_ = 0;  // how many pattern dates come before days_[next_]
+    std::array<std::int64_t, 7> days_{};
+    int count_ = 0;
+    int next_ = 0;
+    bool finished_ = false;
+};
 
 bool InWindow(const StoreDate& start, const StartWindow& window) {
     return (!window.from || start >= *window.from) && (!window.to || start <= *window.to);
@@ -205,52 +233,12 @@ RecurringSeries::RecurringSeries(const RecurrencePattern& pattern, const StoreDa
                      [](const auto* a, const auto* b) { return a->originalDate < b->originalDate; });
 }
 
-std::vector<Occurrence> RecurringSeries::PatternOccurrencesIn(const StartWindow& window) const {
-    const StartWindow zoneWindow = zone_ ? Widened(window) : window;
-    const std::int64_t firstDay = zoneWindow.from
-                                      ? CeilDiv(zoneWindow.from->SerialSeconds() - timeOfDaySeconds_, kSecondsPerDay)
-                                      : pattern_.patternStartDate.DaySerial();
-    std::optional<std::int64_t> lastDay;
-    if (zoneWindow.to) {
-        lastDay = FloorDiv(zoneWindow.to->SerialSeconds() - timeOfDaySeconds_, kSecondsPerDay);
-    }
-
-    std::vector<Occurrence> occurrences;
-    ForEachPatternDay(pattern_, firstDay, lastDay, [&](std::int64_t day) {
-        const std::int64_t start = day * kSecondsPerDay + timeOfDaySeconds_;
-        if (HasException(start)) {
-            return;
-        }
-        const StoreDate zoneStart = StoreDate::FromSerialSeconds(start);
-        const Occurrence occurrence{Local(zoneStart), Local(StoreDate::FromSerialSeconds(start + durationSeconds_)),
-                                    zoneStart, nullptr};
-        if (!zone_ || InWindow(occurrence.start, window)) {
-            occurrences.push_back(occurrence);
-        }
-    });
-    // A zone whose offset falls back may turn later wall-clock times into earlier local ones.
-    if (zone_) {
-        std::stable_sort(occurrences.begin(), occurrences.end(), StartsEarlier);
-    }
-    return occurrences;
-}
-
 std::vector<Occurrence> RecurringSeries::OccurrencesIn(const StartWindow& window) const {
-    std::vector<Occurrence> occurrences = PatternOccurrencesIn(window);
-
-    // Modified occurrences may have moved from anywhere into the window; there are few, so each is tried.
-    const auto unmovedEnd = static_cast<std::ptrdiff_t>(occurrences.size());
-    for (const RecurrenceException* exception : exceptionsByOriginal_) {
-        if (exception->deleted) {
-            continue;
-        }
-        Occurrence modified = ModifiedOccurrence(*exception);
-        if (InWindow(modified.start, window)) {
-            occurrences.push_back(modified);
-        }
+    std::vector<Occurrence> occurrences;
+    OccurrenceWalk walk(*this, window);
+    while (std::optional<Occurrence> occurrence = walk.Next()) {
+        occurrences.push_back(*occurrence);
     }
-    std::sort(occurrences.begin() + unmovedEnd, occurrences.end(), StartsEarlier);
-    std::inplace_merge(occurrences.begin(), occurrences.begin() + unmovedEnd, occurrences.end(), StartsEarlier);
     return occurrences;
 }
 
@@ -258,10 +246,8 @@ bool RecurringSeries::IsPatternOccurrence(const StoreDate& start) const {
     if (start.SecondsOfDay() != timeOfDaySeconds_) {
         return false;
     }
-    bool found = false;
     const std::int64_t day = start.DaySerial();
-    ForEachPatternDay(pattern_, day, day, [&](std::int64_t) { found = true; });
-    return found;
+    return PatternDays(pattern_, day, day).Next().has_value();
 }
 
 DurationSpan RecurringSeries::Durations() const {
@@ -305,5 +291,103 @@ bool RecurringSeries::HasException(std::int64_t originalStartSeconds) const {
         [](const RecurrenceException* exception, const StoreDate& date) { return exception->originalDate < date; });
     return found != exceptionsByOriginal_.end() && (*found)->originalDate == original;
 }
+
+struct OccurrenceWalk::State {
+    State(const RecurringSeries& series, const StartWindow& window)
+        : series(series), window(window), days(PatternDaysFor(series, window)) {
+        for (const RecurrenceException* exception : series.exceptionsByOriginal_) {
+            if (exception->deleted) {
+                continue;
+            }
+            Occurrence occurrence = series.ModifiedOccurrence(*exception);
+            if (InWindow(occurrence.start, window)) {
+                modified.push_back(occurrence);
+            }
+        }
+        std::stable_sort(modified.begin(), modified.end(), StartsEarlier);
+        nextFromPattern = NextFromPattern();
+    }
+
+    static PatternDays PatternDaysFor(const RecurringSeries& series, const StartWindow& window) {
+        const StartWindow zoneWindow = series.zone_ ? Widened(window) : window;
+        const std::int64_t firstDay =
+            zoneWindow.from ? CeilDiv(zoneWindow.from->SerialSeconds() - series.timeOfDaySeconds_, kSecondsPerDay)
+                            : series.pattern_.patternStartDate.DaySerial();
+        std::optional<std::int64_t> lastDay;
+        if (zoneWindow.to) {
+            lastDay = FloorDiv(zoneWindow.to->SerialSeconds() - series.timeOfDaySeconds_, kSecondsPerDay);
+        }
+        return {series.pattern_, firstDay, lastDay};
+    }
+
+    // Modified occurrences may have moved from anywhere into the window; there are few, so each is
+    // tried and they are merged with the pattern's, which come first among equals.
+    std::optional<Occurrence> Next() {
+        if (nextModified < modified.size() &&
+            (!nextFromPattern || StartsEarlier(modified[nextModified], *nextFromPattern))) {
+            return modified[nextModified++];
+        }
+        std::optional<Occurrence> occurrence = nextFromPattern;
+        if (occurrence) {
+            nextFromPattern = NextFromPattern();
+        }
+        return occurrence;
+    }
+
+    // The pattern's next occurrence in the window, without the exceptions, in ascending order of start.
+    std::optional<Occurrence> NextFromPattern() {
+        const auto laterStart = [](const Occurrence& a, const Occurrence& b) { return StartsEarlier(b, a); };
+        for (;;) {
+            if (!held.empty() && (patternDone || series.zone_ == nullptr ||
+                                  held.front().start.SerialSeconds() <= latestZoneStart - kZoneReorderSeconds)) {
+                std::pop_heap(held.begin(), held.end(), laterStart);
+                const Occurrence earliest = held.back();
+                held.pop_back();
+                return earliest;
+            }
+            if (patternDone) {
+                return std::nullopt;
+            }
+            const std::optional<std::int64_t> day = days.Next();
+            if (!day) {
+                patternDone = true;
+                continue;
+            }
+            const std::int64_t start = *day * kSecondsPerDay + series.timeOfDaySeconds_;
+            latestZoneStart = start;
+            if (series.HasException(start)) {
+                continue;
+            }
+            const StoreDate zoneStart = StoreDate::FromSerialSeconds(start);
+            const Occurrence occurrence{series.Local(zoneStart),
+                                        series.Local(StoreDate::FromSerialSeconds(start + series.durationSeconds_)),
+                                        zoneStart, nullptr};
+            if (series.zone_ == nullptr || InWindow(occurrence.start, window)) {
+                held.push_back(occurrence);
+                std::push_heap(held.begin(), held.end(), laterStart);
+            }
+        }
+    }
+
+    const RecurringSeries& series;
+    const StartWindow window;
+    PatternDays days;
+    // Pattern occurrences made but not given yet, the earliest local start on top: a zone whose offset
+    // falls back may turn later wall-clock times into earlier local ones.
+    std::vector<Occurrence> held;
+    std::int64_t latestZoneStart = 0;  // of the last pattern date made
+    bool patternDone = false;
+    std::optional<Occurrence> nextFromPattern;
+    std::vector<Occurrence> modified;  // in the window, in ascending order of start
+    std::size_t nextModified = 0;
+};
+
+OccurrenceWalk::OccurrenceWalk(const RecurringSeries& series, const StartWindow& window)
+    : state_(std::make_unique<State>(series, window)) {}
+OccurrenceWalk::~OccurrenceWalk() = default;
+OccurrenceWalk::OccurrenceWalk(OccurrenceWalk&&) noexcept = default;
+OccurrenceWalk& OccurrenceWalk::operator=(OccurrenceWalk&&) noexcept = default;
+
+std::optional<Occurrence> OccurrenceWalk::Next() { return state_->Next(); }
 
 }  // namespace kalendro::memory_store

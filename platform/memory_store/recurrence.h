@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -48,6 +49,7 @@ public:
     // The occurrences whose start lies in the window, deleted ones left out and modified ones placed
     // by their new start, in ascending order of start (equal starts in the pattern's order). A series
     // without end needs window.to: without it this is failure 440 rather than an endless walk.
+    // OccurrenceWalk gives the same occurrences one at a time.
     std::vector<Occurrence> OccurrencesIn(const StartWindow& window) const;
 
     // Whether the pattern, before exceptions, has an occurrence starting at that moment of the series' zone.
@@ -60,8 +62,8 @@ public:
     DurationSpan Durations() const;
 
 private:
-    // The pattern's occurrences in the window, without the exceptions, in ascending order of start.
-    std::vector<Occurrence> PatternOccurrencesIn(const StartWindow& window) const;
+    friend class OccurrenceWalk;
+
     Occurrence ModifiedOccurrence(const RecurrenceException& exception) const;
     StoreDate Local(const StoreDate& zoneTime) const;
     bool HasException(std::int64_t originalStartSeconds) const;
@@ -71,6 +73,24 @@ private:
     std::int64_t durationSeconds_;
     const SeriesTimeZone* zone_;
     std::vector<const RecurrenceException*> exceptionsByOriginal_;
+};
+
+// The occurrences of a series in a window as RecurringSeries::OccurrencesIn gives them, made one at a
+// time: however many the window holds, the walk keeps only the series' modified occurrences and, with
+// a zone, those of a few days. The series must outlive the walk.
+class OccurrenceWalk {
+public:
+    OccurrenceWalk(const RecurringSeries& series, const StartWindow& window);
+    ~OccurrenceWalk();
+    OccurrenceWalk(OccurrenceWalk&&) noexcept;
+    OccurrenceWalk& operator=(OccurrenceWalk&&) noexcept;
+
+    // The next occurrence; none once the window has no more.
+    std::optional<Occurrence> Next();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
 };
 
 }  // namespace kalendro::memory_store

@@ -243,5 +243,37 @@ TEST(ZonedSeries, AChangeOfTheZonesOffsetMovesTheLocalTimeOfTheLaterOccurrences)
     EXPECT_GE(series.Durations().longestSeconds, 3600 + 3600);
 }
 
+// Local time until a wall-clock time of the zone, then 30 hours behind it: the occurrence after the
+// change lands before the one preceding it.
+class JumpingZone : public SeriesTimeZone {
+public:
+    StoreDate ToLocal(const StoreDate& zoneWallTime) const override {
+        const std::int64_t hours = zoneWallTime >= StoreDate{2024, 3, 5, 0, 0, 0} ? 30 : 0;
+        return StoreDate::FromSerialSeconds(zoneWallTime.SerialSeconds() - hours * 3600);
+    }
+};
+
+TEST(ZonedSeries, OccurrencesThatAZoneChangeReordersComeInLocalOrder) {
+    RecurrencePattern pattern = Daily("2024-03-01");
+    pattern.exceptions.push_back({At("2024-03-01T08:00:00"), false, {{MemberId::kStart, At("2024-03-05T02:00:00")}}});
+    const JumpingZone zone;
+    const RecurringSeries series(pattern, At("2024-03-01T08:00:00"), At("2024-03-01T09:00:00"), &zone);
+
+    const StartWindow window{At("2024-03-03T00:00:00"), At("2024-03-07T23:59:00")};
+    EXPECT_EQ(StartTexts(series.OccurrencesIn(window)),
+              (std::vector<std::string>{"2024-03-03T08:00:00", "2024-03-04T02:00:00", "2024-03-04T08:00:00",
+                                        "2024-03-05T02:00:00", "2024-03-05T02:00:00", "2024-03-06T02:00:00",
+                                        "2024-03-07T02:00:00"}));
+    // The walk gives the same one at a time; at one moment, the earlier pattern date goes first.
+    OccurrenceWalk walk(series, window);
+    std::vector<StoreDate> originals;
+    while (const std::optional<Occurrence> occurrence = walk.Next()) {
+        originals.push_back(occurrence->originalStart);
+    }
+    ASSERT_EQ(originals.size(), 7U);
+    EXPECT_EQ(originals[3], At("2024-03-01T08:00:00"));
+    EXPECT_EQ(originals[4], At("2024-03-06T08:00:00"));
+}
+
 }  // namespace
 }  // namespace kalendro::memory_store

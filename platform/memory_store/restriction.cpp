@@ -1,11 +1,14 @@
 #include "platform/memory_store/restriction.h"
 
 #include <algorithm>
-#include <memory>
+#include <limits>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "platform/failure.h"
 #include "platform/memory_store/recurrence.h"
+#include "platform/quoted_input.h"
 
 namespace kalendro::memory_store {
 
@@ -23,6 +26,11 @@ StoreDate EndOf(const CollectionEntry& entry) {
     return date == nullptr ? StoreDate::NoDate() : *date;
 }
 
+RecurringSeries SeriesOf(const CollectionEntry& entry) {
+    const MemoryItem& item = *entry.item;
+    return {*item.recurrence, StartOf(entry), EndOf(entry), item.seriesTimeZone.get()};
+}
+
 CollectionEntry OccurrenceEntry(const std::shared_ptr<const MemoryItem>& series, const Occurrence& occurrence) {
     auto overrides = std::make_shared<Members>();
     if (occurrence.exception != nullptr) {
@@ -34,61 +42,208 @@ CollectionEntry OccurrenceEntry(const std::shared_ptr<const MemoryItem>& series,
     return {series, std::move(overrides)};
 }
 
-// Appends the series' matching occurrences in ascending order of start. Only the starts that the
-// filter's conditions allow are expanded, so the cost follows the occurrences in that window.
-void AppendOccurrences(const CollectionEntry& entry, const Filter& filter, std::vector<CollectionEntry>& kept) {
-    const MemoryItem& item = *entry.item;
-    const RecurringSeries series(*item.recurrence, StartOf(entry), EndOf(entry), item.seriesTimeZone.get());
-    const StartWindow window = filter.StartBounds(series.Durations());
-    if (!window.to && !series.HasEnd()) {
-        throw Failure(kStoreOperationFailed, "The condition \"" + filter.Text() +
-                                                 "\" sets no latest start for the recurring appointment \"" +
-                                                 SubjectOf(item) + "\", which has no end.");
-    }
-    for (const Occurrence& occurrence : series.OccurrencesIn(window)) {
-        CollectionEntry candidate = OccurrenceEntry(entry.item, occurrence);
-        if (filter.Matches(candidate)) {
-            kept.push_back(std::move(candidate));
-        }
-    }
-}
-
 bool IsSeriesToExpand(const CollectionEntry& entry, bool includeRecurrences) {
     // An entry with overrides is already an occurrence: restricting a restricted collection keeps it as it is.
     return includeRecurrences && entry.item->recurrence && !entry.overrides;
 }
 
-}  // namespace
+// A series' matching occurrences in ascending order of start. Only the starts that the filter's
+// conditions allow are expanded, so the cost follows the occurrences in that window.
+class SeriesOccurrences {
+public:
+    SeriesOccurrences(const CollectionEntry& entry, const StartWindow& window, const Filter& filter)
+        : item_(entry.item), series_(SeriesOf(entry)), walk_(series_, window), filter_(filter) {}
+    SeriesOccurrences(const SeriesOccurrences&) = delete;
+    SeriesOccurrences& operator=(const SeriesOccurrences&) = delete;
 
-std::vector<CollectionEntry> RestrictEntries(const std::vector<CollectionEntry>& entries, bool includeRecurrences,
-                                             bool sortedByStart, const Filter& filter) {
-    std::vector<CollectionEntry> kept;
-    for (const CollectionEntry& entry : entries) {
-        if (IsSeriesToExpand(entry, includeRecurrences)) {
-            AppendOccurrences(entry, filter, kept);
-        } else if (filter.Matches(entry)) {
-            kept.push_back(entry);
+    std::optional<CollectionEntry> Next() {
+        while (const std::optional<Occurrence> occurrence = walk_.Next()) {
+            CollectionEntry candidate = OccurrenceEntry(item_, *occurrence);
+            if (filter_.Matches(candidate)) {
+                return candidate;
+            }
+        }
+        return std::nullopt;
+    }
+
+private:
+    std::shared_ptr<const MemoryItem> item_;
+    const RecurringSeries series_;  // the walk refers to it
+    OccurrenceWalk walk_;
+    const Filter& filter_;
+};
+
+// The positions of the entries in order, each either a series to expand or an entry the filter keeps
+// or leaves out.
+class EntryPositions {
+public:
+    EntryPositions(const std::vector<CollectionEntry>& entries, const std::vector<Restriction::SeriesToExpand>& series)
+        : entries_(entries), series_(series) {}
+
+    bool AtEnd() const { return position_ == entries_.size(); }
+    std::size_t Position() const { return position_; }
+    const CollectionEntry& Entry() const { return entries_[position_]; }
+    // The window of the series at the position, null for an entry that is not expanded.
+    const StartWindow* SeriesWindow() const {
+        const bool isSeries = nextSeries_ < series_.size() && series_[nextSeries_].position == position_;
+        return isSeries ? &series_[nextSeries_].window : nullptr;
+    }
+    void Advance() {
+        if (SeriesWindow() != nullptr) {
+            ++nextSeries_;
+        }
+        ++position_;
+    }
+
+private:
+    const std::vector<CollectionEntry>& entries_;
+    const std::vector<Restriction::SeriesToExpand>& series_;
+    std::size_t position_ = 0;
+    std::size_t nextSeries_ = 0;
+};
+
+// The store's order: the entries in turn, each series' occurrences where the series stands.
+class StoreOrderWalk : public EntryWalk {
+public:
+    StoreOrderWalk(const std::vector<CollectionEntry>& entries, const std::vector<Restriction::SeriesToExpand>& series,
+                   const Filter& filter)
+        : positions_(entries, series), filter_(filter) {}
+
+    std::optional<CollectionEntry> Next() override {
+        for (;;) {
+            if (expanding_) {
+                if (std::optional<CollectionEntry> occurrence = expanding_->Next()) {
+                    return occurrence;
+                }
+                expanding_.reset();
+            }
+            if (positions_.AtEnd()) {
+                return std::nullopt;
+            }
+            const CollectionEntry& entry = positions_.Entry();
+            const StartWindow* window = positions_.SeriesWindow();
+            positions_.Advance();
+            if (window != nullptr) {
+                expanding_ = std::make_unique<SeriesOccurrences>(entry, *window, filter_);
+            } else if (filter_.Matches(entry)) {
+                return entry;
+            }
         }
     }
-    if (!sortedByStart) {
-        return kept;
+
+private:
+    EntryPositions positions_;
+    const Filter& filter_;
+    std::unique_ptr<SeriesOccurrences> expanding_;
+};
+
+// Sorted by Start: the entries that are not expanded, sorted already, merged with one walk per series.
+// Each source offers its next entry; the earliest start goes first, equal starts by the entry's
+// position and then by the order the source made them, which is the stable sort of the store's order.
+class StartOrderWalk : public EntryWalk {
+public:
+    StartOrderWalk(const std::vector<CollectionEntry>& entries, const std::vector<Restriction::SeriesToExpand>& series,
+                   const Filter& filter)
+        : singles_(entries, series), filter_(filter) {
+        for (const Restriction::SeriesToExpand& toExpand : series) {
+            series_.push_back(std::make_unique<SeriesOccurrences>(entries[toExpand.position], toExpand.window, filter));
+            Offer(series_.size() - 1, toExpand.position, series_.back()->Next());
+        }
+        OfferNextSingle();
     }
 
-    std::vector<std::size_t> order(kept.size());
-    std::vector<StoreDate> starts(kept.size());
-    for (std::size_t i = 0; i < kept.size(); ++i) {
-        order[i] = i;
-        starts[i] = StartOf(kept[i]);
+    std::optional<CollectionEntry> Next() override {
+        if (offers_.empty()) {
+            return std::nullopt;
+        }
+        std::pop_heap(offers_.begin(), offers_.end(), Later);
+        Offered earliest = std::move(offers_.back());
+        offers_.pop_back();
+        if (earliest.source == kSingles) {
+            OfferNextSingle();
+        } else {
+            Offer(earliest.source, earliest.position, series_[earliest.source]->Next());
+        }
+        return std::move(earliest.entry);
     }
-    // Stable, and the positions already follow the entries and each series' ascending occurrences, so
-    // equal starts keep the order of their entries.
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return starts[a] < starts[b]; });
-    std::vector<CollectionEntry> sorted;
-    sorted.reserve(kept.size());
-    for (std::size_t i : order) {
-        sorted.push_back(std::move(kept[i]));
+
+private:
+    static constexpr std::size_t kSingles = std::numeric_limits<std::size_t>::max();
+
+    struct Offered {
+        StoreDate start;
+        std::size_t position;
+        std::uint64_t made;
+        std::size_t source;  // an index of series_, or kSingles
+        CollectionEntry entry;
+    };
+
+    static bool Later(const Offered& a, const Offered& b) {
+        return std::tie(b.start, b.position, b.made) < std::tie(a.start, a.position, a.made);
     }
-    return sorted;
+
+    void Offer(std::size_t source, std::size_t position, std::optional<CollectionEntry> entry) {
+        if (entry) {
+            const StoreDate start = StartOf(*entry);
+            offers_.push_back({start, position, made_++, source, std::move(*entry)});
+            std::push_heap(offers_.begin(), offers_.end(), Later);
+        }
+    }
+
+    void OfferNextSingle() {
+        for (; !singles_.AtEnd(); singles_.Advance()) {
+            if (singles_.SeriesWindow() == nullptr && filter_.Matches(singles_.Entry())) {
+                const std::size_t position = singles_.Position();
+                const CollectionEntry& entry = singles_.Entry();
+                singles_.Advance();
+                Offer(kSingles, position, entry);
+                return;
+            }
+        }
+    }
+
+    EntryPositions singles_;
+    const Filter& filter_;
+    std::vector<std::unique_ptr<SeriesOccurrences>> series_;
+    std::vector<Offered> offers_;  // a heap, the earliest on top; at most one per source
+    std::uint64_t made_ = 0;
+};
+
+}  // namespace
+
+Restriction::Restriction(std::shared_ptr<const std::vector<CollectionEntry>> entries, bool includeRecurrences,
+                         bool sortedByStart, Filter filter)
+    : entries_(std::move(entries)), filter_(std::move(filter)), sortedByStart_(sortedByStart) {
+    for (std::size_t position = 0; position < entries_->size(); ++position) {
+        const CollectionEntry& entry = (*entries_)[position];
+        if (!IsSeriesToExpand(entry, includeRecurrences)) {
+            continue;
+        }
+        const RecurringSeries series = SeriesOf(entry);
+        const StartWindow window = filter_.StartBounds(series.Durations());
+        if (!window.to && !series.HasEnd()) {
+            throw Failure(kStoreOperationFailed, "The condition " + QuotedInput(filter_.Text()) +
+                                                     " sets no latest start for the recurring appointment " +
+                                                     QuotedInput(SubjectOf(*entry.item)) + ", which has no end.");
+        }
+        series_.push_back({position, window});
+    }
+}
+
+std::unique_ptr<EntryWalk> Restriction::Walk() const {
+    if (sortedByStart_) {
+        return std::make_unique<StartOrderWalk>(*entries_, series_, filter_);
+    }
+    return std::make_unique<StoreOrderWalk>(*entries_, series_, filter_);
+}
+
+std::int32_t Restriction::Count() const {
+    std::int32_t count = 0;
+    const std::unique_ptr<EntryWalk> walk = Walk();
+    while (count < std::numeric_limits<std::int32_t>::max() && walk->Next()) {
+        ++count;
+    }
+    return count;
 }
 
 }  // namespace kalendro::memory_store

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/memory_store/filter.h"
@@ -7,14 +11,46 @@
 
 namespace kalendro::memory_store {
 
+// A walk over entries, one at a time.
+class EntryWalk {
+public:
+    virtual ~EntryWalk() = default;
+    // The next entry; none at the end.
+    virtual std::optional<CollectionEntry> Next() = 0;
+};
+
 // The entries a Restrict keeps. With recurrences included, a recurring appointment gives each of its
 // matching occurrences (never itself): an entry of the series' item whose overrides hold the
 // occurrence's own Start and End, its OriginalDate (the start the pattern gives it, in the series'
-// zone) and its exception's members. Sorted entries give their result
-// sorted by Start, entries and occurrences of equal start in the order of their entries; unsorted
-// ones keep their order, a series' occurrences standing at its place in ascending order. A series
-// without end that the filter leaves unbounded is failure 440.
-std::vector<CollectionEntry> RestrictEntries(const std::vector<CollectionEntry>& entries, bool includeRecurrences,
-                                             bool sortedByStart, const Filter& filter);
+// zone) and its exception's members. Sorted entries give their result sorted by Start, entries and
+// occurrences of equal start in the order of their entries; unsorted ones keep their order, a
+// series' occurrences standing at its place in ascending order.
+//
+// The kept entries are made as a walk reaches them and none is held afterwards, so a range holding
+// millions of occurrences costs no more memory than one holding a few: a sorted walk merges the
+// entries that are not expanded (in order already) with one walk per series.
+class Restriction {
+public:
+    // A series without end that the filter leaves unbounded is failure 440.
+    Restriction(std::shared_ptr<const std::vector<CollectionEntry>> entries, bool includeRecurrences,
+                bool sortedByStart, Filter filter);
+
+    // A walk over the kept entries in their order; the restriction must outlive it.
+    std::unique_ptr<EntryWalk> Walk() const;
+    // How many entries the walk gives (at most the largest std::int32_t), counted by walking them.
+    std::int32_t Count() const;
+
+    // The window of starts of the series at that position, when it is one to expand.
+    struct SeriesToExpand {
+        std::size_t position;
+        StartWindow window;
+    };
+
+private:
+    std::shared_ptr<const std::vector<CollectionEntry>> entries_;
+    Filter filter_;
+    bool sortedByStart_;
+    std::vector<SeriesToExpand> series_;  // in the order of their positions
+};
 
 }  // namespace kalendro::memory_store

@@ -192,6 +192,48 @@ TEST_F(RestrictTest, ARestrictedCollectionCanBeSortedAndRestrictedAgain) {
     EXPECT_EQ(stand->Count(), 2);
 }
 
+TEST_F(RestrictTest, SeriesOfEqualStartsInterleaveByTheirPlaceAfterTheSort) {
+    // After the sort the store holds A, B (both from the 3rd) and the single item (the 4th).
+    ItemList items{Endless("A", "2002-11-03T09:00:00", "2002-11-03T09:30:00"),
+                   Single("Single", "2002-11-04T09:00:00", "2002-11-04T09:30:00"),
+                   Endless("B", "2002-11-03T09:00:00", "2002-11-03T09:30:00")};
+    auto all = CalendarItems(std::move(items));
+    all->Sort("[Start]");
+    all->SetIncludeRecurrences(true);
+    EXPECT_EQ(Lines(*all->Restrict("[Start] < '05-11-2002 00:00'")),
+              (std::vector<std::string>{"2002-11-03T09:00:00 A", "2002-11-03T09:00:00 B", "2002-11-04T09:00:00 A",
+                                        "2002-11-04T09:00:00 B", "2002-11-04T09:00:00 Single"}));
+}
+
+// Each occurrence the collection holds keeps its series' item alive, so the item's count of owners
+// tells how many occurrences exist at a time.
+TEST_F(RestrictTest, OccurrencesAreMadeAsTheEnumerationReachesThem) {
+    const std::shared_ptr<MemoryItem> first = Endless("First", "2000-01-01T08:00:00", "2000-01-01T08:30:00");
+    const std::shared_ptr<MemoryItem> second = Endless("Second", "2000-01-01T07:00:00", "2000-01-01T07:30:00");
+    const char* century = "[Start] <= '31-12-2099 23:59'";
+    for (const bool sorted : {true, false}) {
+        auto all = CalendarItems({first, second});
+        if (sorted) {
+            all->Sort("[Start]");
+        }
+        all->SetIncludeRecurrences(true);
+        const long ownersBefore = first.use_count();
+        const auto range = all->Restrict(century);
+        auto enumerator = range->Enumerate();
+        std::vector<std::shared_ptr<StoreItem>> handedOut;
+        for (int i = 0; i < 3; ++i) {
+            handedOut.push_back(enumerator->Next());
+        }
+        EXPECT_EQ(handedOut[0]->Text("Subject"), sorted ? "Second" : "First");
+        EXPECT_EQ(handedOut[1]->Text("Subject"), "First");
+        EXPECT_EQ(handedOut[2]->Date("Start").ToText(), sorted ? "2000-01-02T07:00:00" : "2000-01-03T08:00:00");
+        // The century holds 36525 days of each; a few owners more than before means a few occurrences.
+        EXPECT_LE(first.use_count(), ownersBefore + 4) << (sorted ? "sorted" : "unsorted");
+        EXPECT_EQ(range->Count(), 2 * 36525);
+        EXPECT_LE(first.use_count(), ownersBefore + 4) << (sorted ? "sorted" : "unsorted");
+    }
+}
+
 TEST_F(RestrictTest, ASeriesWithoutEndNeedsALatestStart) {
     auto all = CalendarItems({Endless("Forever", "2002-10-01T18:00:00", "2002-10-01T19:00:00")});
     all->SetIncludeRecurrences(true);
@@ -203,6 +245,28 @@ TEST_F(RestrictTest, ASeriesWithoutEndNeedsALatestStart) {
         EXPECT_NE(failure.Description().find("\"Forever\""), std::string::npos) << failure.Description();
     }
     EXPECT_EQ(all->Restrict("[Start] <= '03-10-2002 18:00'")->Count(), 3);
+}
+
+TEST_F(RestrictTest, TheUnboundedSeriesMessageQuotesTheConditionAndSubjectShort) {
+    const std::string subject = "Line\n" + std::string(100000, 's');
+    auto all = CalendarItems({Endless(subject.c_str(), "2002-10-01T18:00:00", "2002-10-01T19:00:00")});
+    all->SetIncludeRecurrences(true);
+    std::string condition = "[Start] >= '05-11-2002 00:00'";
+    for (int i = 0; i < 5000; ++i) {
+        condition += " Or [Subject] = 'x'";
+    }
+    try {
+        all->Restrict(condition);
+        FAIL() << "an unbounded series was expanded";
+    } catch (const Failure& failure) {
+        const std::string& message = failure.Description();
+        EXPECT_LT(message.size(), 400U) << message.substr(0, 400);
+        EXPECT_EQ(message.rfind("The condition \"[Start] >= '05-11-2002 00:00' Or", 0), 0U) << message.substr(0, 400);
+        EXPECT_NE(message.find("\"... sets no latest start for the recurring appointment \"Line\\nsss"),
+                  std::string::npos)
+            << message.substr(0, 400);
+        EXPECT_NE(message.find("sss\"..., which has no end."), std::string::npos) << message.substr(0, 400);
+    }
 }
 
 TEST_F(RestrictTest, AFilterThatCannotBeReadIsAFailure) {

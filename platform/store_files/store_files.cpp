@@ -1,5 +1,6 @@
 #include "platform/store_files/store_files.h"
 
+#include <filesystem>
 #include <fstream>
 
 #include "platform/mailbox/mailbox_store.h"
@@ -11,8 +12,13 @@ namespace kalendro {
 namespace {
 
 // Outlook data files begin with "!BDN"; anything else is read as a mailbox file, whose loader
-// says what is wrong with it.
+// says what is wrong with it. Only a regular file is opened to look: opening a named pipe waits for
+// a writer and a device may never end, and the loader refuses both before it opens them.
 bool IsOutlookDataFile(const std::string& path) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return false;
+    }
     std::ifstream file(path, std::ios::binary);
     char magic[4] = {};
     return file.read(magic, sizeof magic) && std::string_view(magic, sizeof magic) == "!BDN";

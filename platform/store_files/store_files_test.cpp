@@ -1,10 +1,15 @@
 #include "platform/store_files/store_files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <future>
 #include <set>
 
 #include "platform/failure.h"
@@ -247,6 +252,30 @@ TEST_F(StoreFilesTest, AFileThatIsNoStoreIsRefusedNamingIt) {
         EXPECT_EQ(failure.Number(), kStoreCannotOpen);
         EXPECT_NE(failure.Description().find(truncated.string()), std::string::npos) << failure.Description();
     }
+}
+
+// Opening a named pipe to read blocks until a writer comes, so the file must be refused unopened. Should
+// it be opened, the test stops waiting after a while and writes nothing to end the reading.
+TEST_F(StoreFilesTest, ANamedPipeIsRefusedWithoutOpeningIt) {
+    kalendro::testing::TemporaryDirectory directory;
+    const std::string pipe = (directory.Path() / "store.pst").string();
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    auto opening = std::async(std::launch::async, [&] {
+        try {
+            Open({pipe});
+            return std::string("opened");
+        } catch (const Failure& failure) {
+            return std::to_string(failure.Number()) + " " + failure.Description();
+        }
+    });
+    if (opening.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        ADD_FAILURE() << "the named pipe was opened to read";
+        close(open(pipe.c_str(), O_WRONLY | O_NONBLOCK));
+    }
+    const std::string outcome = opening.get();
+    EXPECT_EQ(outcome.rfind("429 ", 0), 0U) << outcome;
+    EXPECT_NE(outcome.find(pipe), std::string::npos) << outcome;
+    EXPECT_NE(outcome.find("not a regular file"), std::string::npos) << outcome;
 }
 
 // One byte changed inside the first contact's property data (found by changing the file's bytes one

@@ -1,0 +1,107 @@
+// The Outlook data file reader on whole files. libpff reads through a path, so each input is written
+// to one scratch file and opened as the program opens a store; then every folder is read, every item
+// mapped and read as the exports read it, and every calendar sorted, expanded and restricted to a
+// year as the calendar export does. A file that cannot be opened is failure 429, a folder that cannot
+// be read failure 440, and nothing else fails.
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "fuzz/scratch_directory.h"
+#include "platform/failure.h"
+#include "platform/memory_store/memory_store.h"
+#include "platform/pst/pst_store.h"
+#include "testing/libpff_leak_suppression.h"
+
+namespace {
+
+using namespace kalendro;
+
+constexpr const char* kYear = "[Start] >= '01/01/2016 00:00' And [End] <= '01/01/2017 00:00'";
+
+[[noreturn]] void Finding(const std::string& what) {
+    std::cerr << "FINDING: " << what << "\n";
+    std::abort();
+}
+
+void ExpectFailure(const Failure& failure, int number) {
+    if (failure.Number() != number) {
+        Finding("failure " + std::to_string(failure.Number()) + " where " + std::to_string(number) +
+                " was due: " + failure.Description());
+    }
+}
+
+void ReadMembers(const StoreItem& item) {
+    if (item.TypeName() == "AppointmentItem") {
+        item.Text("Subject");
+        item.Text("Location");
+        item.Text("Body");
+        item.Date("Start");
+        item.Date("End");
+        item.Flag("AllDayEvent");
+    } else if (item.TypeName() == "ContactItem") {
+        item.Text("FirstName");
+        item.Text("Email1Address");
+        item.Date("Birthday");
+    }
+}
+
+// Reading a member the item's type has never fails, whatever the file held.
+void ReadItem(const StoreItem& item) {
+    try {
+        ReadMembers(item);
+    } catch (const Failure& failure) {
+        Finding("reading a member: " + failure.Description());
+    }
+}
+
+void ReadFolder(StoreFolder& folder) {
+    try {
+        std::unique_ptr<StoreItems> items = folder.Items();
+        if (folder.DefaultItemType() == kAppointmentItemType) {
+            items->Sort("[Start]");
+            items->SetIncludeRecurrences(true);
+            items = items->Restrict(kYear);
+        }
+        const std::unique_ptr<StoreItemEnumerator> walk = items->Enumerate();
+        while (const std::shared_ptr<StoreItem> item = walk->Next()) {
+            ReadItem(*item);
+        }
+    } catch (const Failure& failure) {
+        ExpectFailure(failure, kStoreOperationFailed);
+    }
+    for (const std::shared_ptr<StoreFolder>& subfolder : folder.Folders()) {
+        ReadFolder(*subfolder);
+    }
+}
+
+const std::string& ScratchFile() {
+    static const fuzz::ScratchDirectory directory("pst-store-fuzzer");
+    static const std::string path = (directory.Path() / "store.pst").string();
+    return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string& path = ScratchFile();
+    std::ofstream(path, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    std::vector<memory_store::MemoryStore> stores;
+    try {
+        stores.push_back(pst::ReadPstStore(path, [](const std::string&) {}));
+    } catch (const Failure& failure) {
+        ExpectFailure(failure, kStoreCannotOpen);
+        return 0;
+    }
+    const auto session =
+        memory_store::MakeMemoryApplication(std::move(stores), RegionalSettings{})->GetNamespace("MAPI");
+    for (const std::shared_ptr<StoreFolder>& top : session->Folders()) {
+        ReadFolder(*top);
+    }
+    return 0;
+}
