@@ -46,10 +46,13 @@ QLabel* NewLabel(const QString& text, QWidget* parent) {
     return label;
 }
 
+QDate ToQDate(const StoreDate& date) { return QDate(date.year, date.month, date.day); }
+
 QCalendarWidget* NewMonthView(QWidget* parent) {
     auto* calendar = new QCalendarWidget(parent);
     calendar->setVerticalHeaderFormat(QCalendarWidget::NoVerticalHeader);
     calendar->setHorizontalHeaderFormat(QCalendarWidget::SingleLetterDayNames);
+    calendar->setMaximumDate(ToQDate(kLastRangeEnd));
     // The month view is narrower than Qt's own calendar likes to be: let its seven day columns share the
     // width instead of scrolling one of them out of sight.
     for (QHeaderView* header : calendar->findChildren<QHeaderView*>()) {
@@ -57,8 +60,6 @@ QCalendarWidget* NewMonthView(QWidget* parent) {
     }
     return calendar;
 }
-
-QDate ToQDate(const StoreDate& date) { return QDate(date.year, date.month, date.day); }
 
 StoreDate ToStoreDate(const QDate& date) { return StoreDate{date.year(), date.month(), date.day()}; }
 

@@ -468,6 +468,11 @@ TEST_F(MainWindowTest, PickingADateMovesTheOtherCalendarOnlyWhenTheRangeWouldRun
     EXPECT_EQ(end->selectedDate(), QDate(2002, 11, 1));
     EXPECT_EQ(endLabel->text(), "1-11-02");
     EXPECT_EQ(window->ExportChoice().endDate, (StoreDate{2002, 11, 1}));
+
+    // The range's filter names the day after its end, so the last day of all cannot be picked.
+    start->setSelectedDate(QDate(9999, 12, 31));
+    EXPECT_EQ(window->ExportChoice().startDate, kLastRangeEnd);
+    EXPECT_EQ(window->ExportChoice().endDate, kLastRangeEnd);
 }
 
 TEST_F(MainWindowTest, ExportFillsTheResultAreaAndDateClicksLeaveItInPlace) {

@@ -47,6 +47,10 @@ struct CalendarExportChoice {
     StoreDate endDate;             // dtEnd.Value, midnight
 };
 
+// The last day a range may end on: the range's filter names the day after its end, and the store
+// reads years of four digits only.
+inline constexpr StoreDate kLastRangeEnd{9999, 12, 30};
+
 // The item collections the main window holds; the run replaces both.
 struct CalendarExportCollections {
     std::unique_ptr<StoreItems> calendarItems;  // CalendarItems

@@ -100,6 +100,10 @@ CalendarOptions ParseCalendarOptions(const std::vector<std::string>& arguments) 
     if (options.stores.empty() || options.target.empty()) {
         throw UsageError("--store FILE and --target DIR are required");
     }
+    if (options.to > kLastRangeEnd) {
+        throw UsageError("--to " + DayText(options.to) + " lies after the last day a range may end on, " +
+                         DayText(kLastRangeEnd));
+    }
     if (options.to < options.from) {
         throw UsageError("--to " + DayText(options.to) + " lies before --from " + DayText(options.from));
     }

@@ -91,6 +91,7 @@ TEST_F(CalendarCommandTest, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
         {{"--from", "2002-11-08"}, "--to 2002-11-07 lies before --from 2002-11-08"},
         {{"--to", "5.11.2002"}, "--to wants a day as YYYY-MM-DD"},
         {{"--to", "2002-02-30"}, "--to wants a day as YYYY-MM-DD"},
+        {{"--to", "9999-12-31"}, "--to 9999-12-31 lies after the last day a range may end on, 9999-12-30"},
         {{"--folder"}, "--folder wants a value"},
     };
     for (const auto& [more, complaint] : cases) {
