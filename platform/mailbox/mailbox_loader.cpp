@@ -9,6 +9,7 @@
 
 #include "platform/failure.h"
 #include "platform/mailbox/document_builder.h"
+#include "platform/mailbox/item_split.h"
 #include "platform/mailbox/json_node.h"
 #include "platform/mailbox/mailbox_reader.h"
 #include "platform/mailbox/simd_node.h"
@@ -17,20 +18,35 @@ namespace kalendro::mailbox {
 
 namespace {
 
-// The fast reading. Nothing when simdjson cannot parse the text or the reader finds any fault or a
-// repeated key: the full parser then reads the file again and names what is wrong. The text needs
-// room for simdjson's padding after its end, else the parser copies it; it is released as soon as
-// it is parsed, since the parsed document holds its own copy of every string.
+// The fast reading, one item at a time (SplitItems): each item is parsed and read alone, then the
+// skeleton, so that no parsed tree of the whole file is ever held. Nothing when simdjson cannot parse
+// a part or the reader finds any fault or a repeated key: the full parser then reads the file again
+// and names what is wrong. The text needs room for simdjson's padding after its end, else it is
+// copied; it is released once the items are read, since they hold their own copies of every string.
 std::shared_ptr<const Mailbox> ReadQuickly(std::string text, const std::string& sourceName) {
-    simdjson::dom::parser parser;
-    simdjson::dom::element root;
-    const bool parsed = parser.parse(text).get(root) == simdjson::SUCCESS;
-    std::string().swap(text);
-    if (!parsed) {
+    SplitMailbox split;
+    if (!SplitItems(simdjson::padded_string_view(text.data(), text.size(), text.capacity()), split)) {
         return nullptr;
     }
     try {
-        return MailboxReader<SimdNode>(sourceName).ReadTree(SimdNode(root));
+        MailboxReader<SimdNode> reader(sourceName);
+        simdjson::dom::parser parser;
+        simdjson::dom::element root;
+        const char* const textEnd = text.data() + text.capacity();
+        for (const std::string_view item : split.items) {
+            const simdjson::padded_string_view padded(item.data(), item.size(),
+                                                      static_cast<std::size_t>(textEnd - item.data()));
+            if (parser.parse(padded).get(root) != simdjson::SUCCESS || !reader.ReadItemEarly(SimdNode(root))) {
+                return nullptr;
+            }
+        }
+        std::vector<std::string_view>().swap(split.items);
+        std::string().swap(text);
+        if (parser.parse(split.skeleton).get(root) != simdjson::SUCCESS) {
+            return nullptr;
+        }
+        auto mailbox = reader.ReadTree(SimdNode(root, SimdNode::Items::kNumbered));
+        return reader.PlacedEveryEarlyItem() ? mailbox : nullptr;
     } catch (const Failure&) {
         return nullptr;
     } catch (const RepeatedKey&) {
