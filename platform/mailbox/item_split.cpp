@@ -42,6 +42,8 @@ private:
             if (item.raw_json().get(text) != simdjson::SUCCESS) {
                 return false;
             }
+            // The raw text runs on to the next structural character; the item ends at its brace.
+            text = text.substr(0, text.find_last_not_of(" \t\r\n") + 1);
             items_.push_back(text);
             return true;
         });
