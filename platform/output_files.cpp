@@ -19,9 +19,8 @@
 namespace kalendro {
 namespace {
 
-// Writes are gathered up to this size: a system call per line would dominate a large export, and
-// large batches let the kernel take whole pages.
-constexpr std::size_t kWriteBatchSize = 1024 * 1024;
+// Writes are gathered up to this size: a system call per line would dominate a large export.
+constexpr std::size_t kWriteBatchSize = 64 * 1024;
 constexpr char kInvalidNameCharacters[] = "*?\"<>|:";
 
 // An open file descriptor, closed when it goes.
@@ -139,9 +138,7 @@ std::string FolderOf(const std::string& name) {
 class DiskTextStream : public TextStream {
 public:
     DiskTextStream(Descriptor file, std::unique_ptr<CharsetConverter> encoder, ResolvedPath place)
-        : file_(std::move(file)), encoder_(std::move(encoder)), place_(std::move(place)) {
-        pending_.reserve(kWriteBatchSize + kWriteBatchSize / 4);
-    }
+        : file_(std::move(file)), encoder_(std::move(encoder)), place_(std::move(place)) {}
 
     // Released without Close on a failure path: keep what was written, report nothing.
     ~DiskTextStream() override {
