@@ -1,44 +1,12 @@
 #include "contact_export/vcard_property.h"
 
+#include "platform/escaped_text.h"
 #include "platform/utf8.h"
 
 namespace kalendro {
 namespace {
 
 constexpr std::size_t kFoldWidth = 75;
-
-// A backslash before each marked character; with line breaks, every CR LF pair is one "\n", and a CR
-// alone is one too, since some readers end a line at a raw CR. Characters between two that need
-// escaping are copied as they stand.
-std::string Escape(std::string_view value, std::string_view marked, bool lineBreaks) {
-    const auto needsEscape = [&](char c) {
-        return marked.find(c) != std::string_view::npos || (lineBreaks && (c == '\r' || c == '\n'));
-    };
-    std::string text;
-    text.reserve(value.size() + value.size() / 8);
-    for (std::size_t at = 0; at < value.size();) {
-        std::size_t special = at;
-        while (special < value.size() && !needsEscape(value[special])) {
-            ++special;
-        }
-        text.append(value, at, special - at);
-        if (special == value.size()) {
-            break;
-        }
-        const char c = value[special];
-        at = special + 1;
-        if (c != '\r' && c != '\n') {
-            text += '\\';
-            text += c;
-            continue;
-        }
-        if (c == '\r' && at < value.size() && value[at] == '\n') {
-            ++at;
-        }
-        text += "\\n";
-    }
-    return text;
-}
 
 void WriteFolded(TextStream& stream, const std::string& line) {
     for (std::size_t start = 0; start < line.size();) {
@@ -51,22 +19,42 @@ void WriteFolded(TextStream& stream, const std::string& line) {
     }
 }
 
+constexpr EscapeSet kTextEscapes("\\,", true);
+constexpr EscapeSet kComponentEscapes("\\;", false);
+// The backslashes of a structured value are its components' own.
+constexpr EscapeSet kStructuredEscapes(",", true);
+
+std::string Escaped(std::string_view value, const EscapeSet& escapes) {
+    std::string text;
+    text.reserve(value.size() + value.size() / 8);
+    AppendEscaped(text, value, escapes);
+    return text;
+}
+
+void WriteEscapedProperty(TextStream& stream, std::string_view name, std::string_view value, const EscapeSet& escapes) {
+    if (value.empty()) {
+        return;
+    }
+    std::string line;
+    line.reserve(name.size() + 1 + value.size() + value.size() / 8);
+    line += name;
+    line += ':';
+    AppendEscaped(line, value, escapes);
+    WriteFolded(stream, line);
+}
+
 }  // namespace
 
-std::string EscapeText(std::string_view value) { return Escape(value, "\\,", true); }
+std::string EscapeText(std::string_view value) { return Escaped(value, kTextEscapes); }
 
-std::string EscapeComponent(std::string_view component) { return Escape(component, "\\;", false); }
+std::string EscapeComponent(std::string_view component) { return Escaped(component, kComponentEscapes); }
 
 void WriteProperty(TextStream& stream, std::string_view name, std::string_view value) {
-    if (!value.empty()) {
-        WriteFolded(stream, std::string(name) + ":" + EscapeText(value));
-    }
+    WriteEscapedProperty(stream, name, value, kTextEscapes);
 }
 
 void WriteStructuredProperty(TextStream& stream, std::string_view name, std::string_view components) {
-    if (!components.empty()) {
-        WriteFolded(stream, std::string(name) + ":" + Escape(components, ",", true));
-    }
+    WriteEscapedProperty(stream, name, components, kStructuredEscapes);
 }
 
 }  // namespace kalendro

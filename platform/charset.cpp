@@ -52,7 +52,9 @@ void EnsureRoom(std::string& out, std::size_t used, std::size_t room) {
 }  // namespace
 
 CharsetConverter::CharsetConverter(const std::string& from, const std::string& to)
-    : handle_(iconv_open(to.c_str(), from.c_str())), fromUtf8_(IsUtf8Name(from)) {
+    : handle_(iconv_open(to.c_str(), from.c_str())),
+      fromUtf8_(IsUtf8Name(from)),
+      utf8ToUtf8_(fromUtf8_ && IsUtf8Name(to)) {
     if (handle_ == kNoDescriptor) {
         throw Failure(kInvalidArgument, "Unknown character set conversion: " + from + " to " + to);
     }
@@ -69,6 +71,10 @@ std::string CharsetConverter::Convert(std::string_view text) {
 }
 
 void CharsetConverter::AppendConverted(std::string_view text, std::string& out) {
+    if (utf8ToUtf8_) {
+        AppendCheckedUtf8(text, out);
+        return;
+    }
     // Most output is plain ASCII; it needs no trip through iconv when the sets agree on it.
     if (asciiPassesThrough_ && IsAscii(text)) {
         out += text;
@@ -103,6 +109,28 @@ void CharsetConverter::AppendConverted(std::string_view text, std::string& out) 
     }
     ReturnToInitialState(out, used);
     out.resize(used);
+}
+
+void CharsetConverter::AppendCheckedUtf8(std::string_view text, std::string& out) {
+    std::size_t at = 0;
+    while (at < text.size()) {
+        // Runs of well-formed characters go out in one append.
+        std::size_t end = at;
+        while (end < text.size()) {
+            const std::size_t length =
+                static_cast<unsigned char>(text[end]) < 0x80 ? 1 : Utf8CharacterLength(text.substr(end));
+            if (length == 0) {
+                break;
+            }
+            end += length;
+        }
+        out.append(text, at, end - at);
+        if (end < text.size()) {
+            out += '?';
+            ++end;
+        }
+        at = end;
+    }
 }
 
 std::size_t CharsetConverter::UnconvertibleLength(std::string_view rest) const {

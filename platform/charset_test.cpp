@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+#include <vector>
+
 #include "platform/failure.h"
 
 namespace kalendro {
@@ -38,6 +42,47 @@ TEST(CharsetConverter, BytesThatStartNoCharacterBecomeOneQuestionMarkEach) {
     EXPECT_EQ(utf8.Convert("end\xE2\x82"), "end??");
     CharsetConverter latin1("UTF-8", "ISO-8859-1");
     EXPECT_EQ(latin1.Convert("\xC3\xA9\xFF\xC3\xA9"), "\xE9?\xE9");
+}
+
+// UTF-8 into UTF-8 bypasses iconv; iconv's own reading of UTF-8 (into GB18030, which holds every code point and keeps
+// ASCII, and back) must give the same bytes for every text, well-formed or not: truncated, overlong, surrogate and
+// out-of-range forms, and random bytes around them.
+TEST(CharsetConverter, Utf8IntoUtf8GivesWhatIconvGives) {
+    std::vector<std::string> texts = {"plain",
+                                      "caf\xC3\xA9",
+                                      "\xE2\x82\xAC\xF0\x9F\x98\x80",
+                                      "\xC0\x80",
+                                      "\xC1\xBF",
+                                      "\xE0\x80\xAF",
+                                      "\xE0\x9F\xBF",
+                                      "\xED\xA0\x80",
+                                      "\xED\x9F\xBF",
+                                      "\xF0\x8F\xBF\xBF",
+                                      "\xF4\x90\x80\x80",
+                                      "\xF4\x8F\xBF\xBF",
+                                      "\xF5\x80\x80\x80",
+                                      "\xE2\x82",
+                                      "\xE2\x82x",
+                                      "\xF0\x9F\x98",
+                                      "\x80\xBF",
+                                      "a\xFE\xFFb",
+                                      "\xC3"};
+    std::mt19937 random(20261207);
+    const std::string pieces = "a\x80\xBF\xC2\xC3\xDF\xE0\xE2\xED\xEF\xF0\xF4\xF5\xFF\x82\xA0\x9F\x90";
+    for (int count = 0; count < 2000; ++count) {
+        std::string text;
+        const int length = static_cast<int>(random() % 12);
+        for (int i = 0; i < length; ++i) {
+            text += pieces[random() % pieces.size()];
+        }
+        texts.push_back(text);
+    }
+    CharsetConverter direct("UTF-8", "UTF-8");
+    CharsetConverter toGb18030("UTF-8", "GB18030");
+    CharsetConverter fromGb18030("GB18030", "UTF-8");
+    for (const std::string& text : texts) {
+        EXPECT_EQ(direct.Convert(text), fromGb18030.Convert(toGb18030.Convert(text))) << text;
+    }
 }
 
 TEST(CharsetConverter, ReadsAnEightBitSetIntoUtf8) {

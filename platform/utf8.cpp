@@ -51,9 +51,14 @@ std::size_t Utf8CharacterLength(std::string_view text) {
 }
 
 std::size_t AdvanceCodePoints(std::string_view text, std::size_t start, std::size_t count) {
+    // Every code point takes at least one byte: no more bytes than code points wanted are all taken.
+    if (start >= text.size() || text.size() - start <= count) {
+        return std::max(start, text.size());
+    }
     std::size_t at = start;
     for (std::size_t taken = 0; taken < count && at < text.size(); ++taken) {
-        at += std::max<std::size_t>(1, Utf8CharacterLength(text.substr(at)));
+        const bool ascii = static_cast<unsigned char>(text[at]) < 0x80;
+        at += ascii ? 1 : std::max<std::size_t>(1, Utf8CharacterLength(text.substr(at)));
     }
     return at;
 }

@@ -1,6 +1,5 @@
 #include "platform/mailbox/mailbox_loader.h"
 
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -9,28 +8,46 @@
 
 #include "platform/failure.h"
 #include "platform/mailbox/document_builder.h"
+#include "platform/mailbox/item_split.h"
 #include "platform/mailbox/json_node.h"
 #include "platform/mailbox/mailbox_reader.h"
+#include "platform/mailbox/mailbox_text.h"
 #include "platform/mailbox/simd_node.h"
 
 namespace kalendro::mailbox {
 
 namespace {
 
-// The fast reading. Nothing when simdjson cannot parse the text or the reader finds any fault or a
-// repeated key: the full parser then reads the file again and names what is wrong. The text needs
-// room for simdjson's padding after its end, else the parser copies it; it is released as soon as
-// it is parsed, since the parsed document holds its own copy of every string.
-std::shared_ptr<const Mailbox> ReadQuickly(std::string text, const std::string& sourceName) {
-    simdjson::dom::parser parser;
-    simdjson::dom::element root;
-    const bool parsed = parser.parse(text).get(root) == simdjson::SUCCESS;
-    std::string().swap(text);
-    if (!parsed) {
+static_assert(MailboxText::kPadding >= simdjson::SIMDJSON_PADDING);
+
+// The fast reading, one item at a time (SplitItems): each item is parsed and read alone, then the
+// skeleton, so that no parsed tree of the whole file is ever held, and the text is handed back as
+// the items are read, since they hold their own copies of every string. Nothing when simdjson cannot
+// parse a part or the reader finds any fault or a repeated key: the full parser then reads the file
+// again and names what is wrong.
+std::shared_ptr<const Mailbox> ReadQuickly(MailboxText text, const std::string& sourceName) {
+    SplitMailbox split;
+    if (!SplitItems(simdjson::padded_string_view(text.data(), text.size(), text.ReadableSize()), split)) {
         return nullptr;
     }
     try {
-        return MailboxReader<SimdNode>(sourceName).ReadTree(SimdNode(root));
+        MailboxReader<SimdNode> reader(sourceName);
+        simdjson::dom::parser parser;
+        simdjson::dom::element root;
+        const char* const textEnd = text.data() + text.ReadableSize();
+        for (const std::string_view item : split.items) {
+            const simdjson::padded_string_view padded(item.data(), item.size(),
+                                                      static_cast<std::size_t>(textEnd - item.data()));
+            if (parser.parse(padded).get(root) != simdjson::SUCCESS || !reader.ReadItemEarly(SimdNode(root))) {
+                return nullptr;
+            }
+            text.ReleaseBefore(item.data() + item.size());
+        }
+        if (parser.parse(split.skeleton).get(root) != simdjson::SUCCESS) {
+            return nullptr;
+        }
+        auto mailbox = reader.ReadTree(SimdNode(root, SimdNode::Items::kNumbered));
+        return reader.PlacedEveryEarlyItem() ? mailbox : nullptr;
     } catch (const Failure&) {
         return nullptr;
     } catch (const RepeatedKey&) {
@@ -58,7 +75,7 @@ std::shared_ptr<const Mailbox> ReadMailboxReportingFaults(std::string_view text,
 
 namespace {
 
-std::string ReadWholeFile(const std::string& path) {
+MailboxText ReadWholeFile(const std::string& path) {
     const std::string cannotRead = "The mailbox file " + Quoted(path) + " cannot be read: ";
     std::error_code error;
     const std::filesystem::file_status status = std::filesystem::status(path, error);
@@ -73,27 +90,18 @@ std::string ReadWholeFile(const std::string& path) {
     if (!file) {
         throw Failure(kStoreCannotOpen, cannotRead + std::strerror(errno) + ".");
     }
-    // The size is only a hint for the first allocation: the file may change while it is read.
     const std::uintmax_t size = std::filesystem::file_size(path, error);
-    std::string content;
-    content.reserve((error ? 0 : size) + simdjson::SIMDJSON_PADDING);
-    std::array<char, 64 * 1024> buffer;
-    while (file.read(buffer.data(), buffer.size()) || file.gcount() > 0) {
-        content.append(buffer.data(), static_cast<std::size_t>(file.gcount()));
-    }
-    if (file.bad()) {
+    MailboxText text;
+    if (!text.AppendAll(file, error ? 0 : size)) {
         throw Failure(kStoreCannotOpen, cannotRead + "reading failed.");
     }
-    return content;
+    return text;
 }
 
 }  // namespace
 
 std::shared_ptr<const Mailbox> ReadMailboxQuickly(std::string_view text, const std::string& sourceName) {
-    std::string padded;
-    padded.reserve(text.size() + simdjson::SIMDJSON_PADDING);
-    padded.assign(text);
-    return ReadQuickly(std::move(padded), sourceName);
+    return ReadQuickly(MailboxText(text), sourceName);
 }
 
 std::shared_ptr<const Mailbox> LoadMailboxText(std::string_view text, const std::string& sourceName) {
@@ -109,7 +117,7 @@ std::shared_ptr<const Mailbox> LoadMailboxFile(const std::string& path) {
     }
     // Read again rather than kept while the fast reading builds the mailbox: a file that is not
     // valid is rare, a large one common.
-    return ReadMailboxReportingFaults(ReadWholeFile(path), path);
+    return ReadMailboxReportingFaults(ReadWholeFile(path).View(), path);
 }
 
 }  // namespace kalendro::mailbox

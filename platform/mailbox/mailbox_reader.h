@@ -53,6 +53,9 @@ public:
         return earlyItems_.size() - 1;
     }
 
+    // Whether the tree read has taken every item read early into its place, each once.
+    bool PlacedEveryEarlyItem() const { return placedEarlyItems_ == earlyItems_.size(); }
+
     std::shared_ptr<const Mailbox> ReadTree(const Node& root) {
         const Where top;
         if (!root.IsObject()) {
@@ -168,15 +171,24 @@ private:
     std::shared_ptr<const MemoryItem> ReadPlacedItem(const Node& node, const Where& where,
                                                      const std::string& folderPlace, std::size_t index) {
         const std::optional<std::size_t> early = node.EarlyItem();
-        std::shared_ptr<MemoryItem> item = early ? std::move(earlyItems_.at(*early)) : ReadItem(node, where);
+        std::shared_ptr<MemoryItem> item = early ? TakeEarlyItem(*early, where) : ReadItem(node, where);
         if (!item->members.Contains(MemberId::kEntryID)) {
             item->members.Add(MemberId::kEntryID, GeneratedId("EntryID:" + folderPlace + "/I" + std::to_string(index)));
         }
         return item;
     }
 
+    std::shared_ptr<MemoryItem> TakeEarlyItem(std::size_t index, const Where& where) {
+        if (index >= earlyItems_.size() || !earlyItems_[index]) {
+            Fail(where, "", "stands for no item read early");
+        }
+        ++placedEarlyItems_;
+        return std::move(earlyItems_[index]);
+    }
+
     const std::string& sourceName_;
     std::vector<std::shared_ptr<MemoryItem>> earlyItems_;
+    std::size_t placedEarlyItems_ = 0;
     std::string firstDefaultCalendar_;
     std::string firstDefaultContacts_;
 };

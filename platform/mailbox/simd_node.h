@@ -15,10 +15,13 @@ namespace kalendro::mailbox {
 // a file that repeats a key is left to the latter.
 struct RepeatedKey {};
 
-// A value parsed by simdjson.
+// A value parsed by simdjson. In the skeleton of a split mailbox (SplitItems) the items stand as
+// numbers, their indexes among the items read early; such a node and those below it say so.
 class SimdNode {
 public:
-    explicit SimdNode(simdjson::dom::element value) : value_(value) {}
+    enum class Items { kInPlace, kNumbered };
+
+    explicit SimdNode(simdjson::dom::element value, Items items = Items::kInPlace) : value_(value), items_(items) {}
 
     bool IsObject() const { return value_.is_object(); }
     bool IsArray() const { return value_.is_array(); }
@@ -63,7 +66,7 @@ public:
                 if (found) {
                     throw RepeatedKey{};
                 }
-                found.emplace(field.value);
+                found.emplace(field.value, items_);
             }
         }
         return found;
@@ -76,17 +79,23 @@ public:
     void ForEachElement(Visit&& visit) const {
         std::size_t index = 0;
         for (const simdjson::dom::element element : Get<simdjson::dom::array>()) {
-            visit(index++, SimdNode(element));
+            visit(index++, SimdNode(element, items_));
         }
     }
     template <typename Visit>
     void ForEachMember(Visit&& visit) const {
         for (const simdjson::dom::key_value_pair field : Get<simdjson::dom::object>()) {
-            visit(field.key, SimdNode(field.value));
+            visit(field.key, SimdNode(field.value, items_));
         }
     }
 
-    std::optional<std::size_t> EarlyItem() const { return std::nullopt; }
+    std::optional<std::size_t> EarlyItem() const {
+        std::uint64_t index = 0;
+        if (items_ == Items::kInPlace || value_.get_uint64().get(index) != simdjson::SUCCESS) {
+            return std::nullopt;
+        }
+        return static_cast<std::size_t>(index);
+    }
 
 private:
     // The value as a T; the reader asks only after checking the type.
@@ -98,6 +107,7 @@ private:
     }
 
     simdjson::dom::element value_;
+    Items items_;
 };
 
 }  // namespace kalendro::mailbox

@@ -21,6 +21,9 @@ auto Position(Entries& entries, MemberId member) {
 }  // namespace
 
 const MemberValue* Members::Find(MemberId member) const {
+    if ((present_ & Bit(member)) == 0) {
+        return nullptr;
+    }
     const auto found = Position(members_, member);
     return found == members_.end() ? nullptr : &found->second;
 }
@@ -30,6 +33,7 @@ bool Members::Add(MemberId member, MemberValue value) {
         return false;
     }
     members_.emplace_back(member, std::move(value));
+    present_ |= Bit(member);
     return true;
 }
 
@@ -37,6 +41,7 @@ void Members::Set(MemberId member, MemberValue value) {
     const auto found = Position(members_, member);
     if (found == members_.end()) {
         members_.emplace_back(member, std::move(value));
+        present_ |= Bit(member);
     } else {
         found->second = std::move(value);
     }

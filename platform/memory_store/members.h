@@ -41,7 +41,13 @@ public:
     void Set(MemberId member, MemberValue value);
 
 private:
+    static std::uint64_t Bit(MemberId member) { return std::uint64_t{1} << static_cast<unsigned>(member); }
+
     std::vector<value_type> members_;
+    // One bit per member present: most look-ups of the writers are of members an item lacks, and
+    // they need no search.
+    std::uint64_t present_ = 0;
+    static_assert(kMemberCount <= 64, "one bit per member");
 };
 
 }  // namespace kalendro::memory_store
