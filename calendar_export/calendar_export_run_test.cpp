@@ -345,6 +345,10 @@ protected:
         mounts.emplace();
         mounts->MountSmall(Player("IPOD"), kPlayerSize);
         std::ofstream(Player("IPOD") / "filler") << std::string(kPlayerSize - free, 'x');
+        // The new tmpfs may have another device number than the last one (a test running beside this one
+        // may have taken the freed number), and the table rightly holds the letter to the old device:
+        // plug the player in anew.
+        table = std::make_shared<DriveTable>(home.Path().string(), testing::MountPointsAmong({Player("IPOD")}));
     }
 
     std::optional<testing::PrivateMounts> mounts{std::in_place};
