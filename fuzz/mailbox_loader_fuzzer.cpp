@@ -16,20 +16,21 @@
 namespace {
 
 using kalendro::mailbox::Mailbox;
+using kalendro::memory_store::MemberId;
 using kalendro::memory_store::Members;
-using kalendro::memory_store::MemberValue;
+using kalendro::memory_store::MemberView;
 using kalendro::memory_store::MemoryFolder;
 using kalendro::memory_store::MemoryItem;
 
 // Past any place and reason a message names, with every quoted text cut short.
 constexpr std::size_t kLongestMessage = 64 * 1024;
 
-std::string ValueText(const MemberValue& value) {
+std::string ValueText(const MemberView& value) {
     return std::visit(
         [](const auto& held) -> std::string {
             using Held = std::decay_t<decltype(held)>;
-            if constexpr (std::is_same_v<Held, std::string>) {
-                return "'" + held + "'";
+            if constexpr (std::is_same_v<Held, std::string_view>) {
+                return "'" + std::string(held) + "'";
             } else if constexpr (std::is_same_v<Held, kalendro::StoreDate>) {
                 return held.ToText();
             } else {
@@ -42,9 +43,9 @@ std::string ValueText(const MemberValue& value) {
 // By member: nlohmann's objects go by key, simdjson's by the file's order, and neither order means anything.
 void DumpMembers(const Members& members, std::string& out) {
     std::vector<std::string> texts;
-    for (const auto& [id, value] : members) {
+    members.ForEach([&texts](MemberId id, const MemberView& value) {
         texts.push_back(std::to_string(static_cast<int>(id)) + "=" + ValueText(value));
-    }
+    });
     std::sort(texts.begin(), texts.end());
     for (const std::string& text : texts) {
         out += " " + text;

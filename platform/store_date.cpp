@@ -86,6 +86,28 @@ StoreDate StoreDate::FromSerialSeconds(std::int64_t seconds) {
     return FromDaySerial(days, static_cast<int>(seconds - days * 86400));
 }
 
+namespace {
+constexpr int kPackedFieldBits = 8;
+}  // namespace
+
+std::uint64_t StoreDate::Packed() const {
+    std::uint64_t packed = static_cast<std::uint32_t>(year);
+    for (const int field : {month, day, hour, minute, second}) {
+        packed = (packed << kPackedFieldBits) | static_cast<std::uint8_t>(field);
+    }
+    return packed;
+}
+
+StoreDate StoreDate::Unpacked(std::uint64_t packed) {
+    StoreDate date;
+    for (int* field : {&date.second, &date.minute, &date.hour, &date.day, &date.month}) {
+        *field = static_cast<std::uint8_t>(packed);
+        packed >>= kPackedFieldBits;
+    }
+    date.year = static_cast<int>(packed);
+    return date;
+}
+
 StoreDate StoreDate::AddDays(std::int64_t days) const { return FromDaySerial(DaySerial() + days, SecondsOfDay()); }
 
 int StoreDate::DayOfWeek() const {

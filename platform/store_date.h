@@ -37,6 +37,11 @@ struct StoreDate {
     std::int64_t SerialSeconds() const;
     static StoreDate FromSerialSeconds(std::int64_t seconds);
 
+    // The date as one number in the dates' order, and back: a byte for each field after the year,
+    // which every date has below 256, and the year above them. For keeping and sorting many dates.
+    std::uint64_t Packed() const;
+    static StoreDate Unpacked(std::uint64_t packed);
+
     int SecondsOfDay() const { return hour * 3600 + minute * 60 + second; }
     StoreDate DateOnly() const { return {year, month, day, 0, 0, 0}; }
     StoreDate AddDays(std::int64_t days) const;

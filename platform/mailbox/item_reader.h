@@ -24,7 +24,7 @@ using memory_store::MemberId;
 using memory_store::MemberKind;
 using memory_store::MemberName;
 using memory_store::Members;
-using memory_store::MemberValue;
+using memory_store::MemberView;
 using memory_store::MemoryItem;
 using memory_store::RecurrenceEnd;
 using memory_store::RecurrenceException;
@@ -85,24 +85,25 @@ public:
         }
         auto item = std::make_shared<MemoryItem>(std::string(typeName));
         ReadMembers(node, where, *item, {"type", "Recurrence"}, item->members);
-        if (const MemberValue* entryId = item->members.Find(MemberId::kEntryID)) {
-            CheckEntryId(std::get<std::string>(*entryId), where, "EntryID");
+        if (const std::optional<MemberView> entryId = item->members.Find(MemberId::kEntryID)) {
+            CheckEntryId(std::get<std::string_view>(*entryId), where, "EntryID");
         }
         if (const std::optional<Node> recurrence = node.Find("Recurrence")) {
             if (item->type != ItemType::kAppointment) {
                 Fail(where, "Recurrence", "only an AppointmentItem can recur");
             }
-            item->recurrence = ReadRecurrence(*recurrence, Where{&where, "Recurrence", 0, &*recurrence}, *item,
-                                              AppointmentSpan(*item, where));
+            item->recurrence = std::make_unique<RecurrencePattern>(ReadRecurrence(
+                *recurrence, Where{&where, "Recurrence", 0, &*recurrence}, *item, AppointmentSpan(*item, where)));
         }
         return item;
     }
 
 private:
-    // Every key of the object but the reserved ones is a member of the item's type.
+    // Every key of the object but the reserved ones is a member of the item's type. The members are
+    // read into a buffer used again for every item, and copied from it at their size.
     void ReadMembers(const Node& node, const Where& where, const MemoryItem& item,
                      std::initializer_list<std::string_view> reserved, Members& members) const {
-        members.reserve(node.Size());
+        read_.Clear();
         node.ForEachMember([&](std::string_view key, const Node& value) {
             if (std::find(reserved.begin(), reserved.end(), key) != reserved.end()) {
                 return;
@@ -114,16 +115,17 @@ private:
             if (memory_store::IsDerived(*member)) {
                 Fail(where, key, "is set by the store on each occurrence of a series; a file cannot give it");
             }
-            if (!members.Add(*member, MemberValueOf(value, KindOf(*member), where, key))) {
+            if (!read_.Add(*member, MemberValueOf(value, KindOf(*member), where, key))) {
                 throw RepeatedKey{};
             }
         });
+        members = read_.Compacted();
     }
 
-    MemberValue MemberValueOf(const Node& value, MemberKind kind, const Where& where, std::string_view key) const {
+    MemberView MemberValueOf(const Node& value, MemberKind kind, const Where& where, std::string_view key) const {
         switch (kind) {
             case MemberKind::kText:
-                return std::string(TextValue(value, where, key));
+                return TextValue(value, where, key);
             case MemberKind::kDate:
                 return DateValue(value, where, key);
             case MemberKind::kNumber:
@@ -142,8 +144,8 @@ private:
     Span AppointmentSpan(const MemoryItem& item, const Where& where) const {
         Span span;
         for (auto [member, date] : {std::pair{MemberId::kStart, &span.start}, std::pair{MemberId::kEnd, &span.end}}) {
-            const MemberValue* found = item.members.Find(member);
-            if (found == nullptr) {
+            const std::optional<MemberView> found = item.members.Find(member);
+            if (!found) {
                 Fail(where, MemberName(member), "is missing; a recurring appointment needs its Start and End");
             }
             *date = std::get<StoreDate>(*found);
@@ -267,12 +269,25 @@ private:
         }
         ReadMembers(node, where, series, {"OriginalDate", "Deleted"}, exception.members);
         if (exception.deleted && !exception.members.empty()) {
-            Fail(where, MemberName(exception.members.begin()->first), "a deleted occurrence has no members");
+            Fail(where, FirstMemberName(exception.members), "a deleted occurrence has no members");
         }
         if (exception.members.Contains(MemberId::kEntryID)) {
             Fail(where, "EntryID", "an occurrence keeps the EntryID of its series");
         }
         return exception;
+    }
+
+    // The member whose key comes first in the order the reporting parser keeps an object's keys in
+    // (sorted), so that the reading that names a fault names the same one.
+    static std::string_view FirstMemberName(const Members& members) {
+        std::string_view first;
+        members.ForEach([&first](MemberId member, const MemberView&) {
+            const std::string_view name = MemberName(member);
+            if (first.empty() || name < first) {
+                first = name;
+            }
+        });
+        return first;
     }
 
     // An original date must be the start of an occurrence: at the series' time of day and inside the
@@ -292,6 +307,8 @@ private:
             Fail(where, "OriginalDate", original.ToText() + " is no occurrence of the pattern");
         }
     }
+
+    mutable Members read_;  // the members of the item or exception being read, used again for the next
 };
 
 }  // namespace kalendro::mailbox

@@ -296,7 +296,7 @@ std::strong_ordering CompareValues(const T& actual, const T& wanted) {
     return actual <=> wanted;
 }
 
-std::strong_ordering CompareValues(const std::string& actual, const std::string& wanted) {
+std::strong_ordering CompareValues(std::string_view actual, std::string_view wanted) {
     return std::lexicographical_compare_three_way(actual.begin(), actual.end(), wanted.begin(), wanted.end(),
                                                   [](char a, char b) { return Folded(a) <=> Folded(b); });
 }
@@ -323,13 +323,13 @@ bool Meets(const Condition& condition, const CollectionEntry& entry) {
     if (!TypeHasMember(entry.item->type, condition.member)) {
         return false;
     }
-    const MemberValue* actual = FindMember(entry, condition.member);
+    const std::optional<MemberView> actual = FindMember(entry, condition.member);
     return std::visit(
         [&](const auto& wanted) {
             using Value = std::decay_t<decltype(wanted)>;
             return Holds(condition.comparison, CompareValues(actual ? std::get<Value>(*actual) : Value{}, wanted));
         },
-        condition.value);
+        ViewOf(condition.value));
 }
 
 bool NodeMatches(const Node& node, const CollectionEntry& entry) {

@@ -1,50 +1,101 @@
 #include "platform/memory_store/members.h"
 
-#include <algorithm>
+#include <cstring>
 
 namespace kalendro::memory_store {
 
+MemberView ViewOf(const MemberValue& value) {
+    return std::visit([](const auto& held) { return MemberView(held); }, value);
+}
+
 Members::Members(std::initializer_list<value_type> members) {
-    members_.reserve(members.size());
     for (const auto& [member, value] : members) {
         Set(member, value);
     }
 }
 
-namespace {
-
-template <typename Entries>
-auto Position(Entries& entries, MemberId member) {
-    return std::find_if(entries.begin(), entries.end(), [member](const auto& entry) { return entry.first == member; });
-}
-
-}  // namespace
-
-const MemberValue* Members::Find(MemberId member) const {
-    if ((present_ & Bit(member)) == 0) {
-        return nullptr;
+std::optional<MemberView> Members::Find(MemberId member) const {
+    if (!Contains(member)) {
+        return std::nullopt;
     }
-    const auto found = Position(members_, member);
-    return found == members_.end() ? nullptr : &found->second;
+    return SlotView(SlotAt(PositionOf(member)));
 }
 
-bool Members::Add(MemberId member, MemberValue value) {
+bool Members::Add(MemberId member, const MemberView& value) {
     if (Contains(member)) {
         return false;
     }
-    members_.emplace_back(member, std::move(value));
+    const Slot slot = SlotOf(member, value);
+    // Room at the end, then everything from the slot's place moved up into it (a plain move: the
+    // string's insert is several times slower).
+    const std::size_t at = PositionOf(member) * sizeof(Slot);
+    buffer_.resize(buffer_.size() + sizeof(Slot));
+    std::memmove(buffer_.data() + at + sizeof(Slot), buffer_.data() + at, buffer_.size() - at - sizeof(Slot));
     present_ |= Bit(member);
+    PutSlot(PositionOf(member), slot);
     return true;
 }
 
-void Members::Set(MemberId member, MemberValue value) {
-    const auto found = Position(members_, member);
-    if (found == members_.end()) {
-        members_.emplace_back(member, std::move(value));
-        present_ |= Bit(member);
+// A replaced text stays in the buffer unused: members are replaced rarely, and only while an item
+// is being built.
+void Members::Set(MemberId member, const MemberView& value) {
+    if (Contains(member)) {
+        PutSlot(PositionOf(member), SlotOf(member, value));
     } else {
-        found->second = std::move(value);
+        Add(member, value);
     }
+}
+
+void Members::Clear() {
+    buffer_.clear();
+    present_ = 0;
+}
+
+Members Members::Compacted() const {
+    Members copy;
+    copy.buffer_ = buffer_;
+    copy.present_ = present_;
+    return copy;
+}
+
+Members::Slot Members::SlotAt(std::size_t position) const {
+    Slot slot;
+    std::memcpy(&slot, buffer_.data() + position * sizeof(Slot), sizeof(Slot));
+    return slot;
+}
+
+void Members::PutSlot(std::size_t position, const Slot& slot) {
+    std::memcpy(buffer_.data() + position * sizeof(Slot), &slot, sizeof(Slot));
+}
+
+MemberView Members::SlotView(const Slot& slot) const {
+    switch (slot.alternative) {
+        case 0:
+            return std::string_view(buffer_).substr(size() * sizeof(Slot) + slot.value, slot.extra);
+        case 1:
+            return StoreDate::Unpacked(slot.value);
+        case 2:
+            return static_cast<std::int32_t>(slot.value);
+        default:
+            return slot.value != 0;
+    }
+}
+
+// Text offsets count from the end of the slots, so that adding a slot later leaves them true.
+Members::Slot Members::SlotOf(MemberId member, const MemberView& value) {
+    Slot slot{static_cast<std::uint8_t>(member), value.index(), 0, 0};
+    if (const auto* text = std::get_if<std::string_view>(&value)) {
+        slot.extra = text->size();
+        slot.value = buffer_.size() - size() * sizeof(Slot);
+        buffer_.append(*text);
+    } else if (const auto* date = std::get_if<StoreDate>(&value)) {
+        slot.value = date->Packed();
+    } else if (const auto* number = std::get_if<std::int32_t>(&value)) {
+        slot.value = static_cast<std::uint32_t>(*number);
+    } else {
+        slot.value = std::get<bool>(value) ? 1 : 0;
+    }
+    return slot;
 }
 
 }  // namespace kalendro::memory_store

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -59,7 +58,7 @@ struct MemoryItem {
     const std::string typeName;  // "AppointmentItem", "ContactItem", "DistListItem", ...
     const ItemType type;         // the type the name stands for
     Members members;             // EntryID always present once the back end has filled the item
-    std::optional<RecurrencePattern> recurrence;
+    std::unique_ptr<const RecurrencePattern> recurrence;  // apart, since few items recur
     // With recurrence: the zone of the pattern's dates and of the series' Start and End (their time
     // of day and length). Null when they are local times already.
     std::shared_ptr<const SeriesTimeZone> seriesTimeZone;

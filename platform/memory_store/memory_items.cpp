@@ -18,7 +18,9 @@ public:
     explicit MemoryStoreItem(CollectionEntry entry) : entry_(std::move(entry)) {}
 
     std::string TypeName() const override { return entry_.item->typeName; }
-    std::string Text(std::string_view member) const override { return Read<std::string>(member, MemberKind::kText); }
+    std::string Text(std::string_view member) const override {
+        return std::string(Read<std::string_view>(member, MemberKind::kText));
+    }
     StoreDate Date(std::string_view member) const override { return Read<StoreDate>(member, MemberKind::kDate); }
     std::int32_t Number(std::string_view member) const override {
         return Read<std::int32_t>(member, MemberKind::kNumber);
@@ -29,8 +31,8 @@ private:
     // An unset member reads as the value-initialised T: empty text, the no-date value, 0, false.
     template <typename T>
     T Read(std::string_view member, MemberKind wanted) const {
-        const MemberValue* value = FindMember(entry_, CheckMember(member, wanted));
-        return value == nullptr ? T{} : std::get<T>(*value);
+        const std::optional<MemberView> value = FindMember(entry_, CheckMember(member, wanted));
+        return value ? std::get<T>(*value) : T{};
     }
 
     MemberId CheckMember(std::string_view name, MemberKind wanted) const {
@@ -84,9 +86,9 @@ private:
 
 }  // namespace
 
-const MemberValue* FindMember(const CollectionEntry& entry, MemberId member) {
+std::optional<MemberView> FindMember(const CollectionEntry& entry, MemberId member) {
     if (entry.overrides) {
-        if (const MemberValue* value = entry.overrides->Find(member)) {
+        if (std::optional<MemberView> value = entry.overrides->Find(member)) {
             return value;
         }
     }
@@ -94,8 +96,8 @@ const MemberValue* FindMember(const CollectionEntry& entry, MemberId member) {
 }
 
 StoreDate StartOf(const CollectionEntry& entry) {
-    const MemberValue* value = FindMember(entry, MemberId::kStart);
-    const StoreDate* date = value == nullptr ? nullptr : std::get_if<StoreDate>(value);
+    const std::optional<MemberView> value = FindMember(entry, MemberId::kStart);
+    const StoreDate* date = value ? std::get_if<StoreDate>(&*value) : nullptr;
     return date == nullptr ? StoreDate::NoDate() : *date;
 }
 
@@ -160,15 +162,15 @@ void MemoryItems::Sort(std::string_view property) {
         throw Failure(kInvalidArgument,
                       "Sort: the items can only be sorted by \"[Start]\", not by \"" + std::string(property) + "\".");
     }
-    // Each start is looked up once rather than at every comparison.
-    std::vector<std::pair<StoreDate, std::size_t>> keys;
+    // Each start is looked up once rather than at every comparison, and packed; the position breaks
+    // ties, which makes the sort stable.
+    std::vector<std::pair<std::uint64_t, std::size_t>> keys;
     const std::vector<CollectionEntry>& entries = Entries();
     keys.reserve(entries.size());
     for (std::size_t index = 0; index < entries.size(); ++index) {
-        keys.emplace_back(StartOf(entries[index]), index);
+        keys.emplace_back(StartOf(entries[index]).Packed(), index);
     }
-    std::stable_sort(keys.begin(), keys.end(),
-                     [](const auto& left, const auto& right) { return left.first < right.first; });
+    std::sort(keys.begin(), keys.end());
     std::vector<CollectionEntry> sorted;
     sorted.reserve(entries.size());
     for (const auto& key : keys) {

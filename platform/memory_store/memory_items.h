@@ -22,9 +22,9 @@ struct CollectionEntry {
     std::shared_ptr<const Members> overrides;  // null for an item as it stands
 };
 
-// The value of a member of an entry, overrides first; null when neither names it (the member is
+// The value of a member of an entry, overrides first; nothing when neither names it (the member is
 // then unset). Whether the item type has the member is not checked.
-const MemberValue* FindMember(const CollectionEntry& entry, MemberId member);
+std::optional<MemberView> FindMember(const CollectionEntry& entry, MemberId member);
 // The entry's Start; the no-date value when it has none.
 StoreDate StartOf(const CollectionEntry& entry);
 

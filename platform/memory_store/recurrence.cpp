@@ -204,9 +204,10 @@ bool StartsEarlier(const Occurrence& a, const Occurrence& b) {
     return a.start != b.start ? a.start < b.start : a.originalStart < b.originalStart;
 }
 
-const StoreDate* DateMember(const Members& members, MemberId member) {
-    const MemberValue* value = members.Find(member);
-    return value == nullptr ? nullptr : std::get_if<StoreDate>(value);
+std::optional<StoreDate> DateMember(const Members& members, MemberId member) {
+    const std::optional<MemberView> value = members.Find(member);
+    const StoreDate* date = value ? std::get_if<StoreDate>(&*value) : nullptr;
+    return date ? std::optional(*date) : std::nullopt;
 }
 
 // The window with both bounds two days further out: a zone's wall-clock time differs from local time by
@@ -266,8 +267,8 @@ DurationSpan RecurringSeries::Durations() const {
 }
 
 Occurrence RecurringSeries::ModifiedOccurrence(const RecurrenceException& exception) const {
-    const StoreDate* movedStart = DateMember(exception.members, MemberId::kStart);
-    const StoreDate* movedEnd = DateMember(exception.members, MemberId::kEnd);
+    const std::optional<StoreDate> movedStart = DateMember(exception.members, MemberId::kStart);
+    const std::optional<StoreDate> movedEnd = DateMember(exception.members, MemberId::kEnd);
     const StoreDate start = movedStart ? *movedStart : Local(exception.originalDate);
     StoreDate end;
     if (movedEnd) {

@@ -15,14 +15,14 @@ namespace kalendro::memory_store {
 namespace {
 
 std::string SubjectOf(const MemoryItem& item) {
-    const MemberValue* subject = item.members.Find(MemberId::kSubject);
-    const std::string* text = subject == nullptr ? nullptr : std::get_if<std::string>(subject);
-    return text == nullptr ? std::string() : *text;
+    const std::optional<MemberView> subject = item.members.Find(MemberId::kSubject);
+    const std::string_view* text = subject ? std::get_if<std::string_view>(&*subject) : nullptr;
+    return text == nullptr ? std::string() : std::string(*text);
 }
 
 StoreDate EndOf(const CollectionEntry& entry) {
-    const MemberValue* end = FindMember(entry, MemberId::kEnd);
-    const StoreDate* date = end == nullptr ? nullptr : std::get_if<StoreDate>(end);
+    const std::optional<MemberView> end = FindMember(entry, MemberId::kEnd);
+    const StoreDate* date = end ? std::get_if<StoreDate>(&*end) : nullptr;
     return date == nullptr ? StoreDate::NoDate() : *date;
 }
 
@@ -171,7 +171,7 @@ private:
     static constexpr std::size_t kSingles = std::numeric_limits<std::size_t>::max();
 
     struct Offered {
-        StoreDate start;
+        std::uint64_t start;  // packed
         std::size_t position;
         std::uint64_t made;
         std::size_t source;  // an index of series_, or kSingles
@@ -184,7 +184,7 @@ private:
 
     void Offer(std::size_t source, std::size_t position, std::optional<CollectionEntry> entry) {
         if (entry) {
-            const StoreDate start = StartOf(*entry);
+            const std::uint64_t start = StartOf(*entry).Packed();
             offers_.push_back({start, position, made_++, source, std::move(*entry)});
             std::push_heap(offers_.begin(), offers_.end(), Later);
         }

@@ -26,7 +26,7 @@ std::shared_ptr<MemoryItem> Recurring(const char* subject, const char* start, co
                                       RecurrencePattern pattern) {
     auto series = Single(subject, start, end);
     pattern.patternStartDate = At(start).DateOnly();
-    series->recurrence = std::move(pattern);
+    series->recurrence = std::make_unique<RecurrencePattern>(std::move(pattern));
     return series;
 }
 

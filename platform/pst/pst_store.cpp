@@ -88,7 +88,7 @@ void AddExceptions(RecurrencePattern& pattern, const Message& series, const Appo
     for (const ModifiedOccurrence& modified : MapModifiedOccurrences(series, recurrence)) {
         RecurrenceException exception{modified.originalStart, false, {}};
         for (const auto& [member, value] : modified.members) {
-            exception.members.Set(member, value);
+            exception.members.Set(member, memory_store::ViewOf(value));
         }
         add(std::move(exception));
     }
@@ -106,8 +106,8 @@ void AddRecurrence(MemoryItem& item, const Message& message) {
     const StoreDate end = AtMinutes(recurrence->patternStartDate, recurrence->endMinutes);
     item.members.Set(MemberId::kStart, start);
     item.members.Set(MemberId::kEnd, end);
-    const MemberValue* allDay = item.members.Find(MemberId::kAllDayEvent);
-    if (allDay == nullptr || !std::get<bool>(*allDay)) {
+    const std::optional<memory_store::MemberView> allDay = item.members.Find(MemberId::kAllDayEvent);
+    if (!allDay || !std::get<bool>(*allDay)) {
         if (std::optional<ZoneRules> zone = SeriesZone(message.properties)) {
             item.seriesTimeZone = std::make_shared<PatternZone>(std::move(*zone));
         }
@@ -115,14 +115,14 @@ void AddRecurrence(MemoryItem& item, const Message& message) {
     RecurrencePattern pattern = PatternOf(*recurrence);
     AddExceptions(pattern, message, *recurrence,
                   memory_store::RecurringSeries(pattern, start, end, item.seriesTimeZone.get()));
-    item.recurrence = std::move(pattern);
+    item.recurrence = std::make_unique<RecurrencePattern>(std::move(pattern));
 }
 
 std::shared_ptr<const MemoryItem> ItemOf(const Message& message, std::string_view recordKey) {
     MappedItem mapped = MapItem(message, recordKey);
     auto item = std::make_shared<MemoryItem>(mapped.typeName);
-    for (auto& [member, value] : mapped.members) {
-        item->members.Set(member, std::move(value));
+    for (const auto& [member, value] : mapped.members) {
+        item->members.Set(member, memory_store::ViewOf(value));
     }
     if (item->type == memory_store::ItemType::kAppointment) {
         AddRecurrence(*item, message);
