@@ -23,8 +23,7 @@ struct SplitMailbox {
 };
 
 // Splits the text into an empty SplitMailbox; false when the text is not the shape of a mailbox or
-// simdjson's quick walk finds a fault. The text must have simdjson's padding readable after its end;
-// so has every item then.
-bool SplitItems(simdjson::padded_string_view text, SplitMailbox& split);
+// its brackets and strings do not close.
+bool SplitItems(std::string_view text, SplitMailbox& split);
 
 }  // namespace kalendro::mailbox

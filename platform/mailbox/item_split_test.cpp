@@ -60,6 +60,20 @@ TEST(SplitItems, FindsItemsUnderAnEscapedKey) {
     EXPECT_EQ(split.items[0], R"({"type": "X"})");
 }
 
+// Brackets, quotes and backslashes inside strings are text; a key whose escapes make another name is
+// not the one it resembles.
+TEST(SplitItems, BracketsAndQuotesInStringsDoNotCutAnItem) {
+    const std::string text = Padded(R"({"stores": [{"folders": [{"items": [
+        {"type": "X", "Subject": "}]\\", "Body": "say \"}\" [", "{": "]"}, {"type": "Y"}],
+        "i\tems": [{"type": "Z"}], "name": "items]"}]}]})");
+    SplitMailbox split;
+    ASSERT_TRUE(Split(text, split));
+    ASSERT_EQ(split.items.size(), 2U);
+    EXPECT_EQ(split.items[0], R"({"type": "X", "Subject": "}]\\", "Body": "say \"}\" [", "{": "]"})");
+    EXPECT_EQ(split.items[1], R"({"type": "Y"})");
+    EXPECT_EQ(Rejoined(split), text);
+}
+
 TEST(SplitItems, RefusesWhatIsNotTheShapeOfAMailbox) {
     for (const char* text :
          {R"([1, 2])", R"({"stores": {"folders": []}})", R"({"stores": [{"folders": [{"items": [1]}]}]})",

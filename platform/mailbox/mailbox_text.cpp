@@ -17,6 +17,9 @@ char* MapPages(std::size_t size) {
     if (pages == MAP_FAILED) {
         throw std::bad_alloc();
     }
+    // Large pages where the system grants them on request: a large file then costs a few page faults
+    // rather than one per 4 KiB. A refusal costs speed only.
+    ::madvise(pages, size, MADV_HUGEPAGE);
     return static_cast<char*>(pages);
 }
 
