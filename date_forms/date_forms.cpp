@@ -47,7 +47,27 @@ std::string DateTime(const StoreDate& date, std::string_view dateSeparator, std:
 
 }  // namespace
 
-std::string FormatICalDateTime(const StoreDate& date) { return DateTime(date, "", ""); }
+// Digit by digit into a fixed buffer, one string made at the end: an export writes several of these
+// for every appointment. Years that are not four digits take the general path.
+std::string FormatICalDateTime(const StoreDate& date) {
+    if (date.year < 0 || date.year > 9999) {
+        return DateTime(date, "", "");
+    }
+    std::array<char, 15> text{};
+    const auto put = [&text](std::size_t at, int number, std::size_t width) {
+        for (std::size_t digit = width; digit-- > 0; number /= 10) {
+            text[at + digit] = static_cast<char>('0' + number % 10);
+        }
+    };
+    put(0, date.year, 4);
+    put(4, date.month, 2);
+    put(6, date.day, 2);
+    text[8] = 'T';
+    put(9, date.hour, 2);
+    put(11, date.minute, 2);
+    put(13, date.second, 2);
+    return {text.data(), text.size()};
+}
 
 std::string FormatIsoDate(const StoreDate& date) { return DatePart(date, "-"); }
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 
 #include "platform/failure.h"
 #include "platform/utf8.h"
@@ -29,9 +31,25 @@ bool IsUtf8Name(std::string_view name) {
     return plain == "UTF8";
 }
 
-bool IsAscii(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+// Where the run of ASCII bytes from `from` ends: eight bytes at a time while none has its high bit
+// set, since most text is ASCII and every byte of the output passes here.
+std::size_t AsciiRunEnd(std::string_view text, std::size_t from) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080U;
+    std::uint64_t word = 0;
+    while (from + sizeof word <= text.size()) {
+        std::memcpy(&word, text.data() + from, sizeof word);
+        if ((word & kHighBits) != 0) {
+            break;
+        }
+        from += sizeof word;
+    }
+    while (from < text.size() && static_cast<unsigned char>(text[from]) < 0x80) {
+        ++from;
+    }
+    return from;
 }
+
+bool IsAscii(std::string_view text) { return AsciiRunEnd(text, 0) == text.size(); }
 
 std::string AllAsciiCharacters() {
     std::string all;
@@ -115,14 +133,13 @@ void CharsetConverter::AppendCheckedUtf8(std::string_view text, std::string& out
     std::size_t at = 0;
     while (at < text.size()) {
         // Runs of well-formed characters go out in one append.
-        std::size_t end = at;
+        std::size_t end = AsciiRunEnd(text, at);
         while (end < text.size()) {
-            const std::size_t length =
-                static_cast<unsigned char>(text[end]) < 0x80 ? 1 : Utf8CharacterLength(text.substr(end));
+            const std::size_t length = Utf8CharacterLength(text.substr(end));
             if (length == 0) {
                 break;
             }
-            end += length;
+            end = AsciiRunEnd(text, end + length);
         }
         out.append(text, at, end - at);
         if (end < text.size()) {
