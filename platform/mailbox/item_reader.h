@@ -100,10 +100,11 @@ public:
 
 private:
     // Every key of the object but the reserved ones is a member of the item's type. The members are
-    // read into a buffer used again for every item, and copied from it at their size.
+    // gathered in a list used again for every item, then built at once.
     void ReadMembers(const Node& node, const Where& where, const MemoryItem& item,
                      std::initializer_list<std::string_view> reserved, Members& members) const {
-        read_.Clear();
+        read_.clear();
+        std::uint64_t seen = 0;
         node.ForEachMember([&](std::string_view key, const Node& value) {
             if (std::find(reserved.begin(), reserved.end(), key) != reserved.end()) {
                 return;
@@ -115,11 +116,14 @@ private:
             if (memory_store::IsDerived(*member)) {
                 Fail(where, key, "is set by the store on each occurrence of a series; a file cannot give it");
             }
-            if (!read_.Add(*member, MemberValueOf(value, KindOf(*member), where, key))) {
+            const std::uint64_t bit = std::uint64_t{1} << static_cast<unsigned>(*member);
+            if ((seen & bit) != 0) {
                 throw RepeatedKey{};
             }
+            seen |= bit;
+            read_.emplace_back(*member, MemberValueOf(value, KindOf(*member), where, key));
         });
-        members = read_.Compacted();
+        members = Members::Of(read_);
     }
 
     MemberView MemberValueOf(const Node& value, MemberKind kind, const Where& where, std::string_view key) const {
@@ -308,7 +312,7 @@ private:
         }
     }
 
-    mutable Members read_;  // the members of the item or exception being read, used again for the next
+    mutable std::vector<Members::value_type> read_;  // the members of the item or exception being read
 };
 
 }  // namespace kalendro::mailbox

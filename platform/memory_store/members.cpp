@@ -46,16 +46,21 @@ void Members::Set(MemberId member, const MemberView& value) {
     }
 }
 
-void Members::Clear() {
-    buffer_.clear();
-    present_ = 0;
-}
-
-Members Members::Compacted() const {
-    Members copy;
-    copy.buffer_ = buffer_;
-    copy.present_ = present_;
-    return copy;
+Members Members::Of(std::span<const value_type> members) {
+    Members built;
+    std::size_t textSize = 0;
+    for (const auto& [member, value] : members) {
+        built.present_ |= Bit(member);
+        if (const auto* text = std::get_if<std::string_view>(&value)) {
+            textSize += text->size();
+        }
+    }
+    built.buffer_.reserve(built.size() * sizeof(Slot) + textSize);
+    built.buffer_.resize(built.size() * sizeof(Slot));
+    for (const auto& [member, value] : members) {
+        built.PutSlot(built.PositionOf(member), built.SlotOf(member, value));
+    }
+    return built;
 }
 
 Members::Slot Members::SlotAt(std::size_t position) const {

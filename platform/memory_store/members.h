@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -45,11 +46,8 @@ public:
     bool Add(MemberId member, const MemberView& value);
     // Adds the member or replaces its value.
     void Set(MemberId member, const MemberView& value);
-    // Removes every member, keeping the room they took.
-    void Clear();
-    // A copy that takes no more room than its members need (a copy of members read into a buffer
-    // that is used again for the next item).
-    Members Compacted() const;
+    // The members given, each once, in one allocation of the size they need: the way to build many.
+    static Members Of(std::span<const value_type> members);
 
     // Visits every member as (MemberId, MemberView), in member order.
     template <typename Visit>

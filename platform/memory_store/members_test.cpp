@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace kalendro::memory_store {
 namespace {
 
@@ -36,16 +39,19 @@ TEST(MembersTest, AddKeepsTheFirstValueAndSetReplacesIt) {
     EXPECT_EQ(members.size(), 2u);
 }
 
-TEST(MembersTest, ACompactedCopyAndAClearedBufferHoldWhatTheyShould) {
-    Members read{{MemberId::kBody, std::string(1000, 'x')}, {MemberId::kSubject, std::string("kept")}};
-    const Members copy = read.Compacted();
-    read.Clear();
-    EXPECT_TRUE(read.empty());
-    EXPECT_FALSE(read.Contains(MemberId::kSubject));
-    read.Add(MemberId::kCategories, std::string("next"));
-    EXPECT_EQ(std::get<std::string_view>(*copy.Find(MemberId::kSubject)), "kept");
-    EXPECT_EQ(std::get<std::string_view>(*copy.Find(MemberId::kBody)).size(), 1000u);
-    EXPECT_EQ(std::get<std::string_view>(*read.Find(MemberId::kCategories)), "next");
+TEST(MembersTest, OfBuildsFromAListInAnyOrder) {
+    const std::string body(1000, 'x');
+    const std::vector<Members::value_type> list = {{MemberId::kBody, std::string_view(body)},
+                                                   {MemberId::kStart, StoreDate{2026, 11, 2, 12, 0, 0}},
+                                                   {MemberId::kSubject, std::string_view("kept")}};
+    Members members = Members::Of(list);
+    EXPECT_EQ(members.size(), 3u);
+    EXPECT_EQ(std::get<std::string_view>(*members.Find(MemberId::kSubject)), "kept");
+    EXPECT_EQ(std::get<std::string_view>(*members.Find(MemberId::kBody)), body);
+    members.Add(MemberId::kCategories, std::string("later"));
+    EXPECT_EQ(std::get<StoreDate>(*members.Find(MemberId::kStart)), (StoreDate{2026, 11, 2, 12, 0, 0}));
+    EXPECT_EQ(std::get<std::string_view>(*members.Find(MemberId::kSubject)), "kept");
+    EXPECT_EQ(std::get<std::string_view>(*members.Find(MemberId::kCategories)), "later");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/memory_store/restriction.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <string>
 #include <tuple>
@@ -31,14 +32,18 @@ RecurringSeries SeriesOf(const CollectionEntry& entry) {
     return {*item.recurrence, StartOf(entry), EndOf(entry), item.seriesTimeZone.get()};
 }
 
+// Most occurrences are no exception: their overrides are built at once.
 CollectionEntry OccurrenceEntry(const std::shared_ptr<const MemoryItem>& series, const Occurrence& occurrence) {
-    auto overrides = std::make_shared<Members>();
-    if (occurrence.exception != nullptr) {
-        *overrides = occurrence.exception->members;
+    const std::array<Members::value_type, 3> dates = {{{MemberId::kStart, occurrence.start},
+                                                       {MemberId::kEnd, occurrence.end},
+                                                       {MemberId::kOriginalDate, occurrence.originalStart}}};
+    if (occurrence.exception == nullptr) {
+        return {series, std::make_shared<const Members>(Members::Of(dates))};
     }
-    overrides->Set(MemberId::kStart, occurrence.start);
-    overrides->Set(MemberId::kEnd, occurrence.end);
-    overrides->Set(MemberId::kOriginalDate, occurrence.originalStart);
+    auto overrides = std::make_shared<Members>(occurrence.exception->members);
+    for (const auto& [member, value] : dates) {
+        overrides->Set(member, value);
+    }
     return {series, std::move(overrides)};
 }
 
