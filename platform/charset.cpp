@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <cstdint>
-#include <cstring>
 
 #include "platform/failure.h"
 #include "platform/utf8.h"
@@ -29,24 +27,6 @@ bool IsUtf8Name(std::string_view name) {
         }
     }
     return plain == "UTF8";
-}
-
-// Where the run of ASCII bytes from `from` ends: eight bytes at a time while none has its high bit
-// set, since most text is ASCII and every byte of the output passes here.
-std::size_t AsciiRunEnd(std::string_view text, std::size_t from) {
-    constexpr std::uint64_t kHighBits = 0x8080808080808080U;
-    std::uint64_t word = 0;
-    while (from + sizeof word <= text.size()) {
-        std::memcpy(&word, text.data() + from, sizeof word);
-        if ((word & kHighBits) != 0) {
-            break;
-        }
-        from += sizeof word;
-    }
-    while (from < text.size() && static_cast<unsigned char>(text[from]) < 0x80) {
-        ++from;
-    }
-    return from;
 }
 
 bool IsAscii(std::string_view text) { return AsciiRunEnd(text, 0) == text.size(); }

@@ -1,6 +1,8 @@
 #include "platform/utf8.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace kalendro {
 
@@ -50,15 +52,38 @@ std::size_t Utf8CharacterLength(std::string_view text) {
     return length;
 }
 
+std::size_t AsciiRunEnd(std::string_view text, std::size_t from) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080U;
+    std::uint64_t word = 0;
+    while (from + sizeof word <= text.size()) {
+        std::memcpy(&word, text.data() + from, sizeof word);
+        if ((word & kHighBits) != 0) {
+            break;
+        }
+        from += sizeof word;
+    }
+    while (from < text.size() && static_cast<unsigned char>(text[from]) < 0x80) {
+        ++from;
+    }
+    return from;
+}
+
 std::size_t AdvanceCodePoints(std::string_view text, std::size_t start, std::size_t count) {
     // Every code point takes at least one byte: no more bytes than code points wanted are all taken.
     if (start >= text.size() || text.size() - start <= count) {
         return std::max(start, text.size());
     }
     std::size_t at = start;
-    for (std::size_t taken = 0; taken < count && at < text.size(); ++taken) {
-        const bool ascii = static_cast<unsigned char>(text[at]) < 0x80;
-        at += ascii ? 1 : std::max<std::size_t>(1, Utf8CharacterLength(text.substr(at)));
+    std::size_t taken = 0;
+    while (taken < count && at < text.size()) {
+        // A run of ASCII, one byte a code point, up to the code points still wanted.
+        const std::size_t asciiEnd = AsciiRunEnd(text.substr(0, at + (count - taken)), at);
+        taken += asciiEnd - at;
+        at = asciiEnd;
+        if (taken < count && at < text.size()) {
+            at += std::max<std::size_t>(1, Utf8CharacterLength(text.substr(at)));
+            ++taken;
+        }
     }
     return at;
 }

@@ -8,6 +8,10 @@ namespace kalendro {
 // Text inside the program is UTF-8; these walk it by code points so that no cut, fold or
 // replacement ever splits a character.
 
+// Where the run of ASCII bytes that starts at `from` ends: most text is ASCII, and every byte of an
+// export's output passes here, so the run is checked eight bytes at a time.
+std::size_t AsciiRunEnd(std::string_view text, std::size_t from);
+
 // The length of the well-formed UTF-8 character at the start of the text, 0 when there is none.
 std::size_t Utf8CharacterLength(std::string_view text);
 

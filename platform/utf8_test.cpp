@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+
 namespace kalendro {
 namespace {
 
@@ -32,6 +35,24 @@ TEST(AdvanceCodePoints, CountsCharactersNotBytes) {
 TEST(AdvanceCodePoints, ABrokenByteIsOneCodePointOfItsOwn) {
     EXPECT_EQ(AdvanceCodePoints("\x80\x80x", 0, 2), 2u);
     EXPECT_EQ(AdvanceCodePoints("\xE2\x82x", 0, 1), 1u);
+}
+
+// ASCII is taken in runs of eight bytes: characters at every place around a run's edges still count
+// as one, as a walk of one code point at a time counts them.
+TEST(AdvanceCodePoints, RunsOfAsciiCountAsOneByteACharacter) {
+    for (std::size_t place = 0; place < 20; ++place) {
+        std::string text(24, 'x');
+        text.insert(place, "\xE2\x82\xAC");  // €
+        text.insert(0, "\x80");              // a broken byte first
+        for (std::size_t count = 0; count < text.size(); ++count) {
+            std::size_t expected = 0;
+            for (std::size_t taken = 0; taken < count && expected < text.size(); ++taken) {
+                expected += std::max<std::size_t>(1, Utf8CharacterLength(std::string_view(text).substr(expected)));
+            }
+            EXPECT_EQ(AdvanceCodePoints(text, 0, count), expected) << place << " " << count;
+        }
+        EXPECT_EQ(AsciiRunEnd(text, 1), place + 1);
+    }
 }
 
 TEST(LeadingCodePoints, NeverCutsACharacterInTwo) {

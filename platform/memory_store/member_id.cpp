@@ -116,40 +116,53 @@ static_assert(std::all_of(kMembers.begin(), kMembers.end(),
                           [](const MemberInfo& info) { return info.name.size() <= kLongestName; }),
               "no name is longer than kLongestName");
 
-// The members grouped by the length of their names: a search compares the text of the few names of
-// its own length only.
-struct NamesByLength {
-    std::array<MemberId, kMemberCount> members{};
-    std::array<std::uint8_t, kLongestName + 2> firstOfLength{};  // where each length begins in members
-};
+// The members by a hash of their names, each in a slot of its own: a look-up reads a few characters
+// and compares the text with the one name in its slot. Every file key and every by-name read of the
+// writers passes here.
+constexpr std::size_t kNameTableSize = 128;  // a power of two
 
-constexpr NamesByLength GroupByLength() {
-    NamesByLength grouped;
-    std::size_t next = 0;
-    for (std::size_t length = 0; length <= kLongestName; ++length) {
-        grouped.firstOfLength[length] = static_cast<std::uint8_t>(next);
-        for (const MemberInfo& info : kMembers) {
-            if (info.name.size() == length) {
-                grouped.members[next++] = info.id;
-            }
-        }
-    }
-    grouped.firstOfLength[kLongestName + 1] = static_cast<std::uint8_t>(next);
-    return grouped;
+// The length and four characters, the sixth among them ("Email1Address" and its siblings differ
+// there), weighted so that no two names meet.
+constexpr std::size_t NameHash(std::string_view name) {
+    const auto at = [name](std::size_t index) {
+        return static_cast<std::size_t>(static_cast<unsigned char>(name[index]));
+    };
+    const std::size_t last = name.size() - 1;
+    return (name.size() + at(0) * 7 + at(name.size() / 2) * 11 + at(std::min<std::size_t>(5, last)) * 31 +
+            at(last) * 3) &
+           (kNameTableSize - 1);
 }
 
-constexpr NamesByLength kNamesByLength = GroupByLength();
+struct NameTable {
+    std::array<std::uint8_t, kNameTableSize> slots{};  // a MemberId plus one; 0 where none stands
+    bool namesMeet = false;
+};
+
+constexpr NameTable BuildNameTable() {
+    NameTable table;
+    for (const MemberInfo& info : kMembers) {
+        std::uint8_t& slot = table.slots[NameHash(info.name)];
+        table.namesMeet = table.namesMeet || slot != 0;
+        slot = static_cast<std::uint8_t>(static_cast<std::size_t>(info.id) + 1);
+    }
+    return table;
+}
+
+constexpr NameTable kNameTable = BuildNameTable();
+static_assert(!kNameTable.namesMeet, "a new name shares a slot: change the weights of NameHash");
 
 }  // namespace
 
 std::optional<MemberId> FindMemberId(std::string_view name) {
-    if (name.size() > kLongestName) {
+    if (name.empty() || name.size() > kLongestName) {
         return std::nullopt;
     }
-    const auto first = kNamesByLength.members.begin() + kNamesByLength.firstOfLength[name.size()];
-    const auto last = kNamesByLength.members.begin() + kNamesByLength.firstOfLength[name.size() + 1];
-    const auto found = std::find_if(first, last, [name](MemberId member) { return MemberName(member) == name; });
-    return found == last ? std::nullopt : std::optional(*found);
+    const std::uint8_t slot = kNameTable.slots[NameHash(name)];
+    if (slot == 0) {
+        return std::nullopt;
+    }
+    const auto member = static_cast<MemberId>(slot - 1);
+    return MemberName(member) == name ? std::optional(member) : std::nullopt;
 }
 
 std::string_view KindName(MemberKind kind) {
