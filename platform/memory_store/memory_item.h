@@ -29,6 +29,14 @@ struct RecurrenceException {
     Members members;  // for a modified occurrence: the members it overrides (its Start and End are local times)
 };
 
+// The time zone a recurring series is kept in, when it is not this machine's.
+class SeriesTimeZone {
+public:
+    virtual ~SeriesTimeZone() = default;
+    // A wall-clock time of the series' zone as this machine's local time.
+    virtual StoreDate ToLocal(const StoreDate& zoneWallTime) const = 0;
+};
+
 // The pattern's fields must lie in the ranges the mailbox loader enforces (RecurringSeries relies on them).
 struct RecurrencePattern {
     RecurrenceType type = RecurrenceType::kDaily;
@@ -42,14 +50,9 @@ struct RecurrencePattern {
     StoreDate patternEndDate;  // kByDate: the last date that may occur, at midnight
     int occurrences = 0;       // kAfterOccurrences
     std::vector<RecurrenceException> exceptions;
-};
-
-// The time zone a recurring series is kept in, when it is not this machine's.
-class SeriesTimeZone {
-public:
-    virtual ~SeriesTimeZone() = default;
-    // A wall-clock time of the series' zone as this machine's local time.
-    virtual StoreDate ToLocal(const StoreDate& zoneWallTime) const = 0;
+    // The zone of the pattern's dates and of the series' Start and End (their time of day and
+    // length). Null when they are local times already.
+    std::shared_ptr<const SeriesTimeZone> zone;
 };
 
 struct MemoryItem {
@@ -59,9 +62,6 @@ struct MemoryItem {
     const ItemType type;         // the type the name stands for
     Members members;             // EntryID always present once the back end has filled the item
     std::unique_ptr<const RecurrencePattern> recurrence;  // apart, since few items recur
-    // With recurrence: the zone of the pattern's dates and of the series' Start and End (their time
-    // of day and length). Null when they are local times already.
-    std::shared_ptr<const SeriesTimeZone> seriesTimeZone;
 };
 
 }  // namespace kalendro::memory_store

@@ -175,8 +175,8 @@ TEST(ZonedSeriesInAFolder, RestrictGivesTheOccurrencesAtTheirLocalTimes) {
     RecurrencePattern pattern;
     pattern.type = RecurrenceType::kDaily;
     pattern.patternStartDate = At("2026-12-01");
+    pattern.zone = std::make_shared<const NineHoursAhead>();
     series->recurrence = std::make_unique<RecurrencePattern>(pattern);
-    series->seriesTimeZone = std::make_shared<const NineHoursAhead>();
     auto calendar = Folder("Calendar", "S1", "calendar");
     calendar->items = std::make_shared<const FolderItems>(ItemList{series});
     RegionalSettings regional;

@@ -29,7 +29,7 @@ StoreDate EndOf(const CollectionEntry& entry) {
 
 RecurringSeries SeriesOf(const CollectionEntry& entry) {
     const MemoryItem& item = *entry.item;
-    return {*item.recurrence, StartOf(entry), EndOf(entry), item.seriesTimeZone.get()};
+    return {*item.recurrence, StartOf(entry), EndOf(entry), item.recurrence->zone.get()};
 }
 
 // Most occurrences are no exception: their overrides are built at once.

@@ -106,15 +106,15 @@ void AddRecurrence(MemoryItem& item, const Message& message) {
     const StoreDate end = AtMinutes(recurrence->patternStartDate, recurrence->endMinutes);
     item.members.Set(MemberId::kStart, start);
     item.members.Set(MemberId::kEnd, end);
+    RecurrencePattern pattern = PatternOf(*recurrence);
     const std::optional<memory_store::MemberView> allDay = item.members.Find(MemberId::kAllDayEvent);
     if (!allDay || !std::get<bool>(*allDay)) {
         if (std::optional<ZoneRules> zone = SeriesZone(message.properties)) {
-            item.seriesTimeZone = std::make_shared<PatternZone>(std::move(*zone));
+            pattern.zone = std::make_shared<PatternZone>(std::move(*zone));
         }
     }
-    RecurrencePattern pattern = PatternOf(*recurrence);
     AddExceptions(pattern, message, *recurrence,
-                  memory_store::RecurringSeries(pattern, start, end, item.seriesTimeZone.get()));
+                  memory_store::RecurringSeries(pattern, start, end, pattern.zone.get()));
     item.recurrence = std::make_unique<RecurrencePattern>(std::move(pattern));
 }
 
