@@ -15,6 +15,7 @@ TEST(MemberIdTest, EveryIdIsFoundByItsOwnNameOnly) {
     EXPECT_EQ(FindMemberId(copy), MemberId::kSubject);
     EXPECT_EQ(FindMemberId("Subjec"), std::nullopt);
     EXPECT_EQ(FindMemberId("subject"), std::nullopt);
+    EXPECT_EQ(FindMemberId("Sxbject"), std::nullopt);  // the characters the look-up hashes are Subject's
     EXPECT_EQ(FindMemberId("NoSuchMember"), std::nullopt);
     EXPECT_EQ(FindMemberId("Organizer"), std::nullopt);
     EXPECT_EQ(FindMemberId(""), std::nullopt);
