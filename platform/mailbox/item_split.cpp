@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include <simdjson.h>
+
 #include "platform/mailbox/mailbox_reader.h"
 
 namespace kalendro::mailbox {

@@ -5,8 +5,6 @@
 #include <string_view>
 #include <vector>
 
-#include <simdjson.h>
-
 namespace kalendro::mailbox {
 
 // A mailbox text taken apart so that the fast reading can parse it one item at a time and never

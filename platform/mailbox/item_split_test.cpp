@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include <simdjson.h>
+
 #include "platform/failure.h"
 #include "platform/mailbox/mailbox_loader.h"
 

@@ -26,10 +26,7 @@ bool Members::Add(MemberId member, const MemberView& value) {
         return false;
     }
     const Slot slot = SlotOf(member, value);
-    // Room at the end, then the slots from the member's place on, and the text after them, moved up.
-    const std::size_t at = PositionOf(member) * sizeof(Slot);
-    buffer_.resize(buffer_.size() + sizeof(Slot));
-    std::memmove(buffer_.data() + at + sizeof(Slot), buffer_.data() + at, buffer_.size() - at - sizeof(Slot));
+    buffer_.insert(PositionOf(member) * sizeof(Slot), sizeof(Slot), '\0');
     present_ |= Bit(member);
     PutSlot(PositionOf(member), slot);
     return true;
