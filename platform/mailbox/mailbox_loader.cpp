@@ -8,6 +8,7 @@
 
 #include "platform/failure.h"
 #include "platform/mailbox/document_builder.h"
+#include "platform/mailbox/item_batches.h"
 #include "platform/mailbox/item_split.h"
 #include "platform/mailbox/json_node.h"
 #include "platform/mailbox/mailbox_reader.h"
@@ -20,29 +21,25 @@ namespace {
 
 static_assert(MailboxText::kPadding >= simdjson::SIMDJSON_PADDING);
 
-// The fast reading, one item at a time (SplitItems): each item is parsed and read alone, then the
-// skeleton, so that no parsed tree of the whole file is ever held, and the text is handed back as
-// the items are read, since they hold their own copies of every string. Nothing when simdjson cannot
-// parse a part or the reader finds any fault or a repeated key: the full parser then reads the file
-// again and names what is wrong.
+// The fast reading, one item at a time (SplitItems, ReadItemBatches): each item is parsed and read
+// alone, then the skeleton, so that no parsed tree of the whole file is ever held, and the text is
+// handed back as the items are read, since they hold their own copies of every string. Nothing when
+// simdjson cannot parse a part or the reader finds any fault or a repeated key: the full parser then
+// reads the file again and names what is wrong.
 std::shared_ptr<const Mailbox> ReadQuickly(MailboxText text, const std::string& sourceName) {
     SplitMailbox split;
     if (!SplitItems(simdjson::padded_string_view(text.data(), text.size(), text.ReadableSize()), split)) {
         return nullptr;
     }
+    std::optional<ItemsReadEarly> items = ReadItemBatches(split, text, sourceName);
+    if (!items) {
+        return nullptr;
+    }
     try {
         MailboxReader<SimdNode> reader(sourceName);
+        reader.TakeItemsReadEarly(std::move(*items));
         simdjson::dom::parser parser;
         simdjson::dom::element root;
-        const char* const textEnd = text.data() + text.ReadableSize();
-        for (const std::string_view item : split.items) {
-            const simdjson::padded_string_view padded(item.data(), item.size(),
-                                                      static_cast<std::size_t>(textEnd - item.data()));
-            if (parser.parse(padded).get(root) != simdjson::SUCCESS || !reader.ReadItemEarly(SimdNode(root))) {
-                return nullptr;
-            }
-            text.ReleaseBefore(item.data() + item.size());
-        }
         if (parser.parse(split.skeleton).get(root) != simdjson::SUCCESS) {
             return nullptr;
         }

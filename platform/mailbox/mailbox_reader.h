@@ -53,6 +53,9 @@ public:
         return earlyItems_.size() - 1;
     }
 
+    // The items read early elsewhere, in the order of the numbers that stand for them in the tree.
+    void TakeItemsReadEarly(std::vector<std::shared_ptr<MemoryItem>> items) { earlyItems_ = std::move(items); }
+
     // Whether the tree read has taken every item read early into its place, each once.
     bool PlacedEveryEarlyItem() const { return placedEarlyItems_ == earlyItems_.size(); }
 
