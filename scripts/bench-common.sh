@@ -1,0 +1,48 @@
+# Sourced by the export benchmarks: runs timed by their median, the floor an export is set against,
+# and the ratios printed. The sourcing script sets $work and $mailbox first. BENCH_RUNS (default 5)
+# is how many times each command runs: this machine's timings vary by a fifth or more between runs.
+
+runs=${BENCH_RUNS:-5}
+timing='%U s user, %S s system, %M KiB peak resident'
+
+# measure NAME LABEL OUTPUT COMMAND...: runs the command $runs times, standard output to OUTPUT and
+# standard error to $work/NAME.stderr, and prints the run of median elapsed time, whose seconds it
+# keeps in $work/NAME.elapsed and its other figures in $work/NAME.time. A command may fail (a
+# load-only run fails on purpose): whoever needs its output checks that.
+measure() {
+  local name=$1 label=$2 output=$3 run started finished median
+  shift 3
+  : >"$work/$name.runs"
+  for ((run = 1; run <= runs; run++)); do
+    started=$(date +%s%N)
+    /usr/bin/time -f "$timing" -o "$work/$name.time.$run" "$@" >"$output" 2>"$work/$name.stderr" || true
+    finished=$(date +%s%N)
+    echo "$((finished - started)) $run" >>"$work/$name.runs"
+  done
+  median=$(sort -n "$work/$name.runs" | sed -n "$(((runs + 1) / 2))p")
+  awk -v ns="${median% *}" 'BEGIN { printf "%.3f", ns / 1e9 }' >"$work/$name.elapsed"
+  grep -v 'exited with' "$work/$name.time.${median#* }" >"$work/$name.time"
+  rm -f "$work/$name.time."*
+  echo "$label: $(cat "$work/$name.elapsed") s elapsed, $(cat "$work/$name.time") (median of $runs)"
+}
+
+# measure_floor OUTPUT_BYTES: what the machine needs for the same bytes, reading the mailbox once and
+# writing a file of the output's size.
+measure_floor() {
+  echo "== floor: read the mailbox, write the output's size"
+  measure read "read mailbox" /dev/null cat "$mailbox"
+  measure write "write output" /dev/null dd if=/dev/zero of="$work/floor.bin" bs=1M \
+    count="$((($1 + 1048575) / 1048576))" status=none
+  rm -f "$work/floor.bin"
+}
+
+# The export and the load alone against the floor, and the export's peak memory against the mailbox.
+print_ratios() {
+  awk -v export="$(cat "$work/export.elapsed")" -v load="$(cat "$work/load.elapsed")" \
+      -v read="$(cat "$work/read.elapsed")" -v write="$(cat "$work/write.elapsed")" \
+      -v peak="$(sed -n 's/.* \([0-9]*\) KiB peak.*/\1/p' "$work/export.time")" -v mailbox="$(stat -c %s "$mailbox")" 'BEGIN {
+    floor = read + write
+    printf "== export / floor: %.1fx (floor %.3f s); loading the mailbox alone: %.1fx, %.0f%% of the export\n",
+           export / floor, floor, load / floor, 100 * load / export
+    printf "== peak memory / mailbox size: %.2fx\n", peak * 1024 / mailbox }'
+}
