@@ -56,53 +56,61 @@ std::vector<PatternToken> Tokenize(std::string_view pattern) {
     return tokens;
 }
 
-// The value in at least minimumDigits characters, zeros after the sign; the sign counts towards the
-// width, as in printf's "%0*d".
-std::string Number(int value, std::size_t minimumDigits) {
+// Appends the value in at least minimumDigits characters, zeros after the sign; the sign counts
+// towards the width, as in printf's "%0*d".
+void AppendNumber(std::string& text, int value, std::size_t minimumDigits) {
     std::array<char, 16> digits{};
     const char* end = std::to_chars(digits.data(), digits.data() + digits.size(), value).ptr;
-    std::string_view text(digits.data(), static_cast<std::size_t>(end - digits.data()));
+    std::string_view number(digits.data(), static_cast<std::size_t>(end - digits.data()));
     const bool negative = value < 0;
-    std::string number(negative ? "-" : "");
     if (negative) {
-        text.remove_prefix(1);
+        text += '-';
+        number.remove_prefix(1);
     }
-    if (text.size() + number.size() < minimumDigits) {
-        number.append(minimumDigits - text.size() - number.size(), '0');
+    const std::size_t width = number.size() + (negative ? 1 : 0);
+    if (width < minimumDigits) {
+        text.append(minimumDigits - width, '0');
     }
-    number += text;
-    return number;
+    text += number;
 }
 
 int TwelveHourClock(int hour) { return hour % 12 == 0 ? 12 : hour % 12; }
 
-std::string Designator(const RegionalSettings& settings, const StoreDate& date, std::size_t count) {
-    const std::string& designator = date.hour < 12 ? settings.amDesignator : settings.pmDesignator;
+std::string_view Designator(const RegionalSettings& settings, const StoreDate& date, std::size_t count) {
+    const std::string_view designator = date.hour < 12 ? settings.amDesignator : settings.pmDesignator;
     return count >= 2 ? designator : designator.substr(0, Utf8CharacterLength(designator));
 }
 
-std::string FormatToken(const RegionalSettings& settings, const PatternToken& token, const StoreDate& date,
-                        bool fullYear) {
+void AppendToken(std::string& text, const RegionalSettings& settings, const PatternToken& token, const StoreDate& date,
+                 bool fullYear) {
     const std::size_t digits = std::min<std::size_t>(token.count, 2);
     switch (token.letter) {
         case 'd':
-            return Number(date.day, digits);
+            return AppendNumber(text, date.day, digits);
         case 'M':
-            return token.count >= 3 ? settings.monthAbbreviations[date.month - 1] : Number(date.month, digits);
+            if (token.count >= 3) {
+                text += settings.monthAbbreviations[date.month - 1];
+                return;
+            }
+            return AppendNumber(text, date.month, digits);
         case 'y':
-            return fullYear || token.count >= 3 ? Number(date.year, 4) : Number(date.year % 100, digits);
+            if (fullYear || token.count >= 3) {
+                return AppendNumber(text, date.year, 4);
+            }
+            return AppendNumber(text, date.year % 100, digits);
         case 'H':
-            return Number(date.hour, digits);
+            return AppendNumber(text, date.hour, digits);
         case 'h':
-            return Number(TwelveHourClock(date.hour), digits);
+            return AppendNumber(text, TwelveHourClock(date.hour), digits);
         case 'm':
-            return Number(date.minute, digits);
+            return AppendNumber(text, date.minute, digits);
         case 's':
-            return Number(date.second, digits);
+            return AppendNumber(text, date.second, digits);
         case 't':
-            return Designator(settings, date, token.count);
+            text += Designator(settings, date, token.count);
+            return;
         default:
-            return token.literal;
+            text += token.literal;
     }
 }
 
@@ -117,12 +125,18 @@ const std::vector<PatternToken>& TokensOf(std::string_view pattern) {
     return found->second;
 }
 
+// Appends the date in the pattern's form.
+void AppendPattern(std::string& text, const RegionalSettings& settings, std::string_view pattern,
+                   const StoreDate& date, bool fullYear = false) {
+    for (const PatternToken& token : TokensOf(pattern)) {
+        AppendToken(text, settings, token, date, fullYear);
+    }
+}
+
 std::string FormatPattern(const RegionalSettings& settings, std::string_view pattern, const StoreDate& date,
                           bool fullYear = false) {
     std::string text;
-    for (const PatternToken& token : TokensOf(pattern)) {
-        text += FormatToken(settings, token, date, fullYear);
-    }
+    AppendPattern(text, settings, pattern, date, fullYear);
     return text;
 }
 
@@ -365,8 +379,12 @@ std::string RegionalSettings::FormatLongTime(const StoreDate& date) const {
 }
 
 std::string RegionalSettings::FormatGeneralDate(const StoreDate& date) const {
-    const std::string shortDate = FormatShortDate(date);
-    return date.SecondsOfDay() == 0 ? shortDate : shortDate + " " + FormatLongTime(date);
+    std::string text = FormatShortDate(date);
+    if (date.SecondsOfDay() != 0) {
+        text += ' ';
+        AppendPattern(text, *this, longTimeForm, date);
+    }
+    return text;
 }
 
 std::optional<StoreDate> RegionalSettings::ParseShortDate(std::string_view text) const {
