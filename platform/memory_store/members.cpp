@@ -14,13 +14,6 @@ Members::Members(std::initializer_list<value_type> members) {
     }
 }
 
-std::optional<MemberView> Members::Find(MemberId member) const {
-    if (!Contains(member)) {
-        return std::nullopt;
-    }
-    return SlotView(SlotAt(PositionOf(member)));
-}
-
 bool Members::Add(MemberId member, const MemberView& value) {
     if (Contains(member)) {
         return false;
@@ -59,27 +52,8 @@ Members Members::Of(std::span<const value_type> members) {
     return built;
 }
 
-Members::Slot Members::SlotAt(std::size_t position) const {
-    Slot slot;
-    std::memcpy(&slot, buffer_.data() + position * sizeof(Slot), sizeof(Slot));
-    return slot;
-}
-
 void Members::PutSlot(std::size_t position, const Slot& slot) {
     std::memcpy(buffer_.data() + position * sizeof(Slot), &slot, sizeof(Slot));
-}
-
-MemberView Members::SlotView(const Slot& slot) const {
-    switch (slot.alternative) {
-        case 0:
-            return std::string_view(buffer_).substr(size() * sizeof(Slot) + slot.value, slot.extra);
-        case 1:
-            return StoreDate::Unpacked(slot.value);
-        case 2:
-            return static_cast<std::int32_t>(slot.value);
-        default:
-            return slot.value != 0;
-    }
 }
 
 // Text offsets count from the end of the slots, so that adding a slot later leaves them true.

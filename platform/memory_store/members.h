@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <optional>
 #include <span>
@@ -39,8 +40,13 @@ public:
     std::size_t size() const { return CountBits(present_); }
     bool empty() const { return present_ == 0; }
 
-    // Nothing when the member is absent.
-    std::optional<MemberView> Find(MemberId member) const;
+    // Nothing when the member is absent. Inline: stores read members by the million.
+    std::optional<MemberView> Find(MemberId member) const {
+        if (!Contains(member)) {
+            return std::nullopt;
+        }
+        return SlotView(SlotAt(PositionOf(member)));
+    }
     bool Contains(MemberId member) const { return (present_ & Bit(member)) != 0; }
     // Adds the member unless it is there already; whether it was added.
     bool Add(MemberId member, const MemberView& value);
@@ -79,9 +85,24 @@ private:
         return static_cast<std::size_t>((bits * 0x0101010101010101U) >> 56);
     }
     // The buffer holds slots at any alignment, so they are copied in and out.
-    Slot SlotAt(std::size_t position) const;
+    Slot SlotAt(std::size_t position) const {
+        Slot slot;
+        std::memcpy(&slot, buffer_.data() + position * sizeof(Slot), sizeof(Slot));
+        return slot;
+    }
     void PutSlot(std::size_t position, const Slot& slot);
-    MemberView SlotView(const Slot& slot) const;
+    MemberView SlotView(const Slot& slot) const {
+        switch (slot.alternative) {
+            case 0:
+                return std::string_view(buffer_.data() + size() * sizeof(Slot) + slot.value, slot.extra);
+            case 1:
+                return StoreDate::Unpacked(slot.value);
+            case 2:
+                return static_cast<std::int32_t>(slot.value);
+            default:
+                return slot.value != 0;
+        }
+    }
     // The slot for the value, its text appended to the buffer.
     Slot SlotOf(MemberId member, const MemberView& value);
 
