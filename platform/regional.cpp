@@ -126,8 +126,8 @@ const std::vector<PatternToken>& TokensOf(std::string_view pattern) {
 }
 
 // Appends the date in the pattern's form.
-void AppendPattern(std::string& text, const RegionalSettings& settings, std::string_view pattern,
-                   const StoreDate& date, bool fullYear = false) {
+void AppendPattern(std::string& text, const RegionalSettings& settings, std::string_view pattern, const StoreDate& date,
+                   bool fullYear = false) {
     for (const PatternToken& token : TokensOf(pattern)) {
         AppendToken(text, settings, token, date, fullYear);
     }
