@@ -350,15 +350,15 @@ StoreDate Shifted(const StoreDate& date, std::int64_t seconds) {
 }
 
 // Start bounds of one condition: on Start directly; on End through End minus Start, which lies within
-// the durations.
-StartWindow ConditionBounds(const Condition& condition, const DurationSpan& durations) {
+// the durations, and not at all without them (any End).
+StartWindow ConditionBounds(const Condition& condition, const DurationSpan* durations) {
     const StoreDate* value = std::get_if<StoreDate>(&condition.value);
     const bool onStart = condition.member == MemberId::kStart;
-    if (value == nullptr || (!onStart && condition.member != MemberId::kEnd)) {
+    if (value == nullptr || (!onStart && (condition.member != MemberId::kEnd || durations == nullptr))) {
         return {};
     }
-    const StoreDate lowest = onStart ? *value : Shifted(*value, durations.longestSeconds);
-    const StoreDate highest = onStart ? *value : Shifted(*value, durations.shortestSeconds);
+    const StoreDate lowest = onStart ? *value : Shifted(*value, durations->longestSeconds);
+    const StoreDate highest = onStart ? *value : Shifted(*value, durations->shortestSeconds);
     switch (condition.comparison) {
         case Comparison::kGreater:
         case Comparison::kGreaterOrEqual:
@@ -392,7 +392,7 @@ StartWindow Hull(const StartWindow& a, const StartWindow& b) {
             looser(a.to, b.to, [](auto p, auto q) { return std::max(p, q); })};
 }
 
-StartWindow NodeBounds(const Node& node, const DurationSpan& durations) {
+StartWindow NodeBounds(const Node& node, const DurationSpan* durations) {
     if (node.join == Node::Join::kNone) {
         return ConditionBounds(node.condition, durations);
     }
@@ -412,6 +412,8 @@ Filter Filter::Parse(std::string_view text, const RegionalSettings& regional) {
 
 bool Filter::Matches(const CollectionEntry& entry) const { return NodeMatches(*root_, entry); }
 
-StartWindow Filter::StartBounds(const DurationSpan& durations) const { return NodeBounds(*root_, durations); }
+StartWindow Filter::StartBounds(const DurationSpan& durations) const { return NodeBounds(*root_, &durations); }
+
+StartWindow Filter::StartBoundsOfAnyEntry() const { return NodeBounds(*root_, nullptr); }
 
 }  // namespace kalendro::memory_store

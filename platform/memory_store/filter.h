@@ -27,6 +27,8 @@ public:
     // The starts that can match, for entries whose End minus Start lies within the durations: the
     // conditions on Start and End bound it, others leave it open.
     StartWindow StartBounds(const DurationSpan& durations) const;
+    // The starts that can match, for entries of any End: only the conditions on Start bound it.
+    StartWindow StartBoundsOfAnyEntry() const;
 
     const std::string& Text() const { return text_; }
 

@@ -163,20 +163,30 @@ void MemoryItems::Sort(std::string_view property) {
                       "Sort: the items can only be sorted by \"[Start]\", not by \"" + std::string(property) + "\".");
     }
     // Each start is looked up once rather than at every comparison, and packed; the position breaks
-    // ties, which makes the sort stable.
+    // ties, which makes the sort stable. Whether an entry is a series is noted while it is at hand.
     std::vector<std::pair<std::uint64_t, std::size_t>> keys;
+    std::vector<bool> series;
     const std::vector<CollectionEntry>& entries = Entries();
     keys.reserve(entries.size());
+    series.reserve(entries.size());
     for (std::size_t index = 0; index < entries.size(); ++index) {
         keys.emplace_back(StartOf(entries[index]).Packed(), index);
+        series.push_back(IsSeries(entries[index]));
     }
     std::sort(keys.begin(), keys.end());
     std::vector<CollectionEntry> sorted;
+    auto index = std::make_shared<StartIndex>();
     sorted.reserve(entries.size());
-    for (const auto& key : keys) {
-        sorted.push_back(entries[key.second]);
+    index->starts.reserve(entries.size());
+    for (const auto& [start, position] : keys) {
+        if (series[position]) {
+            index->series.push_back(sorted.size());
+        }
+        index->starts.push_back(start);
+        sorted.push_back(entries[position]);
     }
     entries_ = std::make_shared<const std::vector<CollectionEntry>>(std::move(sorted));
+    startIndex_ = std::move(index);
     sortedByStart_ = true;
 }
 
@@ -185,8 +195,8 @@ void MemoryItems::SetIncludeRecurrences(bool include) { includeRecurrences_ = in
 std::unique_ptr<StoreItems> MemoryItems::Restrict(std::string_view filter) {
     Filter parsed = Filter::Parse(filter, *regional_);
     std::unique_ptr<MemoryItems> restricted(new MemoryItems(regional_));
-    restricted->restriction_ =
-        std::make_shared<const Restriction>(SharedEntries(), includeRecurrences_, sortedByStart_, std::move(parsed));
+    restricted->restriction_ = std::make_shared<const Restriction>(SharedEntries(), startIndex_, includeRecurrences_,
+                                                                   sortedByStart_, std::move(parsed));
     restricted->sortedByStart_ = sortedByStart_;
     return restricted;
 }

@@ -13,6 +13,7 @@
 namespace kalendro::memory_store {
 
 class Restriction;
+struct StartIndex;
 
 // One element of an items collection: an item as the store holds it, or one occurrence of a
 // recurring appointment. An occurrence shares its series' item and names what differs in
@@ -71,6 +72,7 @@ private:
     std::shared_ptr<const FolderItems> folderItems_;               // until its entries are made
     std::shared_ptr<const Restriction> restriction_;               // until its entries are made
     std::shared_ptr<const std::vector<CollectionEntry>> entries_;  // shared with the enumerators made before a Sort
+    std::shared_ptr<const StartIndex> startIndex_;                 // of the entries as the last Sort left them
     std::shared_ptr<const RegionalSettings> regional_;
     bool includeRecurrences_ = false;
     bool sortedByStart_ = false;

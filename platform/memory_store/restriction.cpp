@@ -47,11 +47,6 @@ CollectionEntry OccurrenceEntry(const std::shared_ptr<const MemoryItem>& series,
     return {series, std::move(overrides)};
 }
 
-bool IsSeriesToExpand(const CollectionEntry& entry, bool includeRecurrences) {
-    // An entry with overrides is already an occurrence: restricting a restricted collection keeps it as it is.
-    return includeRecurrences && entry.item->recurrence && !entry.overrides;
-}
-
 // A series' matching occurrences in ascending order of start. Only the starts that the filter's
 // conditions allow are expanded, so the cost follows the occurrences in that window.
 class SeriesOccurrences {
@@ -78,14 +73,22 @@ private:
     const Filter& filter_;
 };
 
-// The positions of the entries in order, each either a series to expand or an entry the filter keeps
-// or leaves out.
+// The positions of the entries in order from `begin` to `end`, each either a series to expand or an
+// entry the filter keeps or leaves out.
 class EntryPositions {
 public:
-    EntryPositions(const std::vector<CollectionEntry>& entries, const std::vector<Restriction::SeriesToExpand>& series)
-        : entries_(entries), series_(series) {}
+    EntryPositions(const std::vector<CollectionEntry>& entries, const std::vector<Restriction::SeriesToExpand>& series,
+                   std::size_t begin, std::size_t end)
+        : entries_(entries),
+          series_(series),
+          position_(begin),
+          end_(end),
+          nextSeries_(static_cast<std::size_t>(
+              std::partition_point(series.begin(), series.end(),
+                                   [begin](const Restriction::SeriesToExpand& s) { return s.position < begin; }) -
+              series.begin())) {}
 
-    bool AtEnd() const { return position_ == entries_.size(); }
+    bool AtEnd() const { return position_ == end_; }
     std::size_t Position() const { return position_; }
     const CollectionEntry& Entry() const { return entries_[position_]; }
     // The window of the series at the position, null for an entry that is not expanded.
@@ -103,8 +106,9 @@ public:
 private:
     const std::vector<CollectionEntry>& entries_;
     const std::vector<Restriction::SeriesToExpand>& series_;
-    std::size_t position_ = 0;
-    std::size_t nextSeries_ = 0;
+    std::size_t position_;
+    std::size_t end_;
+    std::size_t nextSeries_;
 };
 
 // The store's order: the entries in turn, each series' occurrences where the series stands.
@@ -112,7 +116,7 @@ class StoreOrderWalk : public EntryWalk {
 public:
     StoreOrderWalk(const std::vector<CollectionEntry>& entries, const std::vector<Restriction::SeriesToExpand>& series,
                    const Filter& filter)
-        : positions_(entries, series), filter_(filter) {}
+        : positions_(entries, series, 0, entries.size()), filter_(filter) {}
 
     std::optional<CollectionEntry> Next() override {
         for (;;) {
@@ -148,8 +152,8 @@ private:
 class StartOrderWalk : public EntryWalk {
 public:
     StartOrderWalk(const std::vector<CollectionEntry>& entries, const std::vector<Restriction::SeriesToExpand>& series,
-                   const Filter& filter)
-        : singles_(entries, series), filter_(filter) {
+                   std::size_t singlesBegin, std::size_t singlesEnd, const Filter& filter)
+        : singles_(entries, series, singlesBegin, singlesEnd), filter_(filter) {
         for (const Restriction::SeriesToExpand& toExpand : series) {
             series_.push_back(std::make_unique<SeriesOccurrences>(entries[toExpand.position], toExpand.window, filter));
             Offer(series_.size() - 1, toExpand.position, series_.back()->Next());
@@ -216,28 +220,60 @@ private:
 
 }  // namespace
 
-Restriction::Restriction(std::shared_ptr<const std::vector<CollectionEntry>> entries, bool includeRecurrences,
-                         bool sortedByStart, Filter filter)
-    : entries_(std::move(entries)), filter_(std::move(filter)), sortedByStart_(sortedByStart) {
-    for (std::size_t position = 0; position < entries_->size(); ++position) {
-        const CollectionEntry& entry = (*entries_)[position];
-        if (!IsSeriesToExpand(entry, includeRecurrences)) {
-            continue;
+bool IsSeries(const CollectionEntry& entry) {
+    // An entry with overrides is already an occurrence: restricting a restricted collection keeps it as it is.
+    return entry.item->recurrence && !entry.overrides;
+}
+
+Restriction::Restriction(std::shared_ptr<const std::vector<CollectionEntry>> entries,
+                         std::shared_ptr<const StartIndex> index, bool includeRecurrences, bool sortedByStart,
+                         Filter filter)
+    : entries_(std::move(entries)),
+      filter_(std::move(filter)),
+      sortedByStart_(sortedByStart),
+      singlesEnd_(entries_->size()) {
+    if (includeRecurrences && index) {
+        for (const std::size_t position : index->series) {
+            AddSeries(position);
         }
-        const RecurringSeries series = SeriesOf(entry);
-        const StartWindow window = filter_.StartBounds(series.Durations());
-        if (!window.to && !series.HasEnd()) {
-            throw Failure(kStoreOperationFailed, "The condition " + QuotedInput(filter_.Text()) +
-                                                     " sets no latest start for the recurring appointment " +
-                                                     QuotedInput(SubjectOf(*entry.item)) + ", which has no end.");
+    } else if (includeRecurrences) {
+        for (std::size_t position = 0; position < entries_->size(); ++position) {
+            if (IsSeries((*entries_)[position])) {
+                AddSeries(position);
+            }
         }
-        series_.push_back({position, window});
     }
+    if (index && sortedByStart_) {
+        const StartWindow window = filter_.StartBoundsOfAnyEntry();
+        const std::vector<std::uint64_t>& starts = index->starts;
+        if (window.from) {
+            singlesBegin_ = static_cast<std::size_t>(
+                std::lower_bound(starts.begin(), starts.end(), window.from->Packed()) - starts.begin());
+        }
+        if (window.to) {
+            singlesEnd_ =
+                std::max(singlesBegin_,
+                         static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), window.to->Packed()) -
+                                                  starts.begin()));
+        }
+    }
+}
+
+void Restriction::AddSeries(std::size_t position) {
+    const CollectionEntry& entry = (*entries_)[position];
+    const RecurringSeries series = SeriesOf(entry);
+    const StartWindow window = filter_.StartBounds(series.Durations());
+    if (!window.to && !series.HasEnd()) {
+        throw Failure(kStoreOperationFailed, "The condition " + QuotedInput(filter_.Text()) +
+                                                 " sets no latest start for the recurring appointment " +
+                                                 QuotedInput(SubjectOf(*entry.item)) + ", which has no end.");
+    }
+    series_.push_back({position, window});
 }
 
 std::unique_ptr<EntryWalk> Restriction::Walk() const {
     if (sortedByStart_) {
-        return std::make_unique<StartOrderWalk>(*entries_, series_, filter_);
+        return std::make_unique<StartOrderWalk>(*entries_, series_, singlesBegin_, singlesEnd_, filter_);
     }
     return std::make_unique<StoreOrderWalk>(*entries_, series_, filter_);
 }

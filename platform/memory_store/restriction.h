@@ -19,6 +19,17 @@ public:
     virtual std::optional<CollectionEntry> Next() = 0;
 };
 
+// What a sort by Start learns of its entries, so that a restriction of them need not read them all
+// again: each entry's start, packed, in the entries' order, and the positions of the series among them.
+struct StartIndex {
+    std::vector<std::uint64_t> starts;
+    std::vector<std::size_t> series;  // entries of a recurring item (IsSeries), in order
+};
+
+// Whether a restriction that includes recurrences expands the entry: a recurring item, not one of
+// its occurrences.
+bool IsSeries(const CollectionEntry& entry);
+
 // The entries a Restrict keeps. With recurrences included, a recurring appointment gives each of its
 // matching occurrences (never itself): an entry of the series' item whose overrides hold the
 // occurrence's own Start and End, its OriginalDate (the start the pattern gives it, in the series'
@@ -28,12 +39,14 @@ public:
 //
 // The kept entries are made as a walk reaches them and none is held afterwards, so a range holding
 // millions of occurrences costs no more memory than one holding a few: a sorted walk merges the
-// entries that are not expanded (in order already) with one walk per series.
+// entries that are not expanded (in order already) with one walk per series. With the index of a
+// sort, it reads only the entries whose start the filter allows and the series.
 class Restriction {
 public:
-    // A series without end that the filter leaves unbounded is failure 440.
-    Restriction(std::shared_ptr<const std::vector<CollectionEntry>> entries, bool includeRecurrences,
-                bool sortedByStart, Filter filter);
+    // A series without end that the filter leaves unbounded is failure 440. The index, when given,
+    // is that of the entries as sorted.
+    Restriction(std::shared_ptr<const std::vector<CollectionEntry>> entries, std::shared_ptr<const StartIndex> index,
+                bool includeRecurrences, bool sortedByStart, Filter filter);
 
     // A walk over the kept entries in their order; the restriction must outlive it.
     std::unique_ptr<EntryWalk> Walk() const;
@@ -47,10 +60,15 @@ public:
     };
 
 private:
+    void AddSeries(std::size_t position);
+
     std::shared_ptr<const std::vector<CollectionEntry>> entries_;
     Filter filter_;
     bool sortedByStart_;
     std::vector<SeriesToExpand> series_;  // in the order of their positions
+    // The positions where entries that are not expanded may match: all but for a sorted walk with an index.
+    std::size_t singlesBegin_ = 0;
+    std::size_t singlesEnd_;
 };
 
 }  // namespace kalendro::memory_store

@@ -205,6 +205,29 @@ TEST_F(RestrictTest, SeriesOfEqualStartsInterleaveByTheirPlaceAfterTheSort) {
                                         "2002-11-04T09:00:00 B", "2002-11-04T09:00:00 Single"}));
 }
 
+// A sorted collection reads only the entries whose start its conditions on Start allow; conditions on
+// End, or either side of an Or left open, allow any start. An undated item sorts last.
+TEST_F(RestrictTest, ASortedRestrictionFindsTheSameEntriesWhateverBoundsItsConditionsGive) {
+    auto undated = std::make_shared<MemoryItem>("AppointmentItem");
+    undated->members = {{MemberId::kSubject, std::string("Undated")}};
+    auto all = CalendarItems({Single("Inside", "2002-11-06T12:00:00", "2002-11-06T13:00:00"), undated,
+                              Single("Later", "2002-11-10T10:00:00", "2002-11-10T11:00:00"), DailySeries(),
+                              Single("Early", "2002-11-01T10:00:00", "2002-11-01T11:00:00")});
+    all->Sort("[Start]");
+    all->SetIncludeRecurrences(true);
+    EXPECT_EQ(Lines(*all->Restrict("[Start] >= '05-11-2002 00:00' And [Start] < '08-11-2002 00:00'")),
+              (std::vector<std::string>{"2002-11-05T09:00:00 Stand-up", "2002-11-06T07:00:00 Early stand-up",
+                                        "2002-11-06T12:00:00 Inside"}));
+    EXPECT_EQ(Lines(*all->Restrict("[Start] <= '04-11-2002 00:00'")),
+              (std::vector<std::string>{"2002-11-01T10:00:00 Early", "2002-11-03T09:00:00 Stand-up"}));
+    // Inside starts before the End's bound: a bound on End says nothing of the start of an item.
+    EXPECT_EQ(Lines(*all->Restrict("[End] >= '06-11-2002 12:30' And [Start] < '08-11-2002 00:00'")),
+              (std::vector<std::string>{"2002-11-06T12:00:00 Inside"}));
+    EXPECT_EQ(Lines(*all->Restrict("[Start] < '02-11-2002 00:00' Or [End] >= '10-11-2002 00:00'")),
+              (std::vector<std::string>{"2002-11-01T10:00:00 Early", "2002-11-10T10:00:00 Later",
+                                        "4501-01-01T00:00:00 Undated"}));
+}
+
 // Each occurrence the collection holds keeps its series' item alive, so the item's count of owners
 // tells how many occurrences exist at a time.
 TEST_F(RestrictTest, OccurrencesAreMadeAsTheEnumerationReachesThem) {
