@@ -84,6 +84,21 @@ private:
     std::size_t next_ = 0;
 };
 
+// The index of entries sorted by these keys (start, position before the sort); `series` tells by the
+// position before the sort which entries are series.
+std::shared_ptr<const StartIndex> IndexOfSorted(const std::vector<std::pair<std::uint64_t, std::size_t>>& keys,
+                                                const std::vector<bool>& series) {
+    auto index = std::make_shared<StartIndex>();
+    index->starts.reserve(keys.size());
+    for (std::size_t position = 0; position < keys.size(); ++position) {
+        index->starts.push_back(keys[position].first);
+        if (series[keys[position].second]) {
+            index->series.push_back(position);
+        }
+    }
+    return index;
+}
+
 }  // namespace
 
 std::optional<MemberView> FindMember(const CollectionEntry& entry, MemberId member) {
@@ -175,18 +190,14 @@ void MemoryItems::Sort(std::string_view property) {
     }
     std::sort(keys.begin(), keys.end());
     std::vector<CollectionEntry> sorted;
-    auto index = std::make_shared<StartIndex>();
     sorted.reserve(entries.size());
-    index->starts.reserve(entries.size());
-    for (const auto& [start, position] : keys) {
-        if (series[position]) {
-            index->series.push_back(sorted.size());
-        }
-        index->starts.push_back(start);
-        sorted.push_back(entries[position]);
+    for (const auto& key : keys) {
+        sorted.push_back(entries[key.second]);
     }
     entries_ = std::make_shared<const std::vector<CollectionEntry>>(std::move(sorted));
-    startIndex_ = std::move(index);
+    // The index is made once the unsorted entries are gone, so that a large folder's sort holds no
+    // more than two lists of entries at once.
+    startIndex_ = IndexOfSorted(keys, series);
     sortedByStart_ = true;
 }
 
