@@ -1,6 +1,7 @@
 # Sourced by the export benchmarks: runs timed by their median, the floor an export is set against,
 # and the ratios printed. The sourcing script sets $work and $mailbox first. BENCH_RUNS (default 5)
 # is how many times each command runs: this machine's timings vary by a fifth or more between runs.
+# KALENDRO_EXPORT=PATH measures another build of kalendro-export (an earlier commit's, say) in its place.
 
 runs=${BENCH_RUNS:-5}
 timing='%U s user, %S s system, %M KiB peak resident'
