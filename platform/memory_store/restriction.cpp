@@ -218,6 +218,15 @@ private:
     std::uint64_t made_ = 0;
 };
 
+// The positions, among entries sorted by these starts, of those whose start lies in the window.
+std::pair<std::size_t, std::size_t> PositionsInWindow(const std::vector<std::uint64_t>& starts,
+                                                      const StartWindow& window) {
+    const auto from =
+        window.from ? std::lower_bound(starts.begin(), starts.end(), window.from->Packed()) : starts.begin();
+    const auto to = window.to ? std::upper_bound(from, starts.end(), window.to->Packed()) : starts.end();
+    return {static_cast<std::size_t>(from - starts.begin()), static_cast<std::size_t>(to - starts.begin())};
+}
+
 }  // namespace
 
 bool IsSeries(const CollectionEntry& entry) {
@@ -243,19 +252,8 @@ Restriction::Restriction(std::shared_ptr<const std::vector<CollectionEntry>> ent
             }
         }
     }
-    if (index && sortedByStart_) {
-        const StartWindow window = filter_.StartBoundsOfAnyEntry();
-        const std::vector<std::uint64_t>& starts = index->starts;
-        if (window.from) {
-            singlesBegin_ = static_cast<std::size_t>(
-                std::lower_bound(starts.begin(), starts.end(), window.from->Packed()) - starts.begin());
-        }
-        if (window.to) {
-            singlesEnd_ =
-                std::max(singlesBegin_,
-                         static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), window.to->Packed()) -
-                                                  starts.begin()));
-        }
+    if (index) {
+        std::tie(singlesBegin_, singlesEnd_) = PositionsInWindow(index->starts, filter_.StartBoundsOfAnyEntry());
     }
 }
 
