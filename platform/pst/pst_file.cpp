@@ -1,423 +1,203 @@
 #include "platform/pst/pst_file.h"
 
-#include <libpff.h>
-
 #include <algorithm>
-#include <array>
-#include <cstdio>
-#include <optional>
 #include <set>
 #include <utility>
 
 #include "platform/failure.h"
+#include "platform/pst/little_endian.h"
+#include "platform/pst/node_content.h"
+#include "platform/pst/property_tags.h"
+#include "platform/pst/property_values.h"
 
 namespace kalendro::pst {
 
 namespace {
 
+// Node ids of the file's fixed nodes, and the node types (the low five bits of an id) read here.
+constexpr std::uint32_t kMessageStoreNode = 0x21;
+constexpr std::uint32_t kNameToIdMapNode = 0x61;
+constexpr std::uint32_t kRootFolderNode = 0x122;
+constexpr std::uint32_t kAttachmentTableNode = 0x671;
+constexpr std::uint8_t kNormalFolder = 0x02;
+constexpr std::uint8_t kNormalMessage = 0x04;
+constexpr std::uint8_t kHierarchyTable = 0x0D;
+constexpr std::uint8_t kContentsTable = 0x0E;
+
+// Name-to-id map streams and the attachment properties that lead to an embedded message.
+constexpr std::uint16_t kNameGuidStream = 0x0002;
+constexpr std::uint16_t kNameEntryStream = 0x0003;
+constexpr std::uint16_t kNameStringStream = 0x0004;
+constexpr std::uint16_t kAttachDataObject = 0x3701;
+constexpr std::uint16_t kAttachMethod = 0x3705;
+constexpr std::int32_t kAttachEmbeddedMessage = 5;
+constexpr std::uint16_t kTypeObject = 0x000D;
+
 // Bounds that hold a damaged or hostile file to a finite walk: Outlook nests neither so deep.
 constexpr int kMaxFolderDepth = 64;
 constexpr int kMaxEmbeddingDepth = 8;
-// A value beyond this is a damaged size field, not a property anyone stores.
-constexpr std::size_t kMaxValueSize = 64u << 20;
-
 constexpr std::uint32_t kFirstNamedTag = 0x8000;
-// Tags and types are 16-bit numbers.
-constexpr std::uint32_t kLastTag = 0xFFFF;
 
-// The first cause of a libpff error: its backtrace starts with the deepest call, each line led by
-// the function's name.
-std::string ErrorCause(libpff_error_t* error) {
-    std::array<char, 4096> text{};
-    if (error == nullptr || libpff_error_backtrace_sprint(error, text.data(), text.size()) <= 0) {
-        return "libpff gave no reason";
-    }
-    std::string_view cause(text.data());
-    cause = cause.substr(0, cause.find('\n'));
-    if (const std::size_t colon = cause.find(": ");
-        colon != std::string_view::npos && cause.substr(0, colon).find(' ') == std::string_view::npos) {
-        cause.remove_prefix(colon + 2);
-    }
-    if (cause.ends_with('.')) {
-        cause.remove_suffix(1);
-    }
-    return std::string(cause);
-}
+constexpr Guid kPsMapi = {0x28, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                          0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+constexpr Guid kPsPublicStrings = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                   0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
-struct ErrorSlot {
-    libpff_error_t* error = nullptr;
-    ErrorSlot() = default;
-    ErrorSlot(const ErrorSlot&) = delete;
-    ErrorSlot& operator=(const ErrorSlot&) = delete;
-    ~ErrorSlot() {
-        if (error != nullptr) {
-            libpff_error_free(&error);
+std::uint32_t WithType(std::uint32_t nodeId, std::uint8_t type) { return (nodeId & ~0x1Fu) | type; }
+
+std::string StreamOf(const std::vector<StoredProperty>& properties, std::uint16_t tag) {
+    for (const StoredProperty& property : properties) {
+        if (property.tag == tag) {
+            return property.data;
         }
     }
-};
+    return {};
+}
 
-// Runs one libpff call that takes an error slot last; its failure, and its "not available" too, is
-// raised with what was being done and libpff's reason.
-template <typename Call>
-void Require(std::string_view what, Call&& call) {
-    ErrorSlot slot;
-    const int result = call(&slot.error);
-    if (result != 1) {
-        throw Failure(kStoreOperationFailed,
-                      std::string(what) + ": " + (result < 0 ? ErrorCause(slot.error) : "not in the file"));
+NodeEntry RequireNode(NodeDatabase& database, std::uint32_t nodeId, std::string_view what) {
+    const std::optional<NodeEntry> node = database.FindNode(nodeId);
+    if (!node) {
+        throw Failure(kStoreOperationFailed, std::string(what) + " " + HexNumber(nodeId) + " is missing from the file");
     }
+    return *node;
 }
 
-void CheckSize(std::string_view what, std::size_t size) {
-    if (size > kMaxValueSize) {
-        throw Failure(kStoreOperationFailed, std::string(what) + ": " + std::to_string(size) + " bytes claimed");
-    }
-}
+}  // namespace
 
-struct ItemRelease {
-    void operator()(libpff_item_t* item) const { libpff_item_free(&item, nullptr); }
-};
-struct RecordSetRelease {
-    void operator()(libpff_record_set_t* set) const { libpff_record_set_free(&set, nullptr); }
-};
-struct RecordEntryRelease {
-    void operator()(libpff_record_entry_t* entry) const { libpff_record_entry_free(&entry, nullptr); }
-};
-using Item = std::unique_ptr<libpff_item_t, ItemRelease>;
-using RecordSet = std::unique_ptr<libpff_record_set_t, RecordSetRelease>;
-using RecordEntry = std::unique_ptr<libpff_record_entry_t, RecordEntryRelease>;
-
-// Opens an item through a libpff call that hands one out.
-template <typename Call>
-Item OpenItem(std::string_view what, Call&& call) {
-    libpff_item_t* item = nullptr;
-    Require(what, [&](libpff_error_t** error) { return call(&item, error); });
-    return Item(item);
-}
-
-std::string Hex(std::uint32_t number) {
-    std::array<char, 16> text{};
-    std::snprintf(text.data(), text.size(), "0x%X", number);
-    return text.data();
-}
-
-std::uint32_t NodeId(libpff_item_t* item) {
-    std::uint32_t identifier = 0;
-    Require("reading an item's node id",
-            [&](libpff_error_t** error) { return libpff_item_get_identifier(item, &identifier, error); });
-    return identifier;
-}
-
-// The entry's bytes as stored, taken whole: libpff's multi-value reader loses the values and its
-// string readers fail on an empty value, so neither is used.
-std::string ReadData(libpff_record_entry_t* entry) {
-    std::size_t size = 0;
-    Require("reading a property's size",
-            [&](libpff_error_t** error) { return libpff_record_entry_get_data_size(entry, &size, error); });
-    CheckSize("reading a property", size);
-    std::string data(size, '\0');
-    if (size > 0) {
-        Require("reading a property's value", [&](libpff_error_t** error) {
-            return libpff_record_entry_get_data(entry, reinterpret_cast<std::uint8_t*>(data.data()), size, error);
-        });
-    }
-    return data;
-}
-
-// A UTF-8 text libpff hands out in two calls: its size with the closing NUL, then the text.
-template <typename SizeCall, typename TextCall>
-std::string ReadUtf8(std::string_view what, SizeCall&& sizeCall, TextCall&& textCall) {
-    std::size_t size = 0;
-    Require(what, [&](libpff_error_t** error) { return sizeCall(&size, error); });
-    CheckSize(what, size);
-    std::string text(size, '\0');
-    if (size > 0) {
-        Require(what, [&](libpff_error_t** error) {
-            return textCall(reinterpret_cast<std::uint8_t*>(text.data()), size, error);
-        });
-    }
-    text.resize(std::min(text.find('\0'), text.size()));
-    return text;
-}
-
-// The name of an entry tagged 0x8000 and above, from the file's name-to-id map.
-NamedProperty ReadName(libpff_record_entry_t* entry) {
-    libpff_name_to_id_map_entry_t* mapEntry = nullptr;
-    std::uint8_t kind = 0;
-    NamedProperty name;
-    Require("finding a property's name", [&](libpff_error_t** error) {
-        return libpff_record_entry_get_name_to_id_map_entry(entry, &mapEntry, error);
-    });
-    Require("reading a property name's kind",
-            [&](libpff_error_t** error) { return libpff_name_to_id_map_entry_get_type(mapEntry, &kind, error); });
-    Require("reading a property name's set", [&](libpff_error_t** error) {
-        return libpff_name_to_id_map_entry_get_guid(mapEntry, name.propertySet.data(), name.propertySet.size(), error);
-    });
-    if (kind == LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_NUMERIC) {
-        Require("reading a property name's number", [&](libpff_error_t** error) {
-            return libpff_name_to_id_map_entry_get_number(mapEntry, &name.lid, error);
-        });
-        return name;
-    }
-    if (kind == LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_STRING) {
-        name.name = ReadUtf8(
-            "reading a property's name",
-            [&](std::size_t* size, libpff_error_t** error) {
-                return libpff_name_to_id_map_entry_get_utf8_string_size(mapEntry, size, error);
-            },
-            [&](std::uint8_t* text, std::size_t size, libpff_error_t** error) {
-                return libpff_name_to_id_map_entry_get_utf8_string(mapEntry, text, size, error);
-            });
-        if (!name.name.empty()) {
-            return name;
-        }
-    }
-    throw Failure(kStoreOperationFailed, "a property name of no known kind");
-}
-
-// A property the name-to-id map does not resolve cannot be told from another: it is left out.
-std::optional<NamedProperty> ResolveName(libpff_record_entry_t* entry) {
-    try {
-        return ReadName(entry);
-    } catch (const Failure&) {
-        return std::nullopt;
-    }
-}
-
-void ReadEntry(libpff_record_set_t* set, int index, PropertyBag& bag) {
-    libpff_record_entry_t* rawEntry = nullptr;
-    Require("reading a property",
-            [&](libpff_error_t** error) { return libpff_record_set_get_entry_by_index(set, index, &rawEntry, error); });
-    const RecordEntry entry(rawEntry);
-    std::uint32_t tag = 0;
-    std::uint32_t type = 0;
-    Require("reading a property's tag",
-            [&](libpff_error_t** error) { return libpff_record_entry_get_entry_type(entry.get(), &tag, error); });
-    Require("reading a property's type",
-            [&](libpff_error_t** error) { return libpff_record_entry_get_value_type(entry.get(), &type, error); });
-    if (tag > kLastTag || type > kLastTag) {
-        throw Failure(kStoreOperationFailed, "a property tagged " + Hex(tag) + " of type " + Hex(type));
-    }
-    PropertyValue value{static_cast<std::uint16_t>(type), ReadData(entry.get())};
-    if (tag < kFirstNamedTag) {
-        bag.Set(static_cast<std::uint16_t>(tag), std::move(value));
-    } else if (const auto name = ResolveName(entry.get())) {
-        bag.Set(*name, std::move(value));
-    }
-}
-
-// The item's own properties: the first record set (the others are rows of tables it carries).
-PropertyBag ReadBag(libpff_item_t* item) {
-    PropertyBag bag;
-    int sets = 0;
-    Require("reading the property sets",
-            [&](libpff_error_t** error) { return libpff_item_get_number_of_record_sets(item, &sets, error); });
-    if (sets <= 0) {
-        return bag;
-    }
-    libpff_record_set_t* rawSet = nullptr;
-    Require("reading the properties",
-            [&](libpff_error_t** error) { return libpff_item_get_record_set_by_index(item, 0, &rawSet, error); });
-    const RecordSet set(rawSet);
-    int entries = 0;
-    Require("counting the properties", [&](libpff_error_t** error) {
-        return libpff_record_set_get_number_of_entries(set.get(), &entries, error);
-    });
-    for (int index = 0; index < entries; ++index) {
-        ReadEntry(set.get(), index, bag);
-    }
-    return bag;
-}
-
-// A folder's name for the warnings, or its node id when the name cannot be read.
-std::string FolderLabel(libpff_item_t* folder, std::uint32_t nodeId) {
-    const std::string byNodeId = "folder " + Hex(nodeId);
-    try {
-        const std::string name = ReadUtf8(
-            "reading the folder's name",
-            [&](std::size_t* size, libpff_error_t** error) {
-                return libpff_folder_get_utf8_name_size(folder, size, error);
-            },
-            [&](std::uint8_t* text, std::size_t size, libpff_error_t** error) {
-                return libpff_folder_get_utf8_name(folder, text, size, error);
-            });
-        return name.empty() ? byNodeId : name;
-    } catch (const Failure&) {
-        return byNodeId;
-    }
-}
-
-int SubfolderCount(libpff_item_t* folder) {
-    int count = 0;
-    Require("counting the subfolders",
-            [&](libpff_error_t** error) { return libpff_folder_get_number_of_sub_folders(folder, &count, error); });
-    return count;
-}
-
-// Reads the folder tree, leaving out (with a warning) each folder that cannot be opened, one that
-// appears twice and any deeper than Outlook goes.
-class FolderTreeReader {
+// The named properties of the file: tag 0x8000 + n is the n-th entry of the map's entry stream.
+class PstFile::NameMap {
 public:
-    explicit FolderTreeReader(std::vector<std::string>& warnings) : warnings_(warnings) {}
-
-    // Raises the failure when the root itself cannot be read.
-    FolderNode ReadRoot(libpff_item_t* root) {
-        FolderNode node{NodeId(root), ReadProperties(root, ""), {}};
-        visited_.insert(node.nodeId);
-        ReadSubfolders(root, SubfolderCount(root), "", 1, node);
-        return node;
-    }
-
-private:
-    void ReadSubfolders(libpff_item_t* folder, int count, const std::string& path, int depth, FolderNode& node) {
-        for (int index = 0; index < count; ++index) {
-            try {
-                const Item subfolder = OpenItem("opening subfolder #" + std::to_string(index + 1),
-                                                [&](libpff_item_t** item, libpff_error_t** error) {
-                                                    return libpff_folder_get_sub_folder(folder, index, item, error);
-                                                });
-                ReadFolder(subfolder.get(), path, depth, node);
-            } catch (const Failure& failure) {
-                Warn(path, failure.Description());
+    explicit NameMap(const std::vector<StoredProperty>& map) {
+        const std::string guids = StreamOf(map, kNameGuidStream);
+        const std::string entries = StreamOf(map, kNameEntryStream);
+        const std::string strings = StreamOf(map, kNameStringStream);
+        for (std::size_t at = 0; at + 8 <= entries.size(); at += 8) {
+            const std::uint32_t idOrOffset = LittleEndian32(entries.data() + at);
+            const std::uint16_t guidAndKind = LittleEndian16(entries.data() + at + 4);
+            const std::uint16_t index = LittleEndian16(entries.data() + at + 6);
+            std::optional<NamedProperty> name = NameOf(idOrOffset, guidAndKind, guids, strings);
+            if (name && index < kFirstNamedTag) {
+                if (names_.size() <= index) {
+                    names_.resize(index + 1);
+                }
+                names_[index] = std::move(name);
             }
         }
     }
 
-    void ReadFolder(libpff_item_t* folder, const std::string& parentPath, int depth, FolderNode& parent) {
-        const std::uint32_t nodeId = NodeId(folder);
-        const std::string path = parentPath + "/" + FolderLabel(folder, nodeId);
+    const NamedProperty* Find(std::uint16_t tag) const {
+        const std::size_t index = tag - kFirstNamedTag;
+        return index < names_.size() && names_[index] ? &*names_[index] : nullptr;
+    }
+
+private:
+    static std::optional<NamedProperty> NameOf(std::uint32_t idOrOffset, std::uint16_t guidAndKind,
+                                               const std::string& guids, const std::string& strings) {
+        NamedProperty name;
+        const std::size_t guidIndex = guidAndKind >> 1;
+        if (guidIndex == 1) {
+            name.propertySet = kPsMapi;
+        } else if (guidIndex == 2) {
+            name.propertySet = kPsPublicStrings;
+        } else if (guidIndex >= 3 && (guidIndex - 3) * 16 + 16 <= guids.size()) {
+            std::copy_n(guids.begin() + static_cast<std::ptrdiff_t>((guidIndex - 3) * 16), 16,
+                        name.propertySet.begin());
+        } else {
+            return std::nullopt;  // a name that cannot be told from another is left out
+        }
+        if ((guidAndKind & 1) == 0) {
+            name.lid = idOrOffset;
+            return name;
+        }
+        if (idOrOffset > strings.size() || strings.size() - idOrOffset < 4) {
+            return std::nullopt;
+        }
+        const std::size_t length = LittleEndian32(strings.data() + idOrOffset);
+        if (length > strings.size() - idOrOffset - 4) {
+            return std::nullopt;
+        }
+        name.name = Utf16ToUtf8(std::string_view(strings).substr(idOrOffset + 4, length));
+        return name.name.empty() ? std::nullopt : std::optional(std::move(name));
+    }
+
+    std::vector<std::optional<NamedProperty>> names_;
+};
+
+// Reads the folder tree through the folders' hierarchy tables, leaving out (with a warning) each
+// folder that cannot be read, one that appears twice and any deeper than Outlook goes.
+class PstFile::FolderTreeReader {
+public:
+    FolderTreeReader(PstFile& file, std::vector<std::string>& warnings) : file_(file), warnings_(warnings) {}
+
+    // Raises the failure when the root itself cannot be read.
+    FolderNode ReadRoot() {
+        NodeDatabase& database = *file_.database_;
+        const NodeContent content(database, RequireNode(database, kRootFolderNode, "the root folder"));
+        FolderNode root{kRootFolderNode, file_.ReadBag(content), {}};
+        visited_.insert(kRootFolderNode);
+        ReadSubfolders(root, "", 1);
+        return root;
+    }
+
+private:
+    void ReadSubfolders(FolderNode& folder, const std::string& path, int depth) {
+        std::vector<std::uint32_t> subfolders;
+        try {
+            NodeDatabase& database = *file_.database_;
+            const std::uint32_t table = WithType(folder.nodeId, kHierarchyTable);
+            for (const std::uint32_t row : NodeContent(database, RequireNode(database, table, "the folder list")).ReadRowIds()) {
+                if ((row & 0x1F) == kNormalFolder) {
+                    subfolders.push_back(row);
+                }
+            }
+        } catch (const Failure& failure) {
+            Warn(path, failure.Description() + " (the folder is kept without its subfolders)");
+            return;
+        }
+        std::sort(subfolders.begin(), subfolders.end());
+        for (const std::uint32_t subfolder : subfolders) {
+            ReadFolder(subfolder, path, depth, folder);
+        }
+    }
+
+    void ReadFolder(std::uint32_t nodeId, const std::string& parentPath, int depth, FolderNode& parent) {
+        FolderNode node{nodeId, {}, {}};
+        std::string problem;
+        try {
+            NodeDatabase& database = *file_.database_;
+            node.properties = file_.ReadBag(NodeContent(database, RequireNode(database, nodeId, "the folder")));
+        } catch (const Failure& failure) {
+            problem = failure.Description();
+        }
+        const std::string path = parentPath + "/" + Label(node);
+        if (!problem.empty()) {
+            Warn(path, problem + " (the folder is kept without its properties)");
+        }
         if (depth > kMaxFolderDepth) {
             Warn(path, "nested deeper than " + std::to_string(kMaxFolderDepth) + " folders");
             return;
         }
         if (!visited_.insert(nodeId).second) {
-            Warn(path, "the folder " + Hex(nodeId) + " appears a second time");
+            Warn(path, "the folder " + HexNumber(nodeId) + " appears a second time");
             return;
         }
-        FolderNode node{nodeId, ReadProperties(folder, path), {}};
-        ReadSubfolders(folder, ReadableSubfolderCount(folder, path), path, depth + 1, node);
+        ReadSubfolders(node, path, depth + 1);
         parent.subfolders.push_back(std::move(node));
     }
 
-    // A folder whose list of subfolders is damaged still holds its own messages.
-    int ReadableSubfolderCount(libpff_item_t* folder, const std::string& path) {
-        try {
-            return SubfolderCount(folder);
-        } catch (const Failure& failure) {
-            Warn(path, failure.Description() + " (the folder is kept without its subfolders)");
-            return 0;
-        }
-    }
-
-    // A folder whose properties are damaged still leads to its subfolders, so it stays in the tree.
-    PropertyBag ReadProperties(libpff_item_t* folder, const std::string& path) {
-        try {
-            return ReadBag(folder);
-        } catch (const Failure& failure) {
-            Warn(path, failure.Description() + " (the folder is kept without its properties)");
-            return {};
-        }
+    static std::string Label(const FolderNode& folder) {
+        const PropertyValue* name = folder.properties.Find(kDisplayName);
+        const std::string text = name == nullptr ? std::string() : ReadText(*name).value_or(std::string());
+        return text.empty() ? "folder " + HexNumber(folder.nodeId) : text;
     }
 
     void Warn(const std::string& path, const std::string& reason) {
         warnings_.push_back((path.empty() ? "/" : path) + ": " + reason);
     }
 
+    PstFile& file_;
     std::vector<std::string>& warnings_;
     std::set<std::uint32_t> visited_;
-};
-
-// Reads messages and the messages embedded in their attachments, counting what it leaves out.
-class MessageReader {
-public:
-    explicit MessageReader(FolderMessages& result) : result_(result) {}
-
-    void ReadFolder(libpff_item_t* folder) {
-        int count = 0;
-        Require("counting the messages", [&](libpff_error_t** error) {
-            return libpff_folder_get_number_of_sub_messages(folder, &count, error);
-        });
-        for (int index = 0; index < count; ++index) {
-            try {
-                const Item message = OpenItem("opening the message", [&](libpff_item_t** item, libpff_error_t** error) {
-                    return libpff_folder_get_sub_message(folder, index, item, error);
-                });
-                result_.messages.push_back(Read(message.get(), 0));
-            } catch (const Failure& failure) {
-                LeaveOut("message #" + std::to_string(index + 1), failure.Description());
-            }
-        }
-    }
-
-private:
-    Message Read(libpff_item_t* item, int depth) {
-        Message message{NodeId(item), ReadBag(item), {}};
-        int attachments = 0;
-        Require("counting the attachments", [&](libpff_error_t** error) {
-            return libpff_message_get_number_of_attachments(item, &attachments, error);
-        });
-        for (int index = 0; index < attachments; ++index) {
-            const std::string label = "message " + Hex(message.nodeId) + " attachment #" + std::to_string(index + 1);
-            try {
-                ReadAttachment(item, index, depth, message);
-            } catch (const Failure& failure) {
-                LeaveOut(label, failure.Description());
-            }
-        }
-        return message;
-    }
-
-    void ReadAttachment(libpff_item_t* item, int index, int depth, Message& message) {
-        const Item attachment = OpenItem("opening the attachment", [&](libpff_item_t** out, libpff_error_t** error) {
-            return libpff_message_get_attachment(item, index, out, error);
-        });
-        int type = 0;
-        Require("reading the attachment's type",
-                [&](libpff_error_t** error) { return libpff_attachment_get_type(attachment.get(), &type, error); });
-        if (type != LIBPFF_ATTACHMENT_TYPE_ITEM) {
-            return;
-        }
-        if (depth + 1 > kMaxEmbeddingDepth) {
-            throw Failure(kStoreOperationFailed,
-                          "messages embedded deeper than " + std::to_string(kMaxEmbeddingDepth) + " levels");
-        }
-        const Item embedded =
-            OpenItem("opening the embedded message", [&](libpff_item_t** out, libpff_error_t** error) {
-                return libpff_attachment_get_item(attachment.get(), out, error);
-            });
-        message.embedded.push_back(Read(embedded.get(), depth + 1));
-    }
-
-    void LeaveOut(const std::string& which, const std::string& reason) {
-        ++result_.skipped;
-        result_.problems.push_back(which + ": " + reason);
-    }
-
-    FolderMessages& result_;
-};
-
-}  // namespace
-
-struct PstFile::Library {
-    libpff_file_t* file = nullptr;
-
-    explicit Library(const std::string& path) {
-        Require("preparing libpff", [&](libpff_error_t** error) { return libpff_file_initialize(&file, error); });
-        try {
-            Require("opening", [&](libpff_error_t** error) {
-                return libpff_file_open(file, path.c_str(), LIBPFF_OPEN_READ, error);
-            });
-        } catch (...) {
-            libpff_file_free(&file, nullptr);
-            throw;
-        }
-    }
-    ~Library() {
-        libpff_file_close(file, nullptr);
-        libpff_file_free(&file, nullptr);
-    }
-    Library(const Library&) = delete;
-    Library& operator=(const Library&) = delete;
 };
 
 std::shared_ptr<PstFile> PstFile::Open(const std::string& path) {
@@ -431,42 +211,107 @@ std::shared_ptr<PstFile> PstFile::Open(const std::string& path) {
 
 bool PstFile::LooksLikePst(std::string_view firstBytes) { return firstBytes.substr(0, 4) == "!BDN"; }
 
-PstFile::PstFile(std::string path) : path_(std::move(path)), library_(std::make_unique<Library>(path_)) {
+PstFile::PstFile(std::string path) : path_(std::move(path)), database_(std::make_unique<NodeDatabase>(path_)) {
     try {
-        const Item store = OpenItem("opening the message store", [&](libpff_item_t** item, libpff_error_t** error) {
-            return libpff_file_get_message_store(library_->file, item, error);
-        });
-        messageStore_ = ReadBag(store.get());
+        names_ = std::make_unique<NameMap>(
+            NodeContent(*database_, RequireNode(*database_, kNameToIdMapNode, "the name-to-id map")).ReadProperties());
+    } catch (const Failure& failure) {
+        names_ = std::make_unique<NameMap>(std::vector<StoredProperty>{});
+        warnings_.push_back("named properties: " + failure.Description());
+    }
+    try {
+        messageStore_ =
+            ReadBag(NodeContent(*database_, RequireNode(*database_, kMessageStoreNode, "the message store")));
     } catch (const Failure& failure) {
         warnings_.push_back("message store: " + failure.Description());
     }
-    const Item root = OpenItem("opening the folder tree", [&](libpff_item_t** item, libpff_error_t** error) {
-        return libpff_file_get_root_folder(library_->file, item, error);
-    });
-    root_ = FolderTreeReader(warnings_).ReadRoot(root.get());
+    root_ = FolderTreeReader(*this, warnings_).ReadRoot();
 }
 
 PstFile::~PstFile() = default;
 
-FolderMessages PstFile::ReadMessages(std::uint32_t folderNodeId) {
-    const std::lock_guard lock(libraryUse_);
-    FolderMessages result;
-    try {
-        const Item folder = OpenItem("opening the folder", [&](libpff_item_t** item, libpff_error_t** error) {
-            return libpff_file_get_item_by_identifier(library_->file, folderNodeId, item, error);
-        });
-        std::uint8_t type = 0;
-        Require("reading the item's type",
-                [&](libpff_error_t** error) { return libpff_item_get_type(folder.get(), &type, error); });
-        if (type != LIBPFF_ITEM_TYPE_FOLDER) {
-            throw Failure(kStoreOperationFailed, "the item is not a folder");
+PropertyBag PstFile::ReadBag(const NodeContent& content) const {
+    PropertyBag bag;
+    for (StoredProperty& property : content.ReadProperties()) {
+        PropertyValue value{property.type, std::move(property.data)};
+        if (property.tag < kFirstNamedTag) {
+            bag.Set(property.tag, std::move(value));
+        } else if (const NamedProperty* name = names_->Find(property.tag)) {
+            bag.Set(*name, std::move(value));
         }
-        MessageReader(result).ReadFolder(folder.get());
-    } catch (const Failure& failure) {
-        throw Failure(kStoreOperationFailed, "the folder " + Hex(folderNodeId) + " of \"" + path_ +
-                                                 "\" cannot be read: " + failure.Description());
     }
-    return result;
+    return bag;
+}
+
+FolderContents PstFile::Contents(std::uint32_t folderNodeId) {
+    FolderContents contents;
+    std::vector<std::uint32_t> listed;
+    try {
+        const std::uint32_t table = WithType(folderNodeId, kContentsTable);
+        listed = NodeContent(*database_, RequireNode(*database_, table, "the contents table")).ReadRowIds();
+    } catch (const Failure& failure) {
+        contents.notes.push_back(failure.Description() + "; its messages are found through the node B-tree");
+    }
+    std::vector<std::uint32_t> held;
+    try {
+        held = database_->ChildrenOfType(folderNodeId, kNormalMessage);
+    } catch (const Failure& failure) {
+        if (!contents.notes.empty()) {
+            throw Failure(kStoreOperationFailed, "the folder " + HexNumber(folderNodeId) + " of \"" + path_ +
+                                                     "\" cannot be read: " + failure.Description());
+        }
+        contents.notes.push_back(failure.Description() + "; its messages are those of its contents table");
+    }
+    std::erase_if(listed, [](std::uint32_t id) { return (id & 0x1F) != kNormalMessage; });
+    std::sort(listed.begin(), listed.end());
+    listed.erase(std::unique(listed.begin(), listed.end()), listed.end());
+    std::set_union(listed.begin(), listed.end(), held.begin(), held.end(), std::back_inserter(contents.messageIds));
+    const std::size_t onlyListed = contents.messageIds.size() - held.size();
+    const std::size_t onlyHeld = contents.messageIds.size() - listed.size();
+    if (contents.notes.empty() && onlyHeld > 0) {
+        contents.notes.push_back(std::to_string(onlyHeld) +
+                                 " message(s) missing from the folder's contents table are read all the same");
+    }
+    if (contents.notes.empty() && onlyListed > 0) {
+        contents.notes.push_back(std::to_string(onlyListed) +
+                                 " message(s) of the folder's contents table are not under it in the node B-tree");
+    }
+    return contents;
+}
+
+Message PstFile::ReadMessage(std::uint32_t messageNodeId) {
+    return ReadMessage(NodeContent(*database_, RequireNode(*database_, messageNodeId, "the message")), messageNodeId,
+                       0);
+}
+
+Message PstFile::ReadMessage(const NodeContent& content, std::uint32_t nodeId, int depth) {
+    Message message{nodeId, ReadBag(content), {}};
+    if (!content.HasSubnode(kAttachmentTableNode)) {
+        return message;
+    }
+    const NodeContent table(*database_, content.Subnode(kAttachmentTableNode));
+    for (const std::uint32_t attachment : table.ReadRowIds()) {
+        ReadEmbedded(content, attachment, depth, message);
+    }
+    return message;
+}
+
+void PstFile::ReadEmbedded(const NodeContent& message, std::uint32_t attachmentId, int depth, Message& into) {
+    const NodeContent attachment(*database_, message.Subnode(attachmentId));
+    const PropertyBag properties = ReadBag(attachment);
+    const PropertyValue* method = properties.Find(kAttachMethod);
+    const PropertyValue* object = properties.Find(kAttachDataObject);
+    if (method == nullptr || ReadInt32(*method) != kAttachEmbeddedMessage || object == nullptr ||
+        object->type != kTypeObject || object->data.size() < 4) {
+        return;
+    }
+    if (depth + 1 > kMaxEmbeddingDepth) {
+        throw Failure(kStoreOperationFailed,
+                      "messages embedded deeper than " + std::to_string(kMaxEmbeddingDepth) + " levels");
+    }
+    const std::uint32_t embeddedId = LittleEndian32(object->data.data());
+    into.embedded.push_back(
+        ReadMessage(NodeContent(*database_, attachment.Subnode(embeddedId)), embeddedId, depth + 1));
 }
 
 }  // namespace kalendro::pst

@@ -1,28 +1,33 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/pst/folder_node.h"
+#include "platform/pst/node_database.h"
 #include "platform/pst/property_bag.h"
 
 namespace kalendro::pst {
 
-// The messages of one folder that could be read, and an account of those that could not.
-struct FolderMessages {
-    std::vector<Message> messages;
-    std::size_t skipped = 0;            // damaged messages and embedded messages left out
-    std::vector<std::string> problems;  // one line per message left out: which one and why
+class NodeContent;
+
+// The messages a folder holds, by node id in ascending order (the file's own order), and what was
+// noticed on the way to them.
+struct FolderContents {
+    std::vector<std::uint32_t> messageIds;
+    // Where the folder's contents table and the node B-tree disagree: the messages are taken from
+    // both, and each disagreement is told here.
+    std::vector<std::string> notes;
 };
 
-// An Outlook personal-folder file (PST, Unicode or ANSI) or offline store file (OST), opened
-// read-only through libpff. The message store and the folder tree are read at open; a folder's
-// messages when they are asked for. Values are kept as the file stores them.
+// An Outlook personal-folder file (PST, Unicode or ANSI) or offline store file (OST, also of 4 KiB
+// pages), opened read-only. Opening reads the header, the message store, the name-to-id map and the
+// folder tree through the folders' hierarchy tables; a folder's messages and a message's properties
+// are read when they are asked for. Values are kept as the file stores them, named properties
+// resolved through the file's name-to-id map. Safe to use from several threads.
 class PstFile {
 public:
     // Failure 429 naming the file and the reason when it is not a PST/OST file, cannot be read, or
@@ -45,18 +50,26 @@ public:
     // be read (their path and the reason).
     const std::vector<std::string>& Warnings() const { return warnings_; }
 
-    // Every message of the folder with that node id, with the messages embedded in its attachments.
-    // Failure 440 when the folder itself cannot be read; a damaged message is left out and counted.
-    FolderMessages ReadMessages(std::uint32_t folderNodeId);
+    // The messages of the folder with that node id: those its contents table lists and those the
+    // node B-tree holds under it. Failure 440 when neither can be read.
+    FolderContents Contents(std::uint32_t folderNodeId);
+
+    // A message with the messages embedded in its attachments. Failure 440 with the reason when it or
+    // one of its attachments cannot be read.
+    Message ReadMessage(std::uint32_t messageNodeId);
 
 private:
-    struct Library;
+    class NameMap;
+    class FolderTreeReader;
 
     explicit PstFile(std::string path);
+    PropertyBag ReadBag(const NodeContent& content) const;
+    Message ReadMessage(const NodeContent& content, std::uint32_t nodeId, int depth);
+    void ReadEmbedded(const NodeContent& message, std::uint32_t attachmentId, int depth, Message& into);
 
     std::string path_;
-    std::unique_ptr<Library> library_;
-    std::mutex libraryUse_;  // libpff's handles are not safe to share between threads
+    std::unique_ptr<NodeDatabase> database_;
+    std::unique_ptr<NameMap> names_;
     PropertyBag messageStore_;
     FolderNode root_;
     std::vector<std::string> warnings_;

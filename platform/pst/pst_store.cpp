@@ -138,27 +138,38 @@ struct StoreContext {
     StoreWarning warn;
 };
 
-// Reads a folder's messages as items; those that cannot be read are left out and told once.
-ItemList ReadFolderItems(const StoreContext& store, std::uint32_t nodeId, const std::string& folderPath) {
-    FolderMessages read = store.file->ReadMessages(nodeId);
-    ItemList items;
-    items.reserve(read.messages.size());
-    for (const Message& message : read.messages) {
-        try {
-            items.push_back(ItemOf(message, store.recordKey));
-        } catch (const Failure& failure) {
-            ++read.skipped;
-            read.problems.push_back("item " + EntryIdText(store.recordKey, message.nodeId) + ": " +
-                                    failure.Description());
-        }
+void Report(const StoreContext& store, const std::string& folderPath, const std::vector<std::string>& notes,
+            const std::vector<std::string>& problems) {
+    if (!store.warn) {
+        return;
     }
-    if (read.skipped > 0 && store.warn) {
-        std::string message = folderPath + ": " + std::to_string(read.skipped) + " item(s) left out";
-        for (const std::string& problem : read.problems) {
+    for (const std::string& note : notes) {
+        store.warn(folderPath + ": " + note);
+    }
+    if (!problems.empty()) {
+        std::string message = folderPath + ": " + std::to_string(problems.size()) + " item(s) left out";
+        for (const std::string& problem : problems) {
             message += "\n  " + problem;
         }
         store.warn(message);
     }
+}
+
+// Reads a folder's messages as items, one message at a time; those that cannot be read are left out
+// and told once.
+ItemList ReadFolderItems(const StoreContext& store, std::uint32_t nodeId, const std::string& folderPath) {
+    const FolderContents contents = store.file->Contents(nodeId);
+    ItemList items;
+    items.reserve(contents.messageIds.size());
+    std::vector<std::string> problems;
+    for (const std::uint32_t messageId : contents.messageIds) {
+        try {
+            items.push_back(ItemOf(store.file->ReadMessage(messageId), store.recordKey));
+        } catch (const Failure& failure) {
+            problems.push_back("item " + EntryIdText(store.recordKey, messageId) + ": " + failure.Description());
+        }
+    }
+    Report(store, folderPath, contents.notes, problems);
     return items;
 }
 
