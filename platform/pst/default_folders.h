@@ -16,8 +16,9 @@ struct DefaultFolders {
 };
 
 // The default calendar and contacts folders: those the entry ids on the root folder or on a folder
-// of the personal folders (the Inbox) name, else the first calendar (contacts) folder directly under
-// the top of the personal folders.
+// of the personal folders (the Inbox) name, PST entry ids by node id and an Exchange store's by the
+// folder's FID; else the first calendar (contacts) folder directly under the top of the personal
+// folders whose container class is exactly IPF.Appointment (IPF.Contact) and that is not hidden.
 DefaultFolders FindDefaultFolders(const FolderNode& root, const PropertyBag& messageStore);
 
 // The top of the personal folders, which holds the mail, calendar, contacts ... folders: the one the

@@ -129,6 +129,47 @@ TEST(DefaultFoldersTest, AnOfflineStoreTreeFindsTheMailboxsTopBelowTwoLevels) {
     EXPECT_EQ(found.contacts, 0x8042u);
 }
 
+// A folder entry id of an Exchange store names the folder by the global counter of its FID.
+std::string ExchangeEntryId(std::uint64_t globalCounter) {
+    std::string id(38, '\x05');
+    for (int shift = 40; shift >= 0; shift -= 8) {
+        id += static_cast<char>(globalCounter >> shift & 0xFF);
+    }
+    return id + std::string(2, '\0');
+}
+
+void SetFolderId(FolderNode& folder, std::uint16_t tag, std::uint16_t replica, std::uint64_t globalCounter) {
+    std::string fid{static_cast<char>(replica & 0xFF), static_cast<char>(replica >> 8)};
+    fid += ExchangeEntryId(globalCounter).substr(38, 6);
+    folder.properties.Set(tag, PropertyValue{0x0014, fid});
+}
+
+TEST(DefaultFoldersTest, AnExchangeStoresEntryIdsAreResolvedThroughTheFoldersIds) {
+    FolderNode root = PersonalFolders();
+    FolderNode& top = Child(root, 1);
+    SetFolderId(Child(top, 3), 0x67F4, 1, 0x10D);  // the first calendar
+    SetFolderId(Child(top, 5), 0x67F4, 1, 0x10E);  // the second calendar
+    SetFolderId(Child(top, 6), 0x6748, 1, 0x10F);  // the second contacts folder
+    SetFolderId(Child(top, 4), 0x67F4, 2, 0x10F);  // the first one, its counter in another replica
+    Child(top, 1).properties.Set(kCalendarEntryId, t::Binary(ExchangeEntryId(0x10E)));
+    Child(top, 1).properties.Set(kContactsEntryId, t::Binary(ExchangeEntryId(0x10F)));
+    const DefaultFolders ambiguous = FindDefaultFolders(root, Store(0x8022));
+    EXPECT_EQ(ambiguous.calendar, 0x8162u);
+    EXPECT_EQ(ambiguous.contacts, 0x8142u) << "two folders hold the counter: the first contacts folder is taken";
+
+    Child(top, 4).properties = {};
+    EXPECT_EQ(FindDefaultFolders(root, Store(0x8022)).contacts, 0x8182u);
+}
+
+TEST(DefaultFoldersTest, AHiddenFolderIsNeverTakenForADefault) {
+    FolderNode root = PersonalFolders();
+    Child(Child(root, 1), 3).properties.Set(0x10F4, PropertyValue{0x000B, std::string(1, '\x01')});
+    Child(Child(root, 1), 4).properties.Set(0x10F4, PropertyValue{0x000B, std::string(1, '\x01')});
+    const DefaultFolders found = FindDefaultFolders(root, Store(0x8022));
+    EXPECT_EQ(found.calendar, 0x8162u);
+    EXPECT_EQ(found.contacts, 0x8182u);
+}
+
 TEST(DefaultFoldersTest, AFileWithoutStandardFoldersHasNoDefaults) {
     const DefaultFolders bare = FindDefaultFolders(Folder(0x122, "", {Folder(0x8022, "")}), PropertyBag());
     EXPECT_EQ(bare.calendar, std::nullopt);

@@ -16,6 +16,17 @@ namespace kalendro::pst {
 // A property set GUID in its 16 stored bytes (Data1..Data3 little-endian, as on disk).
 using Guid = std::array<std::uint8_t, 16>;
 
+// Property sets the program reads, in their stored byte order.
+inline constexpr Guid kPsetidAppointment = {0x02, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                            0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+inline constexpr Guid kPsetidAddress = {0x04, 0x20, 0x06, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                        0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+inline constexpr Guid kPsPublicStrings = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                          0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
+inline constexpr Guid kPsMapi = {0x28, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+
 // A named property: its property set and either its numeric id (LID) or its string name.
 struct NamedProperty {
     Guid propertySet{};
@@ -25,6 +36,7 @@ struct NamedProperty {
     friend bool operator<(const NamedProperty& left, const NamedProperty& right) {
         return std::tie(left.propertySet, left.lid, left.name) < std::tie(right.propertySet, right.lid, right.name);
     }
+    friend bool operator==(const NamedProperty&, const NamedProperty&) = default;
 };
 
 // A value as stored: its MAPI property type (0x0003 PT_LONG, 0x000B PT_BOOLEAN, 0x0040 PT_SYSTIME,
@@ -33,6 +45,8 @@ struct NamedProperty {
 struct PropertyValue {
     std::uint16_t type = 0;
     std::string data;
+
+    friend bool operator==(const PropertyValue&, const PropertyValue&) = default;
 };
 
 // Properties by tag id (below 0x8000) and named properties by name. The 0x8000+ tag numbers of a
@@ -50,6 +64,10 @@ public:
         const auto found = named_.find(name);
         return found == named_.end() ? nullptr : &found->second;
     }
+
+    const std::map<std::uint16_t, PropertyValue>& Tagged() const { return tagged_; }
+    const std::map<NamedProperty, PropertyValue>& Named() const { return named_; }
+    friend bool operator==(const PropertyBag&, const PropertyBag&) = default;
 
 private:
     std::map<std::uint16_t, PropertyValue> tagged_;

@@ -20,6 +20,7 @@ constexpr std::uint32_t kNameToIdMapNode = 0x61;
 constexpr std::uint32_t kRootFolderNode = 0x122;
 constexpr std::uint32_t kAttachmentTableNode = 0x671;
 constexpr std::uint8_t kNormalFolder = 0x02;
+constexpr std::uint8_t kSearchFolder = 0x03;
 constexpr std::uint8_t kNormalMessage = 0x04;
 constexpr std::uint8_t kHierarchyTable = 0x0D;
 constexpr std::uint8_t kContentsTable = 0x0E;
@@ -38,12 +39,8 @@ constexpr int kMaxFolderDepth = 64;
 constexpr int kMaxEmbeddingDepth = 8;
 constexpr std::uint32_t kFirstNamedTag = 0x8000;
 
-constexpr Guid kPsMapi = {0x28, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                          0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-constexpr Guid kPsPublicStrings = {0x29, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                   0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-
 std::uint32_t WithType(std::uint32_t nodeId, std::uint8_t type) { return (nodeId & ~0x1Fu) | type; }
+std::uint8_t TypeOf(std::uint32_t nodeId) { return static_cast<std::uint8_t>(nodeId & 0x1F); }
 
 std::string StreamOf(const std::vector<StoredProperty>& properties, std::uint16_t tag) {
     for (const StoredProperty& property : properties) {
@@ -141,12 +138,15 @@ public:
 
 private:
     void ReadSubfolders(FolderNode& folder, const std::string& path, int depth) {
+        if (TypeOf(folder.nodeId) == kSearchFolder) {
+            return;  // it holds no folders
+        }
         std::vector<std::uint32_t> subfolders;
         try {
             NodeDatabase& database = *file_.database_;
             const std::uint32_t table = WithType(folder.nodeId, kHierarchyTable);
             for (const std::uint32_t row : NodeContent(database, RequireNode(database, table, "the folder list")).ReadRowIds()) {
-                if ((row & 0x1F) == kNormalFolder) {
+                if (TypeOf(row) == kNormalFolder || TypeOf(row) == kSearchFolder) {
                     subfolders.push_back(row);
                 }
             }
@@ -245,6 +245,13 @@ PropertyBag PstFile::ReadBag(const NodeContent& content) const {
 
 FolderContents PstFile::Contents(std::uint32_t folderNodeId) {
     FolderContents contents;
+    if (TypeOf(folderNodeId) == kSearchFolder) {
+        return contents;  // what it finds are messages of other folders
+    }
+    if (TypeOf(folderNodeId) != kNormalFolder || !database_->FindNode(folderNodeId)) {
+        throw Failure(kStoreOperationFailed,
+                      "the folder " + HexNumber(folderNodeId) + " of \"" + path_ + "\" cannot be read: it is no folder of the file");
+    }
     std::vector<std::uint32_t> listed;
     try {
         const std::uint32_t table = WithType(folderNodeId, kContentsTable);
@@ -262,7 +269,7 @@ FolderContents PstFile::Contents(std::uint32_t folderNodeId) {
         }
         contents.notes.push_back(failure.Description() + "; its messages are those of its contents table");
     }
-    std::erase_if(listed, [](std::uint32_t id) { return (id & 0x1F) != kNormalMessage; });
+    std::erase_if(listed, [](std::uint32_t id) { return TypeOf(id) != kNormalMessage; });
     std::sort(listed.begin(), listed.end());
     listed.erase(std::unique(listed.begin(), listed.end()), listed.end());
     std::set_union(listed.begin(), listed.end(), held.begin(), held.end(), std::back_inserter(contents.messageIds));
@@ -280,6 +287,9 @@ FolderContents PstFile::Contents(std::uint32_t folderNodeId) {
 }
 
 Message PstFile::ReadMessage(std::uint32_t messageNodeId) {
+    if (TypeOf(messageNodeId) != kNormalMessage) {
+        throw Failure(kStoreOperationFailed, "the node " + HexNumber(messageNodeId) + " is no message");
+    }
     return ReadMessage(NodeContent(*database_, RequireNode(*database_, messageNodeId, "the message")), messageNodeId,
                        0);
 }
