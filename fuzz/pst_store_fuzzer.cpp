@@ -1,8 +1,10 @@
-// The Outlook data file reader on whole files. libpff reads through a path, so each input is written
-// to one scratch file and opened as the program opens a store; then every folder is read, every item
-// mapped and read as the exports read it, and every calendar sorted, expanded and restricted to a
-// year as the calendar export does. A file that cannot be opened is failure 429, a folder that cannot
-// be read failure 440, and nothing else fails.
+// The Outlook data file reader on whole files. Each input is written to one scratch file and opened as
+// the program opens a store; then every folder is read, every item mapped and read as the exports read
+// it, and every calendar sorted, expanded and restricted to a year as the calendar export does. A file
+// that cannot be opened is failure 429, a folder that cannot be read failure 440, and nothing else
+// fails. Where the program's reader opens the input without a warning and libpff, an independent
+// reader, reads a message of it too, the program's reader must read it alike or refuse it with failure
+// 440 (it checks every block's CRC, which libpff may let pass).
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +16,8 @@
 #include "fuzz/scratch_directory.h"
 #include "platform/failure.h"
 #include "platform/memory_store/memory_store.h"
+#include "platform/pst/libpff_file.h"
+#include "platform/pst/pst_file.h"
 #include "platform/pst/pst_store.h"
 #include "testing/libpff_leak_suppression.h"
 
@@ -79,6 +83,55 @@ void ReadFolder(StoreFolder& folder) {
     }
 }
 
+bool SameMessage(const pst::Message& ours, const pst::Message& theirs) {
+    if (ours.nodeId != theirs.nodeId || !(ours.properties == theirs.properties) ||
+        ours.embedded.size() != theirs.embedded.size()) {
+        return false;
+    }
+    for (std::size_t index = 0; index < ours.embedded.size(); ++index) {
+        if (!SameMessage(ours.embedded[index], theirs.embedded[index])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void CompareFolder(pst::PstFile& ours, pst::LibpffFile& theirs, const pst::FolderNode& folder) {
+    pst::FolderMessages read;
+    try {
+        read = theirs.ReadMessages(folder.nodeId);
+    } catch (const Failure&) {
+        return;
+    }
+    for (const pst::Message& message : read.messages) {
+        try {
+            if (!SameMessage(ours.ReadMessage(message.nodeId), message)) {
+                Finding("the message " + std::to_string(message.nodeId) + " is read otherwise than libpff reads it");
+            }
+        } catch (const Failure& failure) {
+            ExpectFailure(failure, kStoreOperationFailed);
+        }
+    }
+    for (const pst::FolderNode& subfolder : folder.subfolders) {
+        CompareFolder(ours, theirs, subfolder);
+    }
+}
+
+void CompareWithLibpff(const std::string& path) {
+    std::shared_ptr<pst::PstFile> ours;
+    std::shared_ptr<pst::LibpffFile> theirs;
+    try {
+        ours = pst::PstFile::Open(path);
+        theirs = pst::LibpffFile::Open(path);
+    } catch (const Failure& failure) {
+        ExpectFailure(failure, kStoreCannotOpen);
+        return;
+    }
+    if (ours->Warnings().empty()) {
+        CompareFolder(*ours, *theirs, theirs->Root());
+    }
+}
+
 const std::string& ScratchFile() {
     static const fuzz::ScratchDirectory directory("pst-store-fuzzer");
     static const std::string path = (directory.Path() / "store.pst").string();
@@ -103,5 +156,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::shared_ptr<StoreFolder>& top : session->Folders()) {
         ReadFolder(*top);
     }
+    CompareWithLibpff(path);
     return 0;
 }

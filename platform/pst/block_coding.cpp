@@ -59,19 +59,6 @@ constexpr ByteTable Inverse(const ByteTable& table) {
 }
 constexpr ByteTable kDecodeTable = Inverse(kEncodeTable);
 
-constexpr std::array<std::uint32_t, 256> CrcTable() {
-    std::array<std::uint32_t, 256> table{};
-    for (std::uint32_t index = 0; index < table.size(); ++index) {
-        std::uint32_t value = index;
-        for (int bit = 0; bit < 8; ++bit) {
-            value = (value & 1) != 0 ? (value >> 1) ^ 0xEDB88320u : value >> 1;
-        }
-        table[index] = value;
-    }
-    return table;
-}
-constexpr std::array<std::uint32_t, 256> kCrcTable = CrcTable();
-
 void DecodeCyclic(std::uint32_t key, std::string& bytes) {
     auto salt = static_cast<std::uint16_t>(key ^ (key >> 16));
     for (char& character : bytes) {
@@ -88,12 +75,11 @@ void DecodeCyclic(std::uint32_t key, std::string& bytes) {
 
 }  // namespace
 
+// zlib's CRC-32 is the same polynomial, started at all ones and inverted at the end: started at the
+// inverse of zero and inverted back, it is the format's.
 std::uint32_t FormatCrc(std::string_view bytes) {
-    std::uint32_t crc = 0;
-    for (const char character : bytes) {
-        crc = kCrcTable[(crc ^ static_cast<std::uint8_t>(character)) & 0xFF] ^ (crc >> 8);
-    }
-    return crc;
+    return ~static_cast<std::uint32_t>(
+        crc32_z(0xFFFFFFFFul, reinterpret_cast<const Bytef*>(bytes.data()), bytes.size()));
 }
 
 void DecodeBlock(BlockCoding coding, std::uint64_t blockId, std::string& bytes) {

@@ -153,6 +153,10 @@ NamedProperty ReadName(libpff_record_entry_t* entry) {
     Require("reading a property name's set", [&](libpff_error_t** error) {
         return libpff_name_to_id_map_entry_get_guid(mapEntry, name.propertySet.data(), name.propertySet.size(), error);
     });
+    // libpff 20180714 gives the names of the map's second property set, PS_PUBLIC_STRINGS, no GUID.
+    if (name.propertySet == Guid{}) {
+        name.propertySet = kPsPublicStrings;
+    }
     if (kind == LIBPFF_NAME_TO_ID_MAP_ENTRY_TYPE_NUMERIC) {
         Require("reading a property name's number", [&](libpff_error_t** error) {
             return libpff_name_to_id_map_entry_get_number(mapEntry, &name.lid, error);

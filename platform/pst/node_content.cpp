@@ -72,6 +72,7 @@ void NodeContent::ReadPageMaps() {
             }
             page.allocations.push_back(offset);
         }
+        allocationCount_ += count;
         pages_.push_back(std::move(page));
     }
 }
@@ -130,13 +131,18 @@ void NodeContent::ForEachRecord(std::uint32_t headerId, std::size_t keySize, Vis
         Damaged("a B-tree of its heap has a damaged header");
     }
     if (root != 0) {
-        WalkRecords(root, keySize, valueSize, levels, visit);
+        std::size_t visits = 0;
+        WalkRecords(root, keySize, valueSize, levels, visits, visit);
     }
 }
 
 template <typename Visit>
 void NodeContent::WalkRecords(std::uint32_t recordsId, std::size_t keySize, std::size_t valueSize, int level,
-                              Visit&& visit) const {
+                              std::size_t& visits, Visit&& visit) const {
+    // A tree that names its allocations more than once could be walked without end in sight.
+    if (++visits > allocationCount_) {
+        Damaged("a B-tree of its heap refers to its records more than once");
+    }
     const std::string_view records = Allocation(recordsId);
     const std::size_t recordSize = keySize + (level > 0 ? 4 : valueSize);
     if (records.size() % recordSize != 0) {
@@ -144,7 +150,7 @@ void NodeContent::WalkRecords(std::uint32_t recordsId, std::size_t keySize, std:
     }
     for (std::size_t at = 0; at < records.size(); at += recordSize) {
         if (level > 0) {
-            WalkRecords(LittleEndian32(records.data() + at + keySize), keySize, valueSize, level - 1, visit);
+            WalkRecords(LittleEndian32(records.data() + at + keySize), keySize, valueSize, level - 1, visits, visit);
         } else {
             visit(records.substr(at, keySize), records.substr(at + keySize, valueSize));
         }

@@ -51,7 +51,7 @@ private:
     void ForEachRecord(std::uint32_t headerId, std::size_t keySize, Visit&& visit) const;
     template <typename Visit>
     void WalkRecords(std::uint32_t recordsId, std::size_t keySize, std::size_t valueSize, int level,
-                     Visit&& visit) const;
+                     std::size_t& visits, Visit&& visit) const;
     [[noreturn]] void Damaged(const std::string& what) const;
 
     NodeDatabase& database_;
@@ -59,6 +59,7 @@ private:
     std::vector<std::string> blocks_;
     Subnodes subnodes_;
     std::vector<HeapPage> pages_;
+    std::size_t allocationCount_ = 0;
     std::uint8_t clientSignature_ = 0;
     std::uint32_t userRoot_ = 0;
 };

@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <ranges>
 
 #include "platform/failure.h"
 #include "platform/pst/default_folders.h"
@@ -106,28 +105,10 @@ std::string Differences(const PropertyBag& ours, const PropertyBag& theirs) {
     return Differences(ours.Tagged(), theirs.Tagged()) + Differences(ours.Named(), theirs.Named());
 }
 
-// libpff 20180714 gives a name of the second property set of the name-to-id map (PS_PUBLIC_STRINGS,
-// index 2 of the map's entries) an empty GUID: that is the one way its bags may differ.
-PropertyBag AsTheFileMeansIt(const PropertyBag& libpffBag) {
-    PropertyBag bag;
-    for (const auto& [tag, value] : libpffBag.Tagged()) {
-        bag.Set(tag, value);
-    }
-    for (NamedProperty name : libpffBag.Named() | std::views::keys) {
-        const PropertyValue& value = *libpffBag.Find(name);
-        if (name.propertySet == Guid{}) {
-            name.propertySet = kPsPublicStrings;
-        }
-        bag.Set(name, value);
-    }
-    return bag;
-}
-
 void ExpectSameMessage(const Message& ours, const Message& theirs) {
     EXPECT_EQ(ours.nodeId, theirs.nodeId);
-    EXPECT_TRUE(ours.properties == AsTheFileMeansIt(theirs.properties))
-        << "message " << HexNumber(theirs.nodeId) << "\n"
-        << Differences(ours.properties, AsTheFileMeansIt(theirs.properties));
+    EXPECT_TRUE(ours.properties == theirs.properties)
+        << "message " << HexNumber(theirs.nodeId) << "\n" << Differences(ours.properties, theirs.properties);
     ASSERT_EQ(ours.embedded.size(), theirs.embedded.size()) << HexNumber(theirs.nodeId);
     for (std::size_t index = 0; index < ours.embedded.size(); ++index) {
         ExpectSameMessage(ours.embedded[index], theirs.embedded[index]);
