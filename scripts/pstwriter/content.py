@@ -282,7 +282,9 @@ def occurrences(series, how_many):
         elif series.kind in ('monthly', 'yearly'):
             months = series.period * step if series.kind == 'monthly' else 12 * step
             month = _add_months(start, months)
-            found.append(month.replace(day=start.day, hour=start.hour, minute=start.minute))
+            # A day past the month's end falls on its last day, as Outlook lays such series out.
+            day = min(start.day, _month_days(month.year, month.month))
+            found.append(month.replace(day=day, hour=start.hour, minute=start.minute))
         else:
             months = series.period * step if series.kind == 'month-nth' else 12 * step
             month = _add_months(start.replace(day=1), months)
