@@ -14,7 +14,7 @@ import subprocess
 import tempfile
 import time
 
-from . import messaging, ltp, ndb
+from . import messaging, ndb
 
 READPST_LINE = re.compile(r'"(?P<folder>.*)" - (?P<done>\d+) items done, (?P<skipped>\d+) items skipped')
 

@@ -9,7 +9,8 @@ import struct
 from dataclasses import dataclass
 
 from . import ltp, recurrence
-from .messaging import Attachment, Message, PSETID_ADDRESS, PSETID_APPOINTMENT, PSETID_COMMON
+from .messaging import (NID_TABLE_TEMPLATES, PSETID_ADDRESS, PSETID_APPOINTMENT, PSETID_COMMON, Attachment,
+                        Message)
 
 EPOCH = datetime.datetime(1601, 1, 1)
 WRITTEN_AT = datetime.datetime(2024, 12, 1, 9, 0)  # creation times: fixed, so a seed gives one file
@@ -159,11 +160,11 @@ class PropertyWriter:
 
 def calendar_contents_tags(store):
     named = [store.names.tag(*column) for column in CALENDAR_NAMED_COLUMNS]
-    return list(dict.fromkeys(store.table_tags(0x60E) + CALENDAR_COLUMNS + named))
+    return list(dict.fromkeys(store.table_tags(NID_TABLE_TEMPLATES["contents"]) + CALENDAR_COLUMNS + named))
 
 
 def contact_contents_tags(store):
-    return list(dict.fromkeys(store.table_tags(0x60E) + CONTACT_COLUMNS))
+    return list(dict.fromkeys(store.table_tags(NID_TABLE_TEMPLATES["contents"]) + CONTACT_COLUMNS))
 
 
 class Identity:

@@ -14,7 +14,7 @@ from . import ltp, ndb
 
 NID_TYPE_FOLDER, NID_TYPE_MESSAGE, NID_TYPE_ATTACHMENT = 0x02, 0x04, 0x05
 NID_MESSAGE_STORE, NID_NAME_TO_ID_MAP, NID_ROOT_FOLDER = 0x21, 0x61, 0x122
-NID_IPM_SUBTREE_TABLES = {'hierarchy': 0x60D, 'contents': 0x60E, 'assoc': 0x60F}
+NID_TABLE_TEMPLATES = {'hierarchy': 0x60D, 'contents': 0x60E, 'assoc': 0x60F}
 NID_ATTACHMENT_TEMPLATE = NID_ATTACHMENT_TABLE = 0x671
 TABLE_TYPES = {'hierarchy': 0xD, 'contents': 0xE, 'assoc': 0xF}
 
@@ -174,7 +174,7 @@ class Store:
     # -- building
     def add_folder(self, parent, name, container_class, contents_tags=None):
         folder = Folder(self.writer.new_nid(NID_TYPE_FOLDER), parent, name, container_class,
-                        contents_tags or self.table_tags(NID_IPM_SUBTREE_TABLES['contents']))
+                        contents_tags or self.table_tags(NID_TABLE_TEMPLATES['contents']))
         self.folders.append(folder)
         for other in self.folders:
             if other.nid == parent:
@@ -221,7 +221,7 @@ class Store:
 
     def _share_template(self, nid, kind):
         """An empty table is the template's own block, as Outlook leaves it."""
-        template = self.base.nodes[NID_IPM_SUBTREE_TABLES[kind]]
+        template = self.base.nodes[NID_TABLE_TEMPLATES[kind]]
         self.writer.set_node(nid, template[0], template[1], 0)
 
     def _table_nid(self, folder_nid, kind):
@@ -248,7 +248,7 @@ class Store:
         self._write_pc_node(folder.nid, self._folder_props(folder), folder.parent)
         hierarchy = self._table_nid(folder.nid, 'hierarchy')
         if folder.subfolders:
-            tags = self.table_tags(NID_IPM_SUBTREE_TABLES['hierarchy'])
+            tags = self.table_tags(NID_TABLE_TEMPLATES['hierarchy'])
             self._write_table_node(hierarchy, tags, [self._folder_row(sub) for sub in folder.subfolders])
         else:
             self._share_template(hierarchy, 'hierarchy')

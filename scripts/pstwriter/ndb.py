@@ -180,18 +180,6 @@ class BaseFile:
                 found[nid & 0xFFFFFFFF] = (data_bid, sub_bid)
         return found
 
-    def free_units(self):
-        """64-byte units of the first regions that the base's AMaps mark free."""
-        free = []
-        region = 0
-        while region_start(region) < self.header.file_eof:
-            start = region_start(region)
-            amap = self.data[start:start + PAGE_DATA]
-            for index in range(PAGE_DATA * 8):
-                if not amap[index // 8] & (0x80 >> (index % 8)):
-                    free.append(start + index * BLOCK_ALIGN)
-            region += 1
-        return free
 
 
 class Allocator:
