@@ -91,6 +91,33 @@ def blocks_with_wrong_crc(path):
     return wrong
 
 
+def allocation_map_problems(path):
+    """Where the AMaps disagree with the B-trees: a block or page on space marked free, two of them
+    overlapping, or a free-space total in the header that the maps do not add up to."""
+    base = ndb.BaseFile(path)
+    spans = [(ib, ndb.block_footprint(cb)) for ib, cb in base.blocks.values()]
+    spans += [(ib, ndb.PAGE_SIZE) for ib in base.btree_pages]
+    owner = {}
+    problems = []
+    for ib, size in spans:
+        for unit in range(ib, ib + size, ndb.BLOCK_ALIGN):
+            if unit in owner:
+                problems.append('0x%x is used twice' % unit)
+            owner[unit] = ib
+            region, index = divmod((unit - ndb.FIRST_AMAP) // ndb.BLOCK_ALIGN, ndb.PAGE_DATA * 8)
+            amap = ndb.region_start(region)
+            if not base.data[amap + index // 8] & (0x80 >> (index % 8)):
+                problems.append('0x%x is in use but marked free' % unit)
+    free = 0
+    for region in range((base.header.file_eof - ndb.FIRST_AMAP) // ndb.AMAP_REGION):
+        amap = base.data[ndb.region_start(region):ndb.region_start(region) + ndb.PAGE_DATA]
+        free += sum(8 - bin(byte).count('1') for byte in amap) * ndb.BLOCK_ALIGN
+    recorded = struct.unpack_from('<Q', base.data, ndb.Header.ROOT + 20)[0]
+    if free != recorded:
+        problems.append('the AMaps have %d bytes free, the header says %d' % (free, recorded))
+    return problems[:10]
+
+
 def property_names(path):
     """message class -> set of property names, named ones as (set, LID or name) rather than their
     file-specific ids; and folder kind (container class) -> number of items."""
@@ -136,6 +163,7 @@ def run(path, like=None, unreadable=0):
             problems.append('folder %s: readpst found %d items and subfolders, pypff lists %d' % (
                 folder, folder_done + folder_skipped, listed[folder]))
     print('blocks with a wrong CRC: %d' % blocks_with_wrong_crc(path))
+    problems += allocation_map_problems(path)
     if like:
         problems += compare_with(path, like)
     for problem in problems:
