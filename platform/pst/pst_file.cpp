@@ -275,11 +275,14 @@ FolderContents PstFile::Contents(std::uint32_t folderNodeId) {
     std::set_union(listed.begin(), listed.end(), held.begin(), held.end(), std::back_inserter(contents.messageIds));
     const std::size_t onlyListed = contents.messageIds.size() - held.size();
     const std::size_t onlyHeld = contents.messageIds.size() - listed.size();
-    if (contents.notes.empty() && onlyHeld > 0) {
+    if (!contents.notes.empty()) {
+        return contents;  // one of the two could not be read: the counts say nothing
+    }
+    if (onlyHeld > 0) {
         contents.notes.push_back(std::to_string(onlyHeld) +
                                  " message(s) missing from the folder's contents table are read all the same");
     }
-    if (contents.notes.empty() && onlyListed > 0) {
+    if (onlyListed > 0) {
         contents.notes.push_back(std::to_string(onlyListed) +
                                  " message(s) of the folder's contents table are not under it in the node B-tree");
     }

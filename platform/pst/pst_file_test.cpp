@@ -139,7 +139,8 @@ void ExpectSameFolder(PstFile& ours, LibpffFile& theirs, const FolderNode& ourFo
     }
 }
 
-// The Outlook data files the tests hold and the whole-file fuzzer's seeds.
+// The Outlook data files the tests hold and the whole-file fuzzer's seeds, but the two made damaged
+// on purpose, which the reader is to read otherwise than libpff.
 std::vector<std::filesystem::path> SampleFiles() {
     std::vector<std::filesystem::path> files;
     for (const char* folder : {"testing/data/pst", "fuzz/corpus/pst_store_fuzzer"}) {
@@ -149,7 +150,9 @@ std::vector<std::filesystem::path> SampleFiles() {
         }
         for (const auto& entry : std::filesystem::directory_iterator(path)) {
             const std::string extension = entry.path().extension().string();
-            if (extension == ".pst" || extension == ".ost") {
+            const std::string name = entry.path().filename().string();
+            if ((extension == ".pst" || extension == ".ost") && name != "contents-table-mismatch.pst" &&
+                name != "damaged-message.pst") {
                 files.push_back(entry.path());
             }
         }

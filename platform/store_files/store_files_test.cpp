@@ -299,5 +299,40 @@ TEST_F(StoreFilesTest, ADamagedItemIsLeftOutAndToldOnceWhileTheRestReads) {
     EXPECT_EQ(warnings[0].substr(0, warnings[0].find('\n')), "Personal folders > Contacts: 1 item(s) left out");
 }
 
+std::vector<std::string> Subjects(StoreFolder& folder) {
+    std::vector<std::string> subjects;
+    for (const std::shared_ptr<StoreItem>& item : AllItems(*folder.Items())) {
+        subjects.push_back(item->Text("Subject"));
+    }
+    return subjects;
+}
+
+// A calendar whose contents table lacks "Meeting 2" and lists a message the file does not hold: every
+// message the file holds is read, and both disagreements are told.
+TEST_F(StoreFilesTest, AFolderWhoseContentsTableDisagreesWithItsNodesGivesEveryItemAndSaysSo) {
+    const std::shared_ptr<StoreSession> session = Open({SamplePath("contents-table-mismatch.pst")});
+    EXPECT_EQ(Subjects(*session->GetDefaultFolder(kDefaultCalendarFolder)),
+              (std::vector<std::string>{"Meeting 0", "Meeting 1", "Meeting 2", "Meeting 3", "Meeting 4"}));
+    ASSERT_EQ(warnings.size(), 3u);
+    EXPECT_NE(warnings[0].find("1 message(s) missing from the folder's contents table are read all the same"),
+              std::string::npos)
+        << warnings[0];
+    EXPECT_NE(warnings[1].find("1 message(s) of the folder's contents table are not under it"), std::string::npos)
+        << warnings[1];
+    EXPECT_NE(warnings[2].find(": 1 item(s) left out\n  item "), std::string::npos) << warnings[2];
+    EXPECT_NE(warnings[2].find("is missing from the file"), std::string::npos) << warnings[2];
+}
+
+// "Meeting 1" has a block whose CRC does not fit it, "Meeting 4" a heap cut short: those two are left
+// out with their reasons, the other four read.
+TEST_F(StoreFilesTest, EachDamagedMessageIsLeftOutWithItsReason) {
+    const std::shared_ptr<StoreSession> session = Open({SamplePath("damaged-message.pst")});
+    EXPECT_EQ(Subjects(*session->GetDefaultFolder(kDefaultCalendarFolder)),
+              (std::vector<std::string>{"Meeting 0", "Meeting 2", "Meeting 3", "Meeting 5"}));
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].substr(0, warnings[0].find('\n')), "Empty > Calendar: 2 item(s) left out");
+    EXPECT_NE(warnings[0].find("is damaged"), std::string::npos) << warnings[0];
+}
+
 }  // namespace
 }  // namespace kalendro
