@@ -188,8 +188,9 @@ std::vector<std::uint32_t> NodeContent::ReadRowIds() const {
     const std::uint32_t rowIndex = LittleEndian32(info.data() + 10);
     if (rowIndex != 0) {
         ForEachRecord(rowIndex, 4, [&](std::string_view key, std::string_view value) {
-            rows.emplace_back(static_cast<std::uint32_t>(LittleEndian(value.data(), std::min<std::size_t>(value.size(), 4))),
-                              LittleEndian32(key.data()));
+            rows.emplace_back(
+                static_cast<std::uint32_t>(LittleEndian(value.data(), std::min<std::size_t>(value.size(), 4))),
+                LittleEndian32(key.data()));
         });
     }
     std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.first < b.first; });

@@ -19,17 +19,17 @@ namespace {
 // Where the structures of each kind of file lie. Page and block trailers keep the same fields in
 // another order in ANSI files.
 struct Layout {
-    std::size_t idSize;              // of node ids, block ids and offsets in B-tree entries
-    std::size_t pageSize;            // of B-tree pages
-    std::size_t entriesSize;         // the part of a page that holds its entries
-    bool wideCounts;                 // cEnt and cEntMax are 16-bit numbers (4 KiB pages)
-    std::size_t pageTrailerSize;     // at the end of each page
-    std::size_t blockAlignment;      // blocks with their trailer take a multiple of this
-    std::size_t blockTrailerSize;    // at the end of each block
-    bool crcBeforeId;                // trailers keep the CRC before the id (Unicode) or after it (ANSI)
-    std::size_t nodeEntrySize;       // of a leaf entry of the node B-tree
-    std::size_t blockEntrySize;      // of a leaf entry of the block B-tree
-    std::size_t subnodeHeaderSize;   // of an SLBLOCK or SIBLOCK before its entries
+    std::size_t idSize;             // of node ids, block ids and offsets in B-tree entries
+    std::size_t pageSize;           // of B-tree pages
+    std::size_t entriesSize;        // the part of a page that holds its entries
+    bool wideCounts;                // cEnt and cEntMax are 16-bit numbers (4 KiB pages)
+    std::size_t pageTrailerSize;    // at the end of each page
+    std::size_t blockAlignment;     // blocks with their trailer take a multiple of this
+    std::size_t blockTrailerSize;   // at the end of each block
+    bool crcBeforeId;               // trailers keep the CRC before the id (Unicode) or after it (ANSI)
+    std::size_t nodeEntrySize;      // of a leaf entry of the node B-tree
+    std::size_t blockEntrySize;     // of a leaf entry of the block B-tree
+    std::size_t subnodeHeaderSize;  // of an SLBLOCK or SIBLOCK before its entries
 };
 
 constexpr Layout kAnsiLayout{4, 512, 496, false, 12, 64, 12, false, 16, 12, 4};
@@ -117,7 +117,8 @@ NodeDatabase::NodeDatabase(const std::string& path) {
         const bool ansi = kind_ == FileKind::kAnsi;
         const auto coding = static_cast<std::uint8_t>(header[ansi ? 461 : 513]);
         if (coding > static_cast<std::uint8_t>(BlockCoding::kCyclic)) {
-            throw Failure(kStoreCannotOpen, "its data is encrypted in a way that is not read (" + HexNumber(coding) + ")");
+            throw Failure(kStoreCannotOpen,
+                          "its data is encrypted in a way that is not read (" + HexNumber(coding) + ")");
         }
         coding_ = static_cast<BlockCoding>(coding);
         const std::size_t idSize = LayoutOf(kind_).idSize;
@@ -147,8 +148,8 @@ std::string NodeDatabase::ReadAt(std::uint64_t offset, std::size_t size, std::st
             continue;
         }
         if (read <= 0) {
-            Damaged(std::string(what) + " at " + HexNumber(offset) + " cannot be read: " +
-                    (read < 0 ? std::strerror(errno) : "the file ends"));
+            Damaged(std::string(what) + " at " + HexNumber(offset) +
+                    " cannot be read: " + (read < 0 ? std::strerror(errno) : "the file ends"));
         }
         done += static_cast<std::size_t>(read);
     }
@@ -271,7 +272,8 @@ std::string NodeDatabase::ReadBlock(std::uint64_t blockId) {
     }
     const Layout& layout = LayoutOf(kind_);
     const std::string what = "the block " + HexNumber(blockId);
-    std::string stored = ReadAt(entry->offset, RoundUp(entry->size + layout.blockTrailerSize, layout.blockAlignment), what);
+    std::string stored =
+        ReadAt(entry->offset, RoundUp(entry->size + layout.blockTrailerSize, layout.blockAlignment), what);
     const char* trailer = stored.data() + stored.size() - layout.blockTrailerSize;
     const std::size_t crcAt = layout.crcBeforeId ? 4 : 4 + layout.idSize;
     const std::size_t idAt = layout.crcBeforeId ? 8 : 4;

@@ -145,7 +145,8 @@ private:
         try {
             NodeDatabase& database = *file_.database_;
             const std::uint32_t table = WithType(folder.nodeId, kHierarchyTable);
-            for (const std::uint32_t row : NodeContent(database, RequireNode(database, table, "the folder list")).ReadRowIds()) {
+            for (const std::uint32_t row :
+                 NodeContent(database, RequireNode(database, table, "the folder list")).ReadRowIds()) {
                 if (TypeOf(row) == kNormalFolder || TypeOf(row) == kSearchFolder) {
                     subfolders.push_back(row);
                 }
@@ -249,8 +250,8 @@ FolderContents PstFile::Contents(std::uint32_t folderNodeId) {
         return contents;  // what it finds are messages of other folders
     }
     if (TypeOf(folderNodeId) != kNormalFolder || !database_->FindNode(folderNodeId)) {
-        throw Failure(kStoreOperationFailed,
-                      "the folder " + HexNumber(folderNodeId) + " of \"" + path_ + "\" cannot be read: it is no folder of the file");
+        throw Failure(kStoreOperationFailed, "the folder " + HexNumber(folderNodeId) + " of \"" + path_ +
+                                                 "\" cannot be read: it is no folder of the file");
     }
     std::vector<std::uint32_t> listed;
     try {

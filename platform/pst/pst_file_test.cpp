@@ -107,8 +107,8 @@ std::string Differences(const PropertyBag& ours, const PropertyBag& theirs) {
 
 void ExpectSameMessage(const Message& ours, const Message& theirs) {
     EXPECT_EQ(ours.nodeId, theirs.nodeId);
-    EXPECT_TRUE(ours.properties == theirs.properties)
-        << "message " << HexNumber(theirs.nodeId) << "\n" << Differences(ours.properties, theirs.properties);
+    EXPECT_TRUE(ours.properties == theirs.properties) << "message " << HexNumber(theirs.nodeId) << "\n"
+                                                      << Differences(ours.properties, theirs.properties);
     ASSERT_EQ(ours.embedded.size(), theirs.embedded.size()) << HexNumber(theirs.nodeId);
     for (std::size_t index = 0; index < ours.embedded.size(); ++index) {
         ExpectSameMessage(ours.embedded[index], theirs.embedded[index]);

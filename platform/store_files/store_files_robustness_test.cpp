@@ -7,7 +7,6 @@
 #include "platform/failure.h"
 #include "platform/store_files/store_files.h"
 #include "testing/damaged_copies.h"
-#include "testing/libpff_leak_suppression.h"
 #include "testing/source_path.h"
 #include "testing/temporary_directory.h"
 
