@@ -97,13 +97,13 @@ bool SameMessage(const pst::Message& ours, const pst::Message& theirs) {
 }
 
 void CompareFolder(pst::PstFile& ours, pst::LibpffFile& theirs, const pst::FolderNode& folder) {
-    pst::FolderMessages read;
+    std::vector<pst::Message> read;
     try {
         read = theirs.ReadMessages(folder.nodeId);
     } catch (const Failure&) {
         return;
     }
-    for (const pst::Message& message : read.messages) {
+    for (const pst::Message& message : read) {
         try {
             if (!SameMessage(ours.ReadMessage(message.nodeId), message)) {
                 Finding("the message " + std::to_string(message.nodeId) + " is read otherwise than libpff reads it");

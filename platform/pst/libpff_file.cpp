@@ -6,10 +6,10 @@
 #include <array>
 #include <cstdio>
 #include <optional>
-#include <set>
 #include <utility>
 
 #include "platform/failure.h"
+#include "platform/pst/little_endian.h"
 
 namespace kalendro::pst {
 
@@ -93,12 +93,6 @@ Item OpenItem(std::string_view what, Call&& call) {
     libpff_item_t* item = nullptr;
     Require(what, [&](libpff_error_t** error) { return call(&item, error); });
     return Item(item);
-}
-
-std::string Hex(std::uint32_t number) {
-    std::array<char, 16> text{};
-    std::snprintf(text.data(), text.size(), "0x%X", number);
-    return text.data();
 }
 
 std::uint32_t NodeId(libpff_item_t* item) {
@@ -200,7 +194,7 @@ void ReadEntry(libpff_record_set_t* set, int index, PropertyBag& bag) {
     Require("reading a property's type",
             [&](libpff_error_t** error) { return libpff_record_entry_get_value_type(entry.get(), &type, error); });
     if (tag > kLastTag || type > kLastTag) {
-        throw Failure(kStoreOperationFailed, "a property tagged " + Hex(tag) + " of type " + Hex(type));
+        throw Failure(kStoreOperationFailed, "a property tagged " + HexNumber(tag) + " of type " + HexNumber(type));
     }
     PropertyValue value{static_cast<std::uint16_t>(type), ReadData(entry.get())};
     if (tag < kFirstNamedTag) {
@@ -233,172 +227,65 @@ PropertyBag ReadBag(libpff_item_t* item) {
     return bag;
 }
 
-// A folder's name for the warnings, or its node id when the name cannot be read.
-std::string FolderLabel(libpff_item_t* folder, std::uint32_t nodeId) {
-    const std::string byNodeId = "folder " + Hex(nodeId);
-    try {
-        const std::string name = ReadUtf8(
-            "reading the folder's name",
-            [&](std::size_t* size, libpff_error_t** error) {
-                return libpff_folder_get_utf8_name_size(folder, size, error);
-            },
-            [&](std::uint8_t* text, std::size_t size, libpff_error_t** error) {
-                return libpff_folder_get_utf8_name(folder, text, size, error);
-            });
-        return name.empty() ? byNodeId : name;
-    } catch (const Failure&) {
-        return byNodeId;
-    }
-}
-
-int SubfolderCount(libpff_item_t* folder) {
+template <typename CountCall>
+int CountOf(std::string_view what, CountCall&& call) {
     int count = 0;
-    Require("counting the subfolders",
-            [&](libpff_error_t** error) { return libpff_folder_get_number_of_sub_folders(folder, &count, error); });
+    Require(what, [&](libpff_error_t** error) { return call(&count, error); });
     return count;
 }
 
-// Reads the folder tree, leaving out (with a warning) each folder that cannot be opened, one that
-// appears twice and any deeper than Outlook goes.
-class FolderTreeReader {
-public:
-    explicit FolderTreeReader(std::vector<std::string>& warnings) : warnings_(warnings) {}
-
-    // Raises the failure when the root itself cannot be read.
-    FolderNode ReadRoot(libpff_item_t* root) {
-        FolderNode node{NodeId(root), ReadProperties(root, ""), {}};
-        visited_.insert(node.nodeId);
-        ReadSubfolders(root, SubfolderCount(root), "", 1, node);
-        return node;
+// The folder with every folder below it, in libpff's order; a reference reader fails on the first
+// fault rather than work around it.
+FolderNode ReadFolderTree(libpff_item_t* folder, int depth) {
+    if (depth > kMaxFolderDepth) {
+        throw Failure(kStoreOperationFailed, "folders nested deeper than " + std::to_string(kMaxFolderDepth));
     }
-
-private:
-    void ReadSubfolders(libpff_item_t* folder, int count, const std::string& path, int depth, FolderNode& node) {
-        for (int index = 0; index < count; ++index) {
-            try {
-                const Item subfolder = OpenItem("opening subfolder #" + std::to_string(index + 1),
-                                                [&](libpff_item_t** item, libpff_error_t** error) {
-                                                    return libpff_folder_get_sub_folder(folder, index, item, error);
-                                                });
-                ReadFolder(subfolder.get(), path, depth, node);
-            } catch (const Failure& failure) {
-                Warn(path, failure.Description());
-            }
-        }
-    }
-
-    void ReadFolder(libpff_item_t* folder, const std::string& parentPath, int depth, FolderNode& parent) {
-        const std::uint32_t nodeId = NodeId(folder);
-        const std::string path = parentPath + "/" + FolderLabel(folder, nodeId);
-        if (depth > kMaxFolderDepth) {
-            Warn(path, "nested deeper than " + std::to_string(kMaxFolderDepth) + " folders");
-            return;
-        }
-        if (!visited_.insert(nodeId).second) {
-            Warn(path, "the folder " + Hex(nodeId) + " appears a second time");
-            return;
-        }
-        FolderNode node{nodeId, ReadProperties(folder, path), {}};
-        ReadSubfolders(folder, ReadableSubfolderCount(folder, path), path, depth + 1, node);
-        parent.subfolders.push_back(std::move(node));
-    }
-
-    // A folder whose list of subfolders is damaged still holds its own messages.
-    int ReadableSubfolderCount(libpff_item_t* folder, const std::string& path) {
-        try {
-            return SubfolderCount(folder);
-        } catch (const Failure& failure) {
-            Warn(path, failure.Description() + " (the folder is kept without its subfolders)");
-            return 0;
-        }
-    }
-
-    // A folder whose properties are damaged still leads to its subfolders, so it stays in the tree.
-    PropertyBag ReadProperties(libpff_item_t* folder, const std::string& path) {
-        try {
-            return ReadBag(folder);
-        } catch (const Failure& failure) {
-            Warn(path, failure.Description() + " (the folder is kept without its properties)");
-            return {};
-        }
-    }
-
-    void Warn(const std::string& path, const std::string& reason) {
-        warnings_.push_back((path.empty() ? "/" : path) + ": " + reason);
-    }
-
-    std::vector<std::string>& warnings_;
-    std::set<std::uint32_t> visited_;
-};
-
-// Reads messages and the messages embedded in their attachments, counting what it leaves out.
-class MessageReader {
-public:
-    explicit MessageReader(FolderMessages& result) : result_(result) {}
-
-    void ReadFolder(libpff_item_t* folder) {
-        int count = 0;
-        Require("counting the messages", [&](libpff_error_t** error) {
-            return libpff_folder_get_number_of_sub_messages(folder, &count, error);
+    FolderNode node{NodeId(folder), ReadBag(folder), {}};
+    const int count = CountOf("counting the subfolders", [&](int* count, libpff_error_t** error) {
+        return libpff_folder_get_number_of_sub_folders(folder, count, error);
+    });
+    for (int index = 0; index < count; ++index) {
+        const Item subfolder = OpenItem("opening a subfolder", [&](libpff_item_t** item, libpff_error_t** error) {
+            return libpff_folder_get_sub_folder(folder, index, item, error);
         });
-        for (int index = 0; index < count; ++index) {
-            try {
-                const Item message = OpenItem("opening the message", [&](libpff_item_t** item, libpff_error_t** error) {
-                    return libpff_folder_get_sub_message(folder, index, item, error);
-                });
-                result_.messages.push_back(Read(message.get(), 0));
-            } catch (const Failure& failure) {
-                LeaveOut("message #" + std::to_string(index + 1), failure.Description());
-            }
-        }
+        node.subfolders.push_back(ReadFolderTree(subfolder.get(), depth + 1));
     }
+    return node;
+}
 
-private:
-    Message Read(libpff_item_t* item, int depth) {
-        Message message{NodeId(item), ReadBag(item), {}};
-        int attachments = 0;
-        Require("counting the attachments", [&](libpff_error_t** error) {
-            return libpff_message_get_number_of_attachments(item, &attachments, error);
-        });
-        for (int index = 0; index < attachments; ++index) {
-            const std::string label = "message " + Hex(message.nodeId) + " attachment #" + std::to_string(index + 1);
-            try {
-                ReadAttachment(item, index, depth, message);
-            } catch (const Failure& failure) {
-                LeaveOut(label, failure.Description());
-            }
-        }
-        return message;
+Message ReadMessage(libpff_item_t* item, int depth);
+
+void ReadEmbedded(libpff_item_t* item, int index, int depth, Message& message) {
+    const Item attachment = OpenItem("opening the attachment", [&](libpff_item_t** out, libpff_error_t** error) {
+        return libpff_message_get_attachment(item, index, out, error);
+    });
+    int type = 0;
+    Require("reading the attachment's type",
+            [&](libpff_error_t** error) { return libpff_attachment_get_type(attachment.get(), &type, error); });
+    if (type != LIBPFF_ATTACHMENT_TYPE_ITEM) {
+        return;
     }
-
-    void ReadAttachment(libpff_item_t* item, int index, int depth, Message& message) {
-        const Item attachment = OpenItem("opening the attachment", [&](libpff_item_t** out, libpff_error_t** error) {
-            return libpff_message_get_attachment(item, index, out, error);
-        });
-        int type = 0;
-        Require("reading the attachment's type",
-                [&](libpff_error_t** error) { return libpff_attachment_get_type(attachment.get(), &type, error); });
-        if (type != LIBPFF_ATTACHMENT_TYPE_ITEM) {
-            return;
-        }
-        if (depth + 1 > kMaxEmbeddingDepth) {
-            throw Failure(kStoreOperationFailed,
-                          "messages embedded deeper than " + std::to_string(kMaxEmbeddingDepth) + " levels");
-        }
-        const Item embedded =
-            OpenItem("opening the embedded message", [&](libpff_item_t** out, libpff_error_t** error) {
-                return libpff_attachment_get_item(attachment.get(), out, error);
-            });
-        message.embedded.push_back(Read(embedded.get(), depth + 1));
+    if (depth + 1 > kMaxEmbeddingDepth) {
+        throw Failure(kStoreOperationFailed,
+                      "messages embedded deeper than " + std::to_string(kMaxEmbeddingDepth) + " levels");
     }
+    const Item embedded = OpenItem("opening the embedded message", [&](libpff_item_t** out, libpff_error_t** error) {
+        return libpff_attachment_get_item(attachment.get(), out, error);
+    });
+    message.embedded.push_back(ReadMessage(embedded.get(), depth + 1));
+}
 
-    void LeaveOut(const std::string& which, const std::string& reason) {
-        ++result_.skipped;
-        result_.problems.push_back(which + ": " + reason);
+// A message with the messages embedded in its attachments.
+Message ReadMessage(libpff_item_t* item, int depth) {
+    Message message{NodeId(item), ReadBag(item), {}};
+    const int attachments = CountOf("counting the attachments", [&](int* count, libpff_error_t** error) {
+        return libpff_message_get_number_of_attachments(item, count, error);
+    });
+    for (int index = 0; index < attachments; ++index) {
+        ReadEmbedded(item, index, depth, message);
     }
-
-    FolderMessages& result_;
-};
+    return message;
+}
 
 }  // namespace
 
@@ -434,41 +321,33 @@ std::shared_ptr<LibpffFile> LibpffFile::Open(const std::string& path) {
 }
 
 LibpffFile::LibpffFile(std::string path) : path_(std::move(path)), library_(std::make_unique<Library>(path_)) {
-    try {
-        const Item store = OpenItem("opening the message store", [&](libpff_item_t** item, libpff_error_t** error) {
-            return libpff_file_get_message_store(library_->file, item, error);
-        });
-        messageStore_ = ReadBag(store.get());
-    } catch (const Failure& failure) {
-        warnings_.push_back("message store: " + failure.Description());
-    }
+    const Item store = OpenItem("opening the message store", [&](libpff_item_t** item, libpff_error_t** error) {
+        return libpff_file_get_message_store(library_->file, item, error);
+    });
+    messageStore_ = ReadBag(store.get());
     const Item root = OpenItem("opening the folder tree", [&](libpff_item_t** item, libpff_error_t** error) {
         return libpff_file_get_root_folder(library_->file, item, error);
     });
-    root_ = FolderTreeReader(warnings_).ReadRoot(root.get());
+    root_ = ReadFolderTree(root.get(), 0);
 }
 
 LibpffFile::~LibpffFile() = default;
 
-FolderMessages LibpffFile::ReadMessages(std::uint32_t folderNodeId) {
-    const std::lock_guard lock(libraryUse_);
-    FolderMessages result;
-    try {
-        const Item folder = OpenItem("opening the folder", [&](libpff_item_t** item, libpff_error_t** error) {
-            return libpff_file_get_item_by_identifier(library_->file, folderNodeId, item, error);
+std::vector<Message> LibpffFile::ReadMessages(std::uint32_t folderNodeId) {
+    const Item folder = OpenItem("opening the folder", [&](libpff_item_t** item, libpff_error_t** error) {
+        return libpff_file_get_item_by_identifier(library_->file, folderNodeId, item, error);
+    });
+    const int count = CountOf("counting the messages", [&](int* count, libpff_error_t** error) {
+        return libpff_folder_get_number_of_sub_messages(folder.get(), count, error);
+    });
+    std::vector<Message> messages;
+    for (int index = 0; index < count; ++index) {
+        const Item message = OpenItem("opening a message", [&](libpff_item_t** item, libpff_error_t** error) {
+            return libpff_folder_get_sub_message(folder.get(), index, item, error);
         });
-        std::uint8_t type = 0;
-        Require("reading the item's type",
-                [&](libpff_error_t** error) { return libpff_item_get_type(folder.get(), &type, error); });
-        if (type != LIBPFF_ITEM_TYPE_FOLDER) {
-            throw Failure(kStoreOperationFailed, "the item is not a folder");
-        }
-        MessageReader(result).ReadFolder(folder.get());
-    } catch (const Failure& failure) {
-        throw Failure(kStoreOperationFailed, "the folder " + Hex(folderNodeId) + " of \"" + path_ +
-                                                 "\" cannot be read: " + failure.Description());
+        messages.push_back(ReadMessage(message.get(), 0));
     }
-    return result;
+    return messages;
 }
 
 }  // namespace kalendro::pst
