@@ -54,6 +54,8 @@ RecurrencePattern PatternOf(const AppointmentRecurrence& recurrence) {
     pattern.dayOfMonth = recurrence.dayOfMonth;
     pattern.instance = recurrence.instance;
     pattern.monthOfYear = recurrence.monthOfYear;
+    pattern.firstDayOfWeek = recurrence.firstDayOfWeek;
+    pattern.calendar = recurrence.calendar;
     pattern.patternStartDate = recurrence.patternStartDate;
     pattern.end = recurrence.end;
     pattern.patternEndDate = recurrence.patternEndDate;
@@ -65,7 +67,8 @@ void CheckSeries(const AppointmentRecurrence& recurrence) {
     const auto outside = [](int value, int lowest, int highest) { return value < lowest || value > highest; };
     if (outside(recurrence.interval, 1, 999) || outside(recurrence.dayOfMonth, 0, 31) ||
         outside(recurrence.instance, 0, 5) || outside(recurrence.monthOfYear, 0, 12) ||
-        outside(recurrence.dayOfWeekMask, 0, 127) || recurrence.endMinutes < recurrence.startMinutes) {
+        outside(recurrence.dayOfWeekMask, 0, 127) || outside(recurrence.firstDayOfWeek, 0, 6) ||
+        recurrence.endMinutes < recurrence.startMinutes) {
         throw Failure(kStoreOperationFailed, "its recurrence pattern holds values out of range");
     }
 }
