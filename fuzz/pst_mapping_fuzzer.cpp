@@ -25,9 +25,11 @@ void UseZone(const pst::ZoneRules& zone, std::string_view bytes) {
 
 void ReadValue(unsigned char kind, std::string_view bytes) {
     switch (kind % 5) {
-        case 0:
-            pst::ParseAppointmentRecurrence(bytes);
+        case 0: {
+            pst::CodePageDecoder shiftJis(932);
+            pst::ParseAppointmentRecurrence(bytes, shiftJis);
             break;
+        }
         case 1:
             UseZone(pst::ZoneRules::FromTimeZoneStruct(bytes), bytes);
             break;

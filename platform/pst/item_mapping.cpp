@@ -85,13 +85,13 @@ bool IsClassOrSubclass(std::string_view candidate, std::string_view base) {
            (candidate.size() == base.size() || candidate[base.size()] == '.');
 }
 
-std::string TextOf(const PropertyValue* value) {
-    return value == nullptr ? std::string() : ReadText(*value).value_or(std::string());
+std::string TextOf(const PropertyValue* value, CodePageDecoder& decoder) {
+    return value == nullptr ? std::string() : ReadText(*value, decoder).value_or(std::string());
 }
 
 template <typename Key>
-std::string TextOf(const PropertyBag& bag, const Key& key) {
-    return TextOf(bag.Find(key));
+std::string TextOf(const PropertyBag& bag, const Key& key, CodePageDecoder& decoder) {
+    return TextOf(bag.Find(key), decoder);
 }
 
 template <typename Key>
@@ -106,10 +106,38 @@ std::optional<bool> FlagOf(const PropertyBag& bag, const Key& key) {
     return value == nullptr ? std::nullopt : ReadBool(*value);
 }
 
-// The code page of a message's 8-bit strings or of its HTML; Windows-1252 when the message names none.
-int CodePageOf(const PropertyBag& bag, std::uint16_t tag) {
+constexpr int kWindowsLatin1 = 1252;
+
+std::optional<int> CodePageOf(const PropertyBag& bag, std::uint16_t tag) {
     const PropertyValue* value = bag.Find(tag);
-    return value == nullptr ? 1252 : ReadInt32(*value).value_or(1252);
+    const std::optional<std::int32_t> codePage = value == nullptr ? std::nullopt : ReadInt32(*value);
+    return codePage && *codePage > 0 ? codePage : std::nullopt;
+}
+
+struct InternetCodePage {
+    int internet;
+    int windows;
+};
+
+// The internet code pages of the scripts Windows has an 8-bit code page for, and that code page.
+constexpr InternetCodePage kInternetCodePages[] = {
+    {50220, 932},  {50221, 932},  {50222, 932},  {51932, 932},  {20932, 932},  {50225, 949},  {51949, 949},
+    {51936, 936},  {52936, 936},  {20936, 936},  {51950, 950},  {28591, 1252}, {28605, 1252}, {20127, 1252},
+    {28592, 1250}, {28595, 1251}, {20866, 1251}, {21866, 1251}, {28597, 1253}, {28599, 1254}, {28598, 1255},
+    {38598, 1255}, {28596, 1256}, {28594, 1257}, {28603, 1257},
+};
+
+constexpr int kWindowsCodePages[] = {874, 932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258};
+
+// A Windows 8-bit code page is its own; nothing for an internet code page of no such script (UTF-8).
+std::optional<int> WindowsCodePageOf(int internetCodePage) {
+    if (std::find(std::begin(kWindowsCodePages), std::end(kWindowsCodePages), internetCodePage) !=
+        std::end(kWindowsCodePages)) {
+        return internetCodePage;
+    }
+    const auto found = std::find_if(std::begin(kInternetCodePages), std::end(kInternetCodePages),
+                                    [&](const InternetCodePage& entry) { return entry.internet == internetCodePage; });
+    return found == std::end(kInternetCodePages) ? std::nullopt : std::optional(found->windows);
 }
 
 StoreDate LocalTimeOf(const PropertyBag& bag, std::uint16_t tag) {
@@ -164,9 +192,9 @@ const std::vector<TextSource>& TextSources() {
     return sources;
 }
 
-std::string Categories(const PropertyBag& message) {
+std::string Categories(const PropertyBag& message, CodePageDecoder& decoder) {
     const PropertyValue* value = message.Find(NamedProperty{kPsPublicStrings, 0, "Keywords"});
-    const auto names = value == nullptr ? std::nullopt : ReadTextList(*value);
+    const auto names = value == nullptr ? std::nullopt : ReadTextList(*value, decoder);
     std::string joined;
     for (const std::string& name : names.value_or(std::vector<std::string>{})) {
         joined += joined.empty() ? name : ", " + name;
@@ -234,17 +262,18 @@ StoreDate AppointmentBound(const PropertyBag& appointment, std::uint32_t wholeLi
     return allDay ? AllDayBound(appointment, *utc, displayZoneLid) : UtcToMachineLocal(*utc);
 }
 
-MemberValue SpecialMember(MemberId member, const Message& message, std::string_view storeRecordKey) {
+MemberValue SpecialMember(MemberId member, const Message& message, std::string_view storeRecordKey,
+                          CodePageDecoder& decoder) {
     const PropertyBag& bag = message.properties;
     switch (member) {
         case MemberId::kEntryID:
             return EntryIdText(storeRecordKey, message.nodeId);
         case MemberId::kSubject:
-            return WithoutSubjectMarker(TextOf(bag, kSubject));
+            return WithoutSubjectMarker(TextOf(bag, kSubject, decoder));
         case MemberId::kBody:
-            return BodyText(bag);
+            return BodyText(bag, decoder);
         case MemberId::kCategories:
-            return Categories(bag);
+            return Categories(bag, decoder);
         case MemberId::kCreationTime:
             return LocalTimeOf(bag, kCreationTime);
         case MemberId::kLastModificationTime:
@@ -269,14 +298,16 @@ MemberValue SpecialMember(MemberId member, const Message& message, std::string_v
     }
 }
 
-MemberValue ReadMember(MemberId member, const Message& message, std::string_view storeRecordKey) {
+MemberValue ReadMember(MemberId member, const Message& message, std::string_view storeRecordKey,
+                       CodePageDecoder& decoder) {
     const auto& sources = TextSources();
     const auto text =
         std::find_if(sources.begin(), sources.end(), [&](const TextSource& source) { return source.member == member; });
     if (text == sources.end()) {
-        return SpecialMember(member, message, storeRecordKey);
+        return SpecialMember(member, message, storeRecordKey, decoder);
     }
-    return text->tag != 0 ? TextOf(message.properties, text->tag) : TextOf(message.properties, text->named);
+    return text->tag != 0 ? TextOf(message.properties, text->tag, decoder)
+                          : TextOf(message.properties, text->named, decoder);
 }
 
 // ---- Exceptions of a series ----
@@ -341,7 +372,8 @@ MemberValues OverriddenMembers(const OccurrenceContext& context, const ModifiedI
         members.emplace_back(MemberId::kLocation, *instance.location);
     }
     if (exception != nullptr) {
-        std::string body = BodyText(exception->properties);
+        CodePageDecoder decoder = MessageDecoder(exception->properties);
+        std::string body = BodyText(exception->properties, decoder);
         const bool ownBody = instance.hasOwnBody ||
                              FlagOf(exception->properties, Lid(kPsetidAppointment, kExceptionalBody)).value_or(false);
         if (ownBody || (!body.empty() && body != context.seriesBody)) {
@@ -365,7 +397,10 @@ std::string ItemTypeNameOfClass(std::string_view messageClass) {
     return "MailItem";
 }
 
-std::string ItemTypeName(const PropertyBag& message) { return ItemTypeNameOfClass(TextOf(message, kMessageClass)); }
+std::string ItemTypeName(const PropertyBag& message) {
+    CodePageDecoder ascii;  // class names are ASCII in every code page
+    return ItemTypeNameOfClass(TextOf(message, kMessageClass, ascii));
+}
 
 std::int32_t DefaultItemTypeOfContainerClass(std::string_view containerClass) {
     for (const ContainerType& entry : kContainerTypes) {
@@ -377,7 +412,8 @@ std::int32_t DefaultItemTypeOfContainerClass(std::string_view containerClass) {
 }
 
 std::int32_t DefaultItemType(const PropertyBag& folder) {
-    return DefaultItemTypeOfContainerClass(TextOf(folder, kContainerClass));
+    CodePageDecoder ascii;
+    return DefaultItemTypeOfContainerClass(TextOf(folder, kContainerClass, ascii));
 }
 
 std::string UpperHex(std::string_view bytes) {
@@ -400,40 +436,51 @@ std::string EntryIdText(std::string_view storeRecordKey, std::uint32_t nodeId) {
     return UpperHex(bytes);
 }
 
-MappedItem MapItem(const Message& message, std::string_view storeRecordKey) {
+int MessageCodePage(const PropertyBag& message) {
+    if (const std::optional<int> own = CodePageOf(message, kMessageCodePage)) {
+        return *own;
+    }
+    const std::optional<int> internet = CodePageOf(message, kInternetCodePage);
+    return internet ? WindowsCodePageOf(*internet).value_or(kWindowsLatin1) : kWindowsLatin1;
+}
+
+CodePageDecoder MessageDecoder(const PropertyBag& message) { return CodePageDecoder(MessageCodePage(message)); }
+
+MappedItem MapItem(const Message& message, std::string_view storeRecordKey, CodePageDecoder& decoder) {
     MappedItem item{ItemTypeName(message.properties), {}};
     const memory_store::ItemType type = memory_store::ItemTypeOf(item.typeName);
     for (std::size_t index = 0; index < memory_store::kMemberCount; ++index) {
         const auto member = static_cast<MemberId>(index);
         if (memory_store::TypeHasMember(type, member) && !memory_store::IsDerived(member)) {
-            item.members.emplace_back(member, ReadMember(member, message, storeRecordKey));
+            item.members.emplace_back(member, ReadMember(member, message, storeRecordKey, decoder));
         }
     }
     return item;
 }
 
-std::string BodyText(const PropertyBag& message) {
+std::string BodyText(const PropertyBag& message, CodePageDecoder& decoder) {
     if (const PropertyValue* body = message.Find(kBody)) {
-        return ReadText(*body, CodePageOf(message, kMessageCodePage)).value_or(std::string());
+        return ReadText(*body, decoder).value_or(std::string());
     }
     if (const PropertyValue* rtf = message.Find(kRtfCompressed); rtf != nullptr && !rtf->data.empty()) {
         return BodyTextFromCompressedRtf(rtf->data);
     }
     if (const PropertyValue* html = message.Find(kHtml)) {
-        const int codePage = CodePageOf(message, kInternetCodePage);
-        return HtmlToText(html->type == kTypeBinary ? CodePageDecoder(codePage).Decode(html->data)
-                                                    : ReadText(*html, codePage).value_or(std::string()));
+        // The HTML's bytes are in the internet code page itself.
+        CodePageDecoder htmlDecoder(CodePageOf(message, kInternetCodePage).value_or(kWindowsLatin1));
+        return HtmlToText(html->type == kTypeBinary ? htmlDecoder.Decode(html->data)
+                                                    : ReadText(*html, htmlDecoder).value_or(std::string()));
     }
     return {};
 }
 
-std::optional<AppointmentRecurrence> ReadRecurrence(const PropertyBag& appointment) {
+std::optional<AppointmentRecurrence> ReadRecurrence(const PropertyBag& appointment, CodePageDecoder& decoder) {
     const PropertyValue* blob = appointment.Find(Lid(kPsetidAppointment, kRecurrenceBlob));
     const bool recurring = FlagOf(appointment, Lid(kPsetidAppointment, kRecurring)).value_or(true);
     if (blob == nullptr || blob->data.empty() || !recurring) {
         return std::nullopt;
     }
-    return ParseAppointmentRecurrence(blob->data);
+    return ParseAppointmentRecurrence(blob->data, decoder);
 }
 
 std::optional<ZoneRules> SeriesZone(const PropertyBag& appointment) {
@@ -457,9 +504,10 @@ StoreDate SeriesWallToMachineLocal(const std::optional<ZoneRules>& zone, const S
     return zone ? UtcToMachineLocal(zone->WallToUtc(wall.SerialSeconds())) : wall;
 }
 
-std::vector<ModifiedOccurrence> MapModifiedOccurrences(const Message& series, const AppointmentRecurrence& recurrence) {
+std::vector<ModifiedOccurrence> MapModifiedOccurrences(const Message& series, const AppointmentRecurrence& recurrence,
+                                                       CodePageDecoder& decoder) {
     const std::optional<ZoneRules> zone = SeriesZone(series.properties);
-    const std::string seriesBody = BodyText(series.properties);
+    const std::string seriesBody = BodyText(series.properties, decoder);
     const OccurrenceContext context{series.properties, zone, seriesBody};
     std::vector<std::int64_t> originalUtc;
     for (const ModifiedInstance& instance : recurrence.modified) {

@@ -27,6 +27,22 @@ const MemberValue& ValueOf(const MemberValues& members, MemberId member) {
     return found->second;
 }
 
+// Each reading with the message's own decoder, as the store reads it.
+MappedItem Map(const Message& message) {
+    CodePageDecoder decoder = MessageDecoder(message.properties);
+    return MapItem(message, kRecordKey, decoder);
+}
+
+std::string Body(const PropertyBag& message) {
+    CodePageDecoder decoder = MessageDecoder(message);
+    return BodyText(message, decoder);
+}
+
+std::optional<AppointmentRecurrence> Recurrence(const PropertyBag& appointment) {
+    CodePageDecoder decoder = MessageDecoder(appointment);
+    return ReadRecurrence(appointment, decoder);
+}
+
 std::vector<MemberId> IdsOf(const MemberValues& members) {
     std::vector<MemberId> ids;
     for (const auto& [id, value] : members) {
@@ -95,7 +111,7 @@ TEST(ItemMappingTest, AppointmentMembersComeFromOutlooksProperties) {
     bag.Set(Appointment(0x8208), t::Unicode(u"Room 4"));
     bag.Set(Appointment(0x8215), t::Bool(false));
 
-    const MappedItem item = MapItem(message, kRecordKey);
+    const MappedItem item = Map(message);
     EXPECT_EQ(item.typeName, "AppointmentItem");
     EXPECT_EQ(
         IdsOf(item.members),
@@ -120,7 +136,7 @@ TEST(ItemMappingTest, AppointmentMembersComeFromOutlooksProperties) {
 TEST(ItemMappingTest, OtherItemsHaveTheMembersEveryItemHas) {
     Message message;
     message.properties.Set(0x001A, t::Unicode(u"IPM.Note"));
-    const MappedItem item = MapItem(message, kRecordKey);
+    const MappedItem item = Map(message);
     EXPECT_EQ(item.typeName, "MailItem");
     EXPECT_EQ(IdsOf(item.members),
               (std::vector<MemberId>{MemberId::kEntryID, MemberId::kSubject, MemberId::kBody, MemberId::kCategories,
@@ -130,7 +146,7 @@ TEST(ItemMappingTest, OtherItemsHaveTheMembersEveryItemHas) {
 TEST(ItemMappingTest, MissingPropertiesGiveTheStoresDefaults) {
     Message message;
     message.properties.Set(0x001A, t::Unicode(u"IPM.Appointment"));
-    const MemberValues members = MapItem(message, kRecordKey).members;
+    const MemberValues members = Map(message).members;
     EXPECT_EQ(ValueOf(members, MemberId::kSubject), MemberValue(""));
     EXPECT_EQ(ValueOf(members, MemberId::kCategories), MemberValue(""));
     EXPECT_EQ(ValueOf(members, MemberId::kStart), MemberValue(StoreDate::NoDate()));
@@ -149,7 +165,7 @@ TEST(ItemMappingTest, AllDayEventKeepsItsOwnDatesInAnyMachineZone) {
     bag.Set(Appointment(0x820E), t::SystemTime({2016, 12, 25, 13, 0, 0}));
     bag.Set(Appointment(0x825E), t::Binary(t::Definition({{2008, t::kAusEastern}})));
     bag.Set(Appointment(0x825F), t::Binary(t::Definition({{2008, t::kAusEastern}})));
-    MemberValues members = MapItem(message, kRecordKey).members;
+    MemberValues members = Map(message).members;
     EXPECT_EQ(ValueOf(members, MemberId::kStart), MemberValue(StoreDate{2016, 12, 25}));
     EXPECT_EQ(ValueOf(members, MemberId::kEnd), MemberValue(StoreDate{2016, 12, 26}));
     EXPECT_EQ(ValueOf(members, MemberId::kAllDayEvent), MemberValue(true));
@@ -157,7 +173,7 @@ TEST(ItemMappingTest, AllDayEventKeepsItsOwnDatesInAnyMachineZone) {
     // Without a zone of its own the event is read in this machine's zone.
     bag.Set(Appointment(0x825E), t::Binary("damaged"));
     bag.Set(Appointment(0x825F), t::Binary(""));
-    members = MapItem(message, kRecordKey).members;
+    members = Map(message).members;
     EXPECT_EQ(ValueOf(members, MemberId::kStart), MemberValue(StoreDate{2016, 12, 24, 5, 0, 0}));
 }
 
@@ -214,7 +230,7 @@ TEST(ItemMappingTest, ContactMembersAndDatesThatKeepTheirDay) {
     bag.Set(0x3A42, t::SystemTime({1980, 5, 4, 7, 0, 0}));
     bag.Set(0x3A41, t::SystemTime({1990, 6, 14, 14, 0, 0}));
 
-    const MappedItem item = MapItem(message, kRecordKey);
+    const MappedItem item = Map(message);
     EXPECT_EQ(item.typeName, "ContactItem");
     for (const auto& [member, tag] : tagged) {
         EXPECT_EQ(ValueOf(item.members, member), MemberValue(nameOf(member)));
@@ -232,9 +248,72 @@ TEST(ItemMappingTest, ContactMembersAndDatesThatKeepTheirDay) {
     Message withoutLocal;
     withoutLocal.properties = bag;
     withoutLocal.properties.Set(Address(0x80DE), PropertyValue{});
-    const MemberValues members = MapItem(withoutLocal, kRecordKey).members;
+    const MemberValues members = Map(withoutLocal).members;
     EXPECT_EQ(ValueOf(members, MemberId::kAnniversary), MemberValue(StoreDate{1990, 6, 15}));
     EXPECT_EQ(ValueOf(members, MemberId::kBirthday), MemberValue(StoreDate{1980, 5, 4}));
+}
+
+// An ANSI file keeps every 8-bit string of a message in the message's code page: Cyrillic here.
+TEST(ItemMappingTest, EveryAnsiStringOfAMessageIsReadInItsCodePage) {
+    const std::string pri = "\xD0\x9F\xD1\x80\xD0\xB8";  // "При" in UTF-8; CF F0 E8 in Windows-1251
+    const std::string zal = "\xD0\x97\xD0\xB0\xD0\xBB";  // "Зал"; C7 E0 EB
+    const std::string dom = "\xD0\x94\xD0\xBE\xD0\xBC";  // "Дом"; C4 EE EC
+    Message appointment;
+    PropertyBag& bag = appointment.properties;
+    bag.Set(0x001A, t::Ansi("IPM.Appointment"));
+    bag.Set(0x3FFD, t::Int32(1251));
+    bag.Set(0x0037, t::Ansi("\xCF\xF0\xE8"));
+    bag.Set(0x1000, t::Ansi("\xCF\xF0\xE8"));
+    bag.Set(Appointment(0x8208), t::Ansi("\xC7\xE0\xEB"));
+    bag.Set(NamedProperty{kPsPublicStrings, 0, "Keywords"}, t::AnsiList({"\xC4\xEE\xEC", "\xC7\xE0\xEB"}));
+    const MemberValues members = Map(appointment).members;
+    EXPECT_EQ(ValueOf(members, MemberId::kSubject), MemberValue(pri));
+    EXPECT_EQ(ValueOf(members, MemberId::kBody), MemberValue(pri));
+    EXPECT_EQ(ValueOf(members, MemberId::kLocation), MemberValue(zal));
+    EXPECT_EQ(ValueOf(members, MemberId::kCategories), MemberValue(dom + ", " + zal));
+
+    Message contact;
+    contact.properties.Set(0x001A, t::Ansi("IPM.Contact"));
+    contact.properties.Set(0x3FFD, t::Int32(1251));
+    contact.properties.Set(0x3A06, t::Ansi("\xCF\xF0\xE8"));
+    contact.properties.Set(Address(0x8083), t::Ansi("\xC4\xEE\xEC@example.ru"));
+    const MemberValues contactMembers = Map(contact).members;
+    EXPECT_EQ(ValueOf(contactMembers, MemberId::kFirstName), MemberValue(pri));
+    EXPECT_EQ(ValueOf(contactMembers, MemberId::kEmail1Address), MemberValue(dom + "@example.ru"));
+}
+
+// Without a code page of its own a message's 8-bit strings are in the Windows code page of its
+// internet code page's script, else Windows-1252.
+TEST(ItemMappingTest, TheInternetCodePageNamesTheWindowsCodePageOfItsScript) {
+    const struct {
+        std::optional<int> messageCodePage;
+        std::optional<int> internetCodePage;
+        int windowsCodePage;
+    } cases[] = {
+        {std::nullopt, 50220, 932},  {std::nullopt, 50221, 932},         {std::nullopt, 51932, 932},
+        {std::nullopt, 20866, 1251}, {std::nullopt, 28592, 1250},        {std::nullopt, 1253, 1253},
+        {std::nullopt, 65001, 1252}, {std::nullopt, std::nullopt, 1252}, {1251, 50220, 1251},
+        {std::nullopt, 12345, 1252},
+    };
+    for (const auto& test : cases) {
+        PropertyBag bag;
+        if (test.messageCodePage) {
+            bag.Set(0x3FFD, t::Int32(*test.messageCodePage));
+        }
+        if (test.internetCodePage) {
+            bag.Set(0x3FDE, t::Int32(*test.internetCodePage));
+        }
+        EXPECT_EQ(MessageCodePage(bag), test.windowsCodePage) << test.internetCodePage.value_or(0);
+    }
+    // Shift-JIS bytes of a contact written with ISO-2022-JP as its internet code page; a code page
+    // iconv lacks reads as Windows-1252.
+    Message contact;
+    contact.properties.Set(0x001A, t::Ansi("IPM.Contact"));
+    contact.properties.Set(0x3FDE, t::Int32(50220));
+    contact.properties.Set(0x3A11, t::Ansi("\x93\xFA\x96\x7B"));
+    EXPECT_EQ(ValueOf(Map(contact).members, MemberId::kLastName), MemberValue("\xE6\x97\xA5\xE6\x9C\xAC"));
+    contact.properties.Set(0x3FFD, t::Int32(99999));
+    EXPECT_EQ(ValueOf(Map(contact).members, MemberId::kLastName), MemberValue("\xE2\x80\x9C\xC3\xBA\xE2\x80\x93{"));
 }
 
 TEST(ItemMappingTest, DistributionListHasItsNameAndSubject) {
@@ -242,7 +321,7 @@ TEST(ItemMappingTest, DistributionListHasItsNameAndSubject) {
     message.properties.Set(0x001A, t::Unicode(u"IPM.DistList"));
     message.properties.Set(0x0037, t::Unicode(u"test dist list"));
     message.properties.Set(Address(0x8053), t::Unicode(u"test dist list"));
-    const MappedItem item = MapItem(message, kRecordKey);
+    const MappedItem item = Map(message);
     EXPECT_EQ(item.typeName, "DistListItem");
     EXPECT_EQ(ValueOf(item.members, MemberId::kDLName), MemberValue("test dist list"));
     EXPECT_EQ(ValueOf(item.members, MemberId::kSubject), MemberValue("test dist list"));
@@ -259,42 +338,42 @@ TEST(ItemMappingTest, BodyFallsBackToRtfThenHtmlEachInItsCodePage) {
                                   .Bytes(rtf)
                                   .Data()));
     bag.Set(0x1013, t::Binary("<p>from html</p>"));
-    EXPECT_EQ(BodyText(bag), "Line one\r\n");
+    EXPECT_EQ(Body(bag), "Line one\r\n");
     bag.Set(0x1000, t::Unicode(u"plain"));
-    EXPECT_EQ(BodyText(bag), "plain");
+    EXPECT_EQ(Body(bag), "plain");
 
     PropertyBag htmlOnly;
     htmlOnly.Set(0x1013, t::Binary("<p>from html</p>"));
-    EXPECT_EQ(BodyText(htmlOnly), "from html\r\n");
+    EXPECT_EQ(Body(htmlOnly), "from html\r\n");
 
     PropertyBag cyrillic;
     cyrillic.Set(0x1000, t::Ansi("\xCF\xF0\xE8"));
     cyrillic.Set(0x3FFD, t::Int32(1251));
-    EXPECT_EQ(BodyText(cyrillic), "\xD0\x9F\xD1\x80\xD0\xB8");
+    EXPECT_EQ(Body(cyrillic), "\xD0\x9F\xD1\x80\xD0\xB8");
     PropertyBag latinHtml;
     latinHtml.Set(0x1013, t::Binary("caf\xE9"));
-    EXPECT_EQ(BodyText(latinHtml), "caf\xC3\xA9");
+    EXPECT_EQ(Body(latinHtml), "caf\xC3\xA9");
     latinHtml.Set(0x3FDE, t::Int32(65001));
     latinHtml.Set(0x1013, t::Binary("caf\xC3\xA9"));
-    EXPECT_EQ(BodyText(latinHtml), "caf\xC3\xA9");
+    EXPECT_EQ(Body(latinHtml), "caf\xC3\xA9");
 
     PropertyBag damaged;
     damaged.Set(0x1009, t::Binary(std::string("\x20\x00\x00\x00", 4)));
-    EXPECT_THROW(BodyText(damaged), Failure);
+    EXPECT_THROW(Body(damaged), Failure);
 }
 
 TEST(ItemMappingTest, RecurrenceIsReadWhenTheItemRecurs) {
     PropertyBag bag;
-    EXPECT_EQ(ReadRecurrence(bag), std::nullopt);
+    EXPECT_EQ(Recurrence(bag), std::nullopt);
     bag.Set(Appointment(0x8216), t::Binary(t::FromHex(t::kMicrosoftRecurrenceExample)));
-    const auto recurrence = ReadRecurrence(bag);
+    const auto recurrence = Recurrence(bag);
     ASSERT_TRUE(recurrence);
     EXPECT_EQ(recurrence->occurrences, 12);
     bag.Set(Appointment(0x8223), t::Bool(false));
-    EXPECT_EQ(ReadRecurrence(bag), std::nullopt);
+    EXPECT_EQ(Recurrence(bag), std::nullopt);
     bag.Set(Appointment(0x8223), t::Bool(true));
     bag.Set(Appointment(0x8216), t::Binary("\x04\x30"));
-    EXPECT_THROW(ReadRecurrence(bag), Failure);
+    EXPECT_THROW(Recurrence(bag), Failure);
 }
 
 TEST(ItemMappingTest, SeriesZonePrefersADefinitionThatAgreesWithTheStructure) {
@@ -357,7 +436,8 @@ TEST(ItemMappingTest, ModifiedOccurrencesTakeTheirExceptionMessages) {
     byOrder.properties.Set(0x1000, t::Unicode(u"This is a complete test\r\n"));
     series.embedded = {byReplaceTime, byOrder};
 
-    const std::vector<ModifiedOccurrence> occurrences = MapModifiedOccurrences(series, recurrence);
+    CodePageDecoder decoder = MessageDecoder(series.properties);
+    const std::vector<ModifiedOccurrence> occurrences = MapModifiedOccurrences(series, recurrence, decoder);
     ASSERT_EQ(occurrences.size(), 3u);
     const MemberValues& first = occurrences[0].members;
     EXPECT_EQ(occurrences[0].originalStart, StoreDate({2016, 8, 23, 8, 0, 0}));

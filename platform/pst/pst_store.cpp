@@ -30,14 +30,15 @@ std::string TextProperty(const PropertyBag& bag, std::uint16_t tag) {
 // The exceptions of its series that the item leaves out are told in leftOutExceptions.
 std::shared_ptr<const MemoryItem> ItemOf(const Message& message, std::string_view recordKey,
                                          std::vector<std::string>& leftOutExceptions) {
-    MappedItem mapped = MapItem(message, recordKey);
+    CodePageDecoder decoder = MessageDecoder(message.properties);
+    MappedItem mapped = MapItem(message, recordKey, decoder);
     auto item = std::make_shared<MemoryItem>(mapped.typeName);
     for (const auto& [member, value] : mapped.members) {
         item->members.Set(member, memory_store::ViewOf(value));
     }
     if (item->type == memory_store::ItemType::kAppointment) {
         const std::string subject(std::get<std::string_view>(*item->members.Find(MemberId::kSubject)));
-        for (const LeftOutException& exception : AddRecurrence(*item, message)) {
+        for (const LeftOutException& exception : AddRecurrence(*item, message, decoder)) {
             leftOutExceptions.push_back(LeftOutExceptionText(subject, exception));
         }
     }

@@ -281,10 +281,11 @@ void MapPattern(const StoredPattern& stored, const ByteReader& reader, Appointme
     MapEnd(stored, reader, series);
 }
 
-// An 8-bit string of the ExceptionInfo: a length, the same length less one, then the characters.
-std::string ReadAnsiOverride(ByteReader& reader) {
+// An 8-bit string of the ExceptionInfo, in the message's code page: a length, the same length less
+// one, then the characters.
+std::string ReadAnsiOverride(ByteReader& reader, CodePageDecoder& decoder) {
     reader.Skip(2);
-    return Windows1252ToUtf8(reader.Take(reader.U16()));
+    return decoder.Decode(reader.Take(reader.U16()));
 }
 
 std::string ReadWideOverride(ByteReader& reader) { return Utf16ToUtf8(reader.Take(std::size_t{reader.U16()} * 2)); }
@@ -294,7 +295,7 @@ struct StoredException {
     ModifiedInstance instance;
 };
 
-StoredException ReadExceptionInfo(ByteReader& reader) {
+StoredException ReadExceptionInfo(ByteReader& reader, CodePageDecoder& decoder) {
     StoredException stored;
     ModifiedInstance& instance = stored.instance;
     instance.start = FromMinutes(reader.U32());
@@ -303,7 +304,7 @@ StoredException ReadExceptionInfo(ByteReader& reader) {
     stored.flags = reader.U16();
     const std::uint16_t flags = stored.flags;
     if (flags & kSubject) {
-        instance.subject = ReadAnsiOverride(reader);
+        instance.subject = ReadAnsiOverride(reader, decoder);
     }
     for (const OverrideFlag skipped : {kMeetingType, kReminderDelta, kReminderSet}) {
         if (flags & skipped) {
@@ -311,7 +312,7 @@ StoredException ReadExceptionInfo(ByteReader& reader) {
         }
     }
     if (flags & kLocation) {
-        instance.location = ReadAnsiOverride(reader);
+        instance.location = ReadAnsiOverride(reader, decoder);
     }
     if (flags & kBusyStatus) {
         instance.busyStatus = reader.I32();
@@ -411,13 +412,13 @@ void ReadTimesOfDay(ByteReader& reader, AppointmentRecurrence& series) {
     series.endMinutes = static_cast<int>(endMinutes);
 }
 
-std::vector<StoredException> ReadExceptions(ByteReader& reader, std::uint32_t writerVersion) {
+std::vector<StoredException> ReadExceptions(ByteReader& reader, std::uint32_t writerVersion, CodePageDecoder& decoder) {
     constexpr std::size_t kSmallestExceptionInfo = 14;
     const std::uint16_t count = static_cast<std::uint16_t>(reader.CountOf(reader.U16(), kSmallestExceptionInfo));
     std::vector<StoredException> exceptions;
     exceptions.reserve(count);
     for (std::uint16_t index = 0; index < count; ++index) {
-        exceptions.push_back(ReadExceptionInfo(reader));
+        exceptions.push_back(ReadExceptionInfo(reader, decoder));
     }
     SkipSizedBlock(reader);
     return ReadExtendedExceptions(reader, writerVersion, std::move(exceptions));
@@ -441,7 +442,7 @@ std::vector<StoreDate> DeletedOnly(const std::vector<std::uint32_t>& deletedDate
 
 }  // namespace
 
-AppointmentRecurrence ParseAppointmentRecurrence(std::string_view blob) {
+AppointmentRecurrence ParseAppointmentRecurrence(std::string_view blob, CodePageDecoder& decoder) {
     ByteReader reader(blob, "recurrence pattern");
     const StoredPattern stored = ReadStoredPattern(reader);
     AppointmentRecurrence series;
@@ -449,7 +450,7 @@ AppointmentRecurrence ParseAppointmentRecurrence(std::string_view blob) {
     reader.Skip(4);  // ReaderVersion2
     const std::uint32_t writerVersion = reader.U32();
     ReadTimesOfDay(reader, series);
-    for (StoredException& exception : ReadExceptions(reader, writerVersion)) {
+    for (StoredException& exception : ReadExceptions(reader, writerVersion, decoder)) {
         series.modified.push_back(std::move(exception.instance));
     }
     series.deletedDates = DeletedOnly(stored.deletedDates, series.modified);

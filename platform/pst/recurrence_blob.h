@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/memory_store/memory_item.h"
+#include "platform/pst/property_values.h"
 #include "platform/store_date.h"
 
 namespace kalendro::pst {
@@ -50,9 +51,10 @@ struct AppointmentRecurrence {
     std::vector<ModifiedInstance> modified;
 };
 
-// Parses an AppointmentRecurrencePattern (MS-OXOCAL). A damaged blob, a pattern Outlook never
+// Parses an AppointmentRecurrencePattern (MS-OXOCAL); its 8-bit exception subjects and locations
+// are read by the decoder of the message's code page. A damaged blob, a pattern Outlook never
 // writes, and a series in a calendar whose months are neither Gregorian nor Hijri are failure 440
 // with the reason.
-AppointmentRecurrence ParseAppointmentRecurrence(std::string_view blob);
+AppointmentRecurrence ParseAppointmentRecurrence(std::string_view blob, CodePageDecoder& decoder);
 
 }  // namespace kalendro::pst

@@ -65,7 +65,7 @@ void CheckSeries(const AppointmentRecurrence& recurrence) {
 // shows the series without an exception that breaks this, so the store leaves out that one alone.
 std::vector<LeftOutException> AddExceptions(RecurrencePattern& pattern, const Message& series,
                                             const AppointmentRecurrence& recurrence,
-                                            const memory_store::RecurringSeries& expansion) {
+                                            const memory_store::RecurringSeries& expansion, CodePageDecoder& decoder) {
     std::set<StoreDate> originals;
     std::vector<LeftOutException> leftOut;
     const auto add = [&](RecurrenceException exception) {
@@ -80,7 +80,7 @@ std::vector<LeftOutException> AddExceptions(RecurrencePattern& pattern, const Me
     for (const StoreDate& deleted : recurrence.deletedDates) {
         add({AtMinutes(deleted, recurrence.startMinutes), true, {}});
     }
-    for (const ModifiedOccurrence& modified : MapModifiedOccurrences(series, recurrence)) {
+    for (const ModifiedOccurrence& modified : MapModifiedOccurrences(series, recurrence, decoder)) {
         RecurrenceException exception{modified.originalStart, false, {}};
         for (const auto& [member, value] : modified.members) {
             exception.members.Set(member, memory_store::ViewOf(value));
@@ -92,8 +92,8 @@ std::vector<LeftOutException> AddExceptions(RecurrencePattern& pattern, const Me
 
 }  // namespace
 
-std::vector<LeftOutException> AddRecurrence(MemoryItem& item, const Message& message) {
-    const std::optional<AppointmentRecurrence> recurrence = ReadRecurrence(message.properties);
+std::vector<LeftOutException> AddRecurrence(MemoryItem& item, const Message& message, CodePageDecoder& decoder) {
+    const std::optional<AppointmentRecurrence> recurrence = ReadRecurrence(message.properties, decoder);
     if (!recurrence) {
         return {};
     }
@@ -110,7 +110,7 @@ std::vector<LeftOutException> AddRecurrence(MemoryItem& item, const Message& mes
         }
     }
     std::vector<LeftOutException> leftOut = AddExceptions(
-        pattern, message, *recurrence, memory_store::RecurringSeries(pattern, start, end, pattern.zone.get()));
+        pattern, message, *recurrence, memory_store::RecurringSeries(pattern, start, end, pattern.zone.get()), decoder);
     item.recurrence = std::make_unique<RecurrencePattern>(std::move(pattern));
     return leftOut;
 }

@@ -25,7 +25,8 @@ Series SeriesOf(const t::PatternFields& fields, const std::vector<t::ExceptionFi
     Message message;
     message.properties.Set(Lid(kPsetidAppointment, 0x8216), t::Binary(t::RecurrenceBlob(fields, exceptions)));
     Series series;
-    series.leftOut = AddRecurrence(series.item, message);
+    CodePageDecoder decoder;
+    series.leftOut = AddRecurrence(series.item, message, decoder);
     return series;
 }
 
