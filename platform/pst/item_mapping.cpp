@@ -29,9 +29,34 @@ constexpr std::uint32_t kZoneDefinitionStart = 0x825E;
 constexpr std::uint32_t kZoneDefinitionEnd = 0x825F;
 constexpr std::uint32_t kZoneDefinitionRecur = 0x8260;
 
-// PSETID_Address LIDs (MS-OXOCNTC) of the contact dates kept without conversion.
-constexpr std::uint32_t kBirthdayLocal = 0x80DE;
+// PSETID_Address LIDs (MS-OXOCNTC).
+constexpr std::uint32_t kFileUnder = 0x8005;
+constexpr std::uint32_t kContactHtml = 0x802B;  // PidLidHtml, the web page
+constexpr std::uint32_t kBirthdayLocal = 0x80DE;  // the contact dates kept without conversion
 constexpr std::uint32_t kWeddingAnniversaryLocal = 0x80DF;
+
+constexpr std::uint16_t kBusinessHomePage = 0x3A51;
+
+// The properties of one of a contact's three e-mail addresses.
+struct EmailSlot {
+    MemberId address;
+    MemberId type;
+    std::uint32_t typeLid;
+    std::uint32_t addressLid;
+    std::uint32_t originalDisplayNameLid;
+    std::uint32_t originalEntryIdLid;
+};
+
+constexpr EmailSlot kEmailSlots[] = {
+    {MemberId::kEmail1Address, MemberId::kEmail1AddressType, 0x8082, 0x8083, 0x8084, 0x8085},
+    {MemberId::kEmail2Address, MemberId::kEmail2AddressType, 0x8092, 0x8093, 0x8094, 0x8095},
+    {MemberId::kEmail3Address, MemberId::kEmail3AddressType, 0x80A2, 0x80A3, 0x80A4, 0x80A5},
+};
+
+// MAPI_ONE_OFF_UID, in its stored byte order, and the flag of a one-off entry id's Unicode strings.
+constexpr std::array<std::uint8_t, 16> kOneOffProvider = {0x81, 0x2B, 0x1F, 0xA4, 0xBE, 0xA3, 0x10, 0x19,
+                                                          0x9D, 0x6E, 0x00, 0xDD, 0x01, 0x0F, 0x54, 0x02};
+constexpr std::uint16_t kOneOffUnicode = 0x8000;
 
 constexpr std::int32_t kNormalImportance = 1;
 constexpr std::int64_t kSecondsPerDay = 86400;
@@ -162,16 +187,11 @@ const std::vector<TextSource>& TextSources() {
         {MemberId::kCompanyName, 0x3A16, {}},
         {MemberId::kJobTitle, 0x3A17, {}},
         {MemberId::kNickName, 0x3A4F, {}},
-        {MemberId::kWebPage, 0, Lid(kPsetidAddress, 0x802B)},
+        {MemberId::kFullName, kDisplayName, {}},
+        {MemberId::kFileAs, 0, Lid(kPsetidAddress, kFileUnder)},
         {MemberId::kBusinessTelephoneNumber, 0x3A08, {}},
         {MemberId::kHomeTelephoneNumber, 0x3A09, {}},
         {MemberId::kMobileTelephoneNumber, 0x3A1C, {}},
-        {MemberId::kEmail1Address, 0, Lid(kPsetidAddress, 0x8083)},
-        {MemberId::kEmail1AddressType, 0, Lid(kPsetidAddress, 0x8082)},
-        {MemberId::kEmail2Address, 0, Lid(kPsetidAddress, 0x8093)},
-        {MemberId::kEmail2AddressType, 0, Lid(kPsetidAddress, 0x8092)},
-        {MemberId::kEmail3Address, 0, Lid(kPsetidAddress, 0x80A3)},
-        {MemberId::kEmail3AddressType, 0, Lid(kPsetidAddress, 0x80A2)},
         {MemberId::kBusinessAddress, 0, Lid(kPsetidAddress, 0x801B)},
         {MemberId::kBusinessAddressStreet, 0, Lid(kPsetidAddress, 0x8045)},
         {MemberId::kBusinessAddressCity, 0, Lid(kPsetidAddress, 0x8046)},
@@ -203,8 +223,10 @@ std::string Categories(const PropertyBag& message, CodePageDecoder& decoder) {
 }
 
 // A contact's date keeps its calendar date. The Local property holds midnight of it with no
-// conversion; the UTC one holds midnight (or, from some clients, 11:59) of the writer's zone in UTC,
-// which always lies within twelve hours of the date's own UTC midnight.
+// conversion; the UTC one holds midnight (or, from some clients, 11:59) of the writer's zone in UTC.
+// When that moment is midnight here, its date here is the one Outlook shows, in any zone, those
+// more than twelve hours ahead of UTC too; otherwise the writer's zone is not known, and the date's
+// own UTC midnight, within twelve hours of the moment in the zones most people live in, gives it.
 StoreDate ContactDate(const PropertyBag& contact, std::uint32_t localLid, std::uint16_t utcTag) {
     if (const auto local = TimeOf(contact, Lid(kPsetidAddress, localLid))) {
         return StoreDate::FromSerialSeconds(*local).DateOnly();
@@ -212,6 +234,9 @@ StoreDate ContactDate(const PropertyBag& contact, std::uint32_t localLid, std::u
     const auto utc = TimeOf(contact, utcTag);
     if (!utc) {
         return StoreDate::NoDate();
+    }
+    if (const StoreDate here = UtcToMachineLocal(*utc); here.SecondsOfDay() == 0) {
+        return here;
     }
     const std::int64_t shifted = *utc + kSecondsPerDay / 2;
     const std::int64_t days = shifted / kSecondsPerDay - (shifted % kSecondsPerDay < 0 ? 1 : 0);
@@ -262,6 +287,108 @@ StoreDate AppointmentBound(const PropertyBag& appointment, std::uint32_t wholeLi
     return allDay ? AllDayBound(appointment, *utc, displayZoneLid) : UtcToMachineLocal(*utc);
 }
 
+// An SMTP address alone ("name@example.com"), not a display name around one or an X.500 name.
+bool IsSmtpAddress(std::string_view text) {
+    const std::size_t at = text.find('@');
+    if (at == std::string_view::npos || at == 0 || text.find('@', at + 1) != std::string_view::npos) {
+        return false;
+    }
+    const std::string_view domain = text.substr(at + 1);
+    const std::size_t dot = domain.find('.');
+    const bool plain = std::none_of(text.begin(), text.end(), [](char c) {
+        return static_cast<unsigned char>(c) <= ' ' || c == '\x7F' ||
+               std::string_view("<>()[],;:\\\"").find(c) != std::string_view::npos;
+    });
+    return plain && dot != std::string_view::npos && dot > 0 && domain.back() != '.';
+}
+
+// The zero-terminated string at position (UTF-16 or 8-bit), moving past it; nothing when it has no end.
+std::optional<std::string> TerminatedText(std::string_view bytes, std::size_t& position, bool unicode,
+                                          CodePageDecoder& decoder) {
+    const std::size_t unit = unicode ? 2 : 1;
+    for (std::size_t end = position; end + unit <= bytes.size(); end += unit) {
+        if (bytes.substr(end, unit).find_first_not_of('\0') == std::string_view::npos) {
+            const std::string_view text = bytes.substr(position, end - position);
+            position = end + unit;
+            return unicode ? Utf16ToUtf8(text) : decoder.Decode(text);
+        }
+    }
+    return std::nullopt;
+}
+
+// The address of a one-off entry id (an address kept whole in the id: display name, address type and
+// address) when its type is SMTP; an address book entry id holds none.
+std::optional<std::string> OneOffSmtpAddress(const PropertyValue* entryId, CodePageDecoder& decoder) {
+    constexpr std::size_t kStringsStart = 24;  // flags, provider, version and the one-off's own flags
+    if (entryId == nullptr || entryId->type != kTypeBinary || entryId->data.size() < kStringsStart ||
+        !std::equal(kOneOffProvider.begin(), kOneOffProvider.end(), entryId->data.begin() + 4,
+                    [](std::uint8_t expected, char stored) { return static_cast<std::uint8_t>(stored) == expected; })) {
+        return std::nullopt;
+    }
+    const std::string_view id = entryId->data;
+    const auto flags =
+        static_cast<std::uint16_t>(static_cast<std::uint8_t>(id[22]) | (static_cast<std::uint8_t>(id[23]) << 8));
+    std::size_t position = kStringsStart;
+    std::array<std::string, 3> strings;  // display name, address type, address
+    for (std::string& text : strings) {
+        std::optional<std::string> read = TerminatedText(id, position, (flags & kOneOffUnicode) != 0, decoder);
+        if (!read) {
+            return std::nullopt;
+        }
+        text = std::move(*read);
+    }
+    if (!EqualIgnoringCase(strings[1], "SMTP") || !IsSmtpAddress(strings[2])) {
+        return std::nullopt;
+    }
+    return strings[2];
+}
+
+struct EmailAddress {
+    std::string type;
+    std::string address;
+};
+
+// An address as Outlook resolves it: an SMTP address of any case is of type "SMTP"; an Exchange one
+// ("EX", an X.500 name) is its SMTP address where the contact keeps one, in the one-off entry id of
+// the address or as its original display name; any other stays as it is.
+EmailAddress ResolvedEmail(const PropertyBag& contact, const EmailSlot& slot, CodePageDecoder& decoder) {
+    EmailAddress email{TextOf(contact, Lid(kPsetidAddress, slot.typeLid), decoder),
+                       TextOf(contact, Lid(kPsetidAddress, slot.addressLid), decoder)};
+    if (EqualIgnoringCase(email.type, "SMTP")) {
+        email.type = "SMTP";
+        return email;
+    }
+    if (!EqualIgnoringCase(email.type, "EX")) {
+        return email;
+    }
+    std::optional<std::string> smtp =
+        OneOffSmtpAddress(contact.Find(Lid(kPsetidAddress, slot.originalEntryIdLid)), decoder);
+    if (!smtp) {
+        std::string shown = TextOf(contact, Lid(kPsetidAddress, slot.originalDisplayNameLid), decoder);
+        if (IsSmtpAddress(shown)) {
+            smtp = std::move(shown);
+        }
+    }
+    return smtp ? EmailAddress{"SMTP", std::move(*smtp)} : email;
+}
+
+// The address or the type of the slot the member belongs to; nothing for another member.
+std::optional<std::string> EmailMember(MemberId member, const PropertyBag& contact, CodePageDecoder& decoder) {
+    for (const EmailSlot& slot : kEmailSlots) {
+        if (member == slot.address || member == slot.type) {
+            EmailAddress email = ResolvedEmail(contact, slot, decoder);
+            return member == slot.address ? std::move(email.address) : std::move(email.type);
+        }
+    }
+    return std::nullopt;
+}
+
+// PidLidHtml, else the business home page, which some tools write alone.
+std::string WebPage(const PropertyBag& contact, CodePageDecoder& decoder) {
+    std::string page = TextOf(contact, Lid(kPsetidAddress, kContactHtml), decoder);
+    return page.empty() ? TextOf(contact, kBusinessHomePage, decoder) : page;
+}
+
 MemberValue SpecialMember(MemberId member, const Message& message, std::string_view storeRecordKey,
                           CodePageDecoder& decoder) {
     const PropertyBag& bag = message.properties;
@@ -288,11 +415,16 @@ MemberValue SpecialMember(MemberId member, const Message& message, std::string_v
         }
         case MemberId::kAllDayEvent:
             return FlagOf(bag, Lid(kPsetidAppointment, kSubType)).value_or(false);
+        case MemberId::kWebPage:
+            return WebPage(bag, decoder);
         case MemberId::kBirthday:
             return ContactDate(bag, kBirthdayLocal, kBirthday);
         case MemberId::kAnniversary:
             return ContactDate(bag, kWeddingAnniversaryLocal, kWeddingAnniversary);
         default:
+            if (std::optional<std::string> email = EmailMember(member, bag, decoder)) {
+                return std::move(*email);
+            }
             throw Failure(kInvalidArgument,
                           "No property is known for the member " + std::string(memory_store::MemberName(member)) + ".");
     }

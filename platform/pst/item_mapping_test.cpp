@@ -189,6 +189,7 @@ TEST(ItemMappingTest, ContactMembersAndDatesThatKeepTheirDay) {
         {MemberId::kCompanyName, 0x3A16},
         {MemberId::kJobTitle, 0x3A17},
         {MemberId::kNickName, 0x3A4F},
+        {MemberId::kFullName, 0x3001},
         {MemberId::kBusinessTelephoneNumber, 0x3A08},
         {MemberId::kHomeTelephoneNumber, 0x3A09},
         {MemberId::kMobileTelephoneNumber, 0x3A1C},
@@ -202,6 +203,7 @@ TEST(ItemMappingTest, ContactMembersAndDatesThatKeepTheirDay) {
     };
     const std::pair<MemberId, std::uint32_t> named[] = {
         {MemberId::kWebPage, 0x802B},
+        {MemberId::kFileAs, 0x8005},
         {MemberId::kEmail1Address, 0x8083},
         {MemberId::kEmail1AddressType, 0x8082},
         {MemberId::kEmail2Address, 0x8093},
@@ -314,6 +316,117 @@ TEST(ItemMappingTest, TheInternetCodePageNamesTheWindowsCodePageOfItsScript) {
     EXPECT_EQ(ValueOf(Map(contact).members, MemberId::kLastName), MemberValue("\xE6\x97\xA5\xE6\x9C\xAC"));
     contact.properties.Set(0x3FFD, t::Int32(99999));
     EXPECT_EQ(ValueOf(Map(contact).members, MemberId::kLastName), MemberValue("\xE2\x80\x9C\xC3\xBA\xE2\x80\x93{"));
+}
+
+// A one-off entry id: flags, MAPI_ONE_OFF_UID, version, the one-off's flags (0x8000 Unicode), then
+// display name, address type and address, each ending in a zero.
+PropertyValue OneOff(std::u16string_view name, std::u16string_view type, std::u16string_view address) {
+    t::BlobWriter blob;
+    blob.U32(0).Bytes(t::FromHex("812B1FA4BEA310199D6E00DD010F5402")).U16(0).U16(0x8000);
+    for (const std::u16string_view text : {name, type, address}) {
+        blob.Utf16(text).U16(0);
+    }
+    return t::Binary(blob.Data());
+}
+
+PropertyValue AnsiOneOff(std::string_view name, std::string_view type, std::string_view address) {
+    t::BlobWriter blob;
+    blob.U32(0).Bytes(t::FromHex("812B1FA4BEA310199D6E00DD010F5402")).U16(0).U16(0);
+    for (const std::string_view text : {name, type, address}) {
+        blob.Bytes(text).U8(0);
+    }
+    return t::Binary(blob.Data());
+}
+
+// An Exchange address is handed over as its SMTP address where the contact keeps one, so that the
+// card, which takes SMTP addresses only, has it; an SMTP type of any case is "SMTP".
+TEST(ItemMappingTest, ExchangeAddressesBecomeTheirSmtpAddressWhereTheContactHoldsOne) {
+    const std::u16string x500 = u"/o=Contoso/ou=Exchange Administrative Group/cn=Recipients/cn=ann";
+    const std::string x500Text(x500.begin(), x500.end());
+    const struct {
+        const char* name;
+        std::u16string type;
+        std::optional<std::u16string> originalDisplayName;
+        std::optional<PropertyValue> originalEntryId;
+        std::string wantedType;
+        std::string wantedAddress;
+    } cases[] = {
+        {"display name", u"EX", u"ann@contoso.com", std::nullopt, "SMTP", "ann@contoso.com"},
+        {"one-off entry id first", u"ex", u"Ann Lee (ann@contoso.com)", OneOff(u"Ann Lee", u"smtp", u"lee@contoso.com"),
+         "SMTP", "lee@contoso.com"},
+        {"ANSI one-off", u"EX", std::nullopt, AnsiOneOff("Ann", "SMTP", "ann@contoso.com"), "SMTP", "ann@contoso.com"},
+        {"one-off of another type", u"EX", u"ann@contoso.com", OneOff(u"Ann", u"FAX", u"+1 555 0100"), "SMTP",
+         "ann@contoso.com"},
+        {"one-off without its end", u"EX", std::nullopt,
+         t::Binary(OneOff(u"Ann", u"SMTP", u"ann@contoso.com").data.substr(0, 60)), "EX", x500Text},
+        {"no SMTP form", u"EX", u"Ann Lee", std::nullopt, "EX", x500Text},
+        {"X.500 display name", u"EX", x500, std::nullopt, "EX", x500Text},
+        {"address book entry id", u"EX", std::nullopt, t::Binary(std::string(28, '\x01')), "EX", x500Text},
+        {"lower-case SMTP", u"smtp", std::nullopt, std::nullopt, "SMTP", x500Text},
+        {"another type", u"FAX", u"ann@contoso.com", std::nullopt, "FAX", x500Text},
+    };
+    const MemberId slots[][2] = {{MemberId::kEmail1AddressType, MemberId::kEmail1Address},
+                                 {MemberId::kEmail2AddressType, MemberId::kEmail2Address},
+                                 {MemberId::kEmail3AddressType, MemberId::kEmail3Address}};
+    const std::uint32_t firstLids[] = {0x8082, 0x8092, 0x80A2};
+    for (const auto& test : cases) {
+        for (std::size_t slot = 0; slot < 3; ++slot) {
+            SCOPED_TRACE(std::string(test.name) + " in slot " + std::to_string(slot + 1));
+            Message contact;
+            PropertyBag& bag = contact.properties;
+            bag.Set(0x001A, t::Unicode(u"IPM.Contact"));
+            bag.Set(Address(firstLids[slot]), t::Unicode(test.type));
+            bag.Set(Address(firstLids[slot] + 1), t::Unicode(x500));
+            if (test.originalDisplayName) {
+                bag.Set(Address(firstLids[slot] + 2), t::Unicode(*test.originalDisplayName));
+            }
+            if (test.originalEntryId) {
+                bag.Set(Address(firstLids[slot] + 3), *test.originalEntryId);
+            }
+            const MemberValues members = Map(contact).members;
+            EXPECT_EQ(ValueOf(members, slots[slot][0]), MemberValue(test.wantedType));
+            EXPECT_EQ(ValueOf(members, slots[slot][1]), MemberValue(test.wantedAddress));
+        }
+    }
+}
+
+TEST(ItemMappingTest, TheWebPageFallsBackToTheBusinessHomePage) {
+    Message contact;
+    contact.properties.Set(0x001A, t::Unicode(u"IPM.Contact"));
+    contact.properties.Set(0x3A51, t::Unicode(u"https://example.com/home"));
+    EXPECT_EQ(ValueOf(Map(contact).members, MemberId::kWebPage), MemberValue("https://example.com/home"));
+    contact.properties.Set(Address(0x802B), t::Unicode(u"https://example.com/html"));
+    EXPECT_EQ(ValueOf(Map(contact).members, MemberId::kWebPage), MemberValue("https://example.com/html"));
+}
+
+// Outlook 2007 and earlier keep only the UTC birthday: the writer's local midnight. Where that moment
+// is midnight here its date here is the day, also more than twelve hours from UTC; elsewhere the
+// nearest UTC midnight gives it.
+TEST(ItemMappingTest, AUtcBirthdayThatIsMidnightHereKeepsItsDateInAnyZone) {
+    const struct {
+        const char* zone;
+        StoreDate utc;
+        StoreDate date;
+    } cases[] = {
+        {"Pacific/Auckland", {1990, 1, 14, 11, 0, 0}, {1990, 1, 15}},     // +13 in summer
+        {"Pacific/Kiritimati", {2000, 3, 9, 10, 0, 0}, {2000, 3, 10}},    // +14
+        {"Pacific/Chatham", {2005, 7, 19, 11, 15, 0}, {2005, 7, 20}},     // +12:45
+        {"Pacific/Pago_Pago", {2010, 6, 1, 11, 0, 0}, {2010, 6, 1}},      // -11
+        {"Pacific/Auckland", {1990, 7, 14, 12, 0, 0}, {1990, 7, 15}},     // +12 in winter
+        {"Europe/Berlin", {1990, 1, 14, 11, 0, 0}, {1990, 1, 14}},        // from +13, not midnight here
+        {"Pacific/Kiritimati", {2000, 3, 10, 11, 59, 0}, {2000, 3, 10}},  // 11:59 UTC, as some clients keep it
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(std::string(test.zone) + " " + test.utc.ToText());
+        t::ScopedMachineZone zone(test.zone);
+        Message contact;
+        contact.properties.Set(0x001A, t::Unicode(u"IPM.Contact"));
+        contact.properties.Set(0x3A42, t::SystemTime(test.utc));
+        contact.properties.Set(0x3A41, t::SystemTime(test.utc));
+        const MemberValues members = Map(contact).members;
+        EXPECT_EQ(ValueOf(members, MemberId::kBirthday), MemberValue(test.date));
+        EXPECT_EQ(ValueOf(members, MemberId::kAnniversary), MemberValue(test.date));
+    }
 }
 
 TEST(ItemMappingTest, DistributionListHasItsNameAndSubject) {
