@@ -81,17 +81,20 @@ TEST_F(OutlookFilesCommandTest, TheDistListSeriesInAugustInCaliforniaAndInUtc) {
     }
 }
 
-// What the file holds for its six contacts: one with neither name nor company (no card), two
-// companies with only an e-mail address, three people with company, job, phones and an address
+// What the file holds for its six contacts: one with neither name nor company but its display name,
+// two companies with only an e-mail address, three people with company, job, phones and an address
 // kept as one whole text (no parts). The phone numbers stand twice in the file itself. Lines whose
 // value the writer escapes ("Tolle\\, Margaret J.") are the writer's own concern and left out here.
-TEST_F(OutlookFilesCommandTest, TheSixContactsSampleGivesACardForEachNamedContact) {
+TEST_F(OutlookFilesCommandTest, TheSixContactsSampleGivesACardForEachContact) {
     const fs::path output = directory.Path() / "contacts.vcf";
     const CommandResult result =
         RunCaught(RunContactsCommand, {"--store", SamplePath("sample-contacts.pst"), "--output", output.string()});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "6 contacts exported to " + output.string() + "\n");
     const std::vector<std::string> expected = {
+        "N:;Sebastian Wright;;;",
+        "FN:Sebastian Wright",
+        "EMAIL;PREF;INTERNET:SebastianWright@dayrep.com",
         "N:;Grade A Investment;;;",
         "FN:Grade A Investment",
         "EMAIL;PREF;INTERNET:WichertKroos@teleworm.us",
