@@ -50,11 +50,18 @@ bool ComposeNames(const StoreItem& contact, std::string& n, std::string& fn, std
     std::string title;
     std::string middle;
     if (first.empty() && last.empty()) {
-        if (org.empty()) {
-            return false;
-        }
+        // The company stands in for the name; without one, the name the contact is shown by (files
+        // written by other tools often hold nothing else), then the one it is filed under.
         first = std::move(org);
         org.clear();
+        for (const char* shownName : {"FullName", "FileAs"}) {
+            if (first.empty()) {
+                first = contact.Text(shownName);
+            }
+        }
+        if (first.empty()) {
+            return false;
+        }
     } else {
         title = contact.Text("Title");
         middle = contact.Text("MiddleName");

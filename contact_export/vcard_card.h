@@ -17,10 +17,12 @@ struct ContactCardRun {
 };
 
 // One vCard 3.0 card for one contact item; nothing but the count for a contact without first
-// name, last name and company.
+// name, last name, company, full name and file-as name.
 void WriteContactCard(TextStream& stream, const StoreItem& contact, ContactCardRun& run);
 
-// The N, FN and ORG values; false when the contact has no name and no company to stand in.
+// The N, FN and ORG values; false when the contact has no name and nothing to stand in for it: the
+// company, else the full name, else the file-as name stands in (given name and FN) when it has
+// neither first nor last name, and title and middle name are then not read.
 // fn must be empty on entry. N's components come through EscapeComponent, ready for
 // WriteStructuredProperty; FN and ORG are the plain texts.
 bool ComposeNames(const StoreItem& contact, std::string& n, std::string& fn, std::string& org);

@@ -81,6 +81,54 @@ TEST(ComposeNamesTest, CompanyStandsInWithoutReadingTitleOrMiddleName) {
     EXPECT_EQ(org, "");
 }
 
+// Without first and last name the company stands in; without a company the full name (the display
+// name), then the file-as name; a contact with none of them has no card.
+TEST(ComposeNamesTest, TheCompanyThenTheFullNameThenTheFileAsNameStandIn) {
+    const struct {
+        const char* company;
+        const char* fullName;
+        const char* fileAs;
+        bool composed;
+        const char* n;
+        const char* fn;
+    } cases[] = {
+        {"Acme", "Ann Lee", "Lee, Ann", true, ";Acme;;;", "Acme"},
+        {"", "Ann Lee", "Lee, Ann", true, ";Ann Lee;;;", "Ann Lee"},
+        {"", "", "Lee; Ann", true, ";Lee\\; Ann;;;", "Lee; Ann"},
+        {"", "", "", false, "", ""},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.fn);
+        const FakeItem contact = FakeItem("ContactItem")
+                                     .Set("CompanyName", test.company)
+                                     .Set("FullName", test.fullName)
+                                     .Set("FileAs", test.fileAs)
+                                     .Set("Title", "Dr.")
+                                     .Set("MiddleName", "B.");
+        std::string n, fn, org;
+        EXPECT_EQ(ComposeNames(contact, n, fn, org), test.composed);
+        EXPECT_EQ(n, test.n);
+        EXPECT_EQ(fn, test.fn);
+        EXPECT_EQ(org, "");
+    }
+    // A contact with a name of its own is named by it.
+    const FakeItem named = FakeItem("ContactItem").Set("LastName", "Lee").Set("FullName", "Someone Else");
+    std::string n, fn, org;
+    EXPECT_TRUE(ComposeNames(named, n, fn, org));
+    EXPECT_EQ(fn, "Lee");
+}
+
+TEST_F(CardTest, AContactKnownOnlyByItsDisplayNameGetsACardUnderIt) {
+    const std::string card = Card(FakeItem("ContactItem")
+                                      .Set("FullName", "Lee, Ann")
+                                      .Set("Email1AddressType", "SMTP")
+                                      .Set("Email1Address", "ann@example.com")
+                                      .Set("EntryID", "ID1"));
+    EXPECT_NE(card.find("\r\nN:;Lee\\, Ann;;;\r\nFN:Lee\\, Ann\r\n"), std::string::npos) << card;
+    EXPECT_NE(card.find("\r\nEMAIL;PREF;INTERNET:ann@example.com\r\n"), std::string::npos) << card;
+    EXPECT_EQ(view_.statuses, std::vector<std::string>{"Status: Lee, Ann (1 of 1)"});
+}
+
 TEST_F(CardTest, CompanyOnlyContactGetsEscapedNamesAndNoOrgLine) {
     const std::string card = Card(FakeItem("ContactItem").Set("CompanyName", "Acme, Inc.").Set("EntryID", "ID1"));
     EXPECT_NE(card.find("\r\nN:;Acme\\, Inc.;;;\r\nFN:Acme\\, Inc.\r\n"), std::string::npos) << card;

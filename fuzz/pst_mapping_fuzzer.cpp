@@ -1,6 +1,8 @@
-// The PST mapping functions on arbitrary bytes: the recurrence blob, both zone definitions and
-// compressed RTF (with the body text made of what it gives). A damaged value is failure 440 and
-// nothing else; a zone that reads converts any time there and back.
+// The PST mapping functions on arbitrary bytes: the recurrence blob (also as a series of the store,
+// expanded over its first year, its exceptions that break it left out), both zone definitions,
+// compressed RTF (with the body text made of what it gives) and the one-off entry id of a contact's
+// Exchange address. A damaged value is failure 440 and nothing else; a zone that reads converts any
+// time there and back.
 #include <cstdint>
 #include <cstdlib>
 #include <iostream>
@@ -8,7 +10,10 @@
 #include <string_view>
 
 #include "platform/failure.h"
+#include "platform/memory_store/recurrence.h"
+#include "platform/pst/item_mapping.h"
 #include "platform/pst/recurrence_blob.h"
+#include "platform/pst/series_pattern.h"
 #include "platform/pst/rtf_body.h"
 #include "platform/pst/zone_rules.h"
 
@@ -23,10 +28,47 @@ void UseZone(const pst::ZoneRules& zone, std::string_view bytes) {
     }
 }
 
+// The blob as the recurrence of an appointment, whose occurrences of its first year are laid out.
+void ExpandSeries(std::string_view bytes) {
+    pst::Message message;
+    message.properties.Set(pst::Lid(pst::kPsetidAppointment, 0x8216), {pst::kTypeBinary, std::string(bytes)});
+    memory_store::MemoryItem item("AppointmentItem");
+    pst::CodePageDecoder shiftJis(932);
+    pst::AddRecurrence(item, message, shiftJis);
+    if (!item.recurrence) {
+        return;
+    }
+    const StoreDate start = std::get<StoreDate>(*item.members.Find(memory_store::MemberId::kStart));
+    const StoreDate end = std::get<StoreDate>(*item.members.Find(memory_store::MemberId::kEnd));
+    const memory_store::RecurringSeries series(*item.recurrence, start, end);
+    series.OccurrencesIn({start, start.AddDays(366)});
+}
+
+// The bytes after a one-off entry id's header, as the original entry id of an Exchange address.
+void MapExchangeAddress(std::string_view bytes) {
+    std::string entryId(4, '\0');
+    entryId += "\x81\x2B\x1F\xA4\xBE\xA3\x10\x19\x9D\x6E\x00\xDD\x01\x0F\x54\x02";
+    entryId += bytes;
+    pst::Message contact;
+    const auto unicode = [](std::u16string_view text) {
+        std::string data;
+        for (const char16_t unit : text) {
+            data += static_cast<char>(unit & 0xFF);
+            data += static_cast<char>(unit >> 8);
+        }
+        return pst::PropertyValue{pst::kTypeUnicode, data};
+    };
+    contact.properties.Set(0x001A, unicode(u"IPM.Contact"));
+    contact.properties.Set(pst::Lid(pst::kPsetidAddress, 0x8082), unicode(u"EX"));
+    contact.properties.Set(pst::Lid(pst::kPsetidAddress, 0x8085), {pst::kTypeBinary, entryId});
+    pst::CodePageDecoder decoder = pst::MessageDecoder(contact.properties);
+    pst::MapItem(contact, "", decoder);
+}
+
 void ReadValue(unsigned char kind, std::string_view bytes) {
-    switch (kind % 5) {
+    switch (kind % 6) {
         case 0:
-            pst::ParseAppointmentRecurrence(bytes);
+            ExpandSeries(bytes);
             break;
         case 1:
             UseZone(pst::ZoneRules::FromTimeZoneStruct(bytes), bytes);
@@ -37,9 +79,12 @@ void ReadValue(unsigned char kind, std::string_view bytes) {
         case 3:
             pst::RtfBodyText(pst::DecompressRtf(bytes));
             break;
-        default:
+        case 4:
             pst::RtfBodyText(bytes);
             pst::HtmlToText(bytes);
+            break;
+        default:
+            MapExchangeAddress(bytes);
             break;
     }
 }

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <clocale>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -79,17 +81,20 @@ TEST_F(OutlookFilesCommandTest, TheDistListSeriesInAugustInCaliforniaAndInUtc) {
     }
 }
 
-// What the file holds for its six contacts: one with neither name nor company (no card), two
-// companies with only an e-mail address, three people with company, job, phones and an address
+// What the file holds for its six contacts: one with neither name nor company but its display name,
+// two companies with only an e-mail address, three people with company, job, phones and an address
 // kept as one whole text (no parts). The phone numbers stand twice in the file itself. Lines whose
 // value the writer escapes ("Tolle\\, Margaret J.") are the writer's own concern and left out here.
-TEST_F(OutlookFilesCommandTest, TheSixContactsSampleGivesACardForEachNamedContact) {
+TEST_F(OutlookFilesCommandTest, TheSixContactsSampleGivesACardForEachContact) {
     const fs::path output = directory.Path() / "contacts.vcf";
     const CommandResult result =
         RunCaught(RunContactsCommand, {"--store", SamplePath("sample-contacts.pst"), "--output", output.string()});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "6 contacts exported to " + output.string() + "\n");
     const std::vector<std::string> expected = {
+        "N:;Sebastian Wright;;;",
+        "FN:Sebastian Wright",
+        "EMAIL;PREF;INTERNET:SebastianWright@dayrep.com",
         "N:;Grade A Investment;;;",
         "FN:Grade A Investment",
         "EMAIL;PREF;INTERNET:WichertKroos@teleworm.us",
@@ -122,6 +127,30 @@ TEST_F(OutlookFilesCommandTest, TheSixContactsSampleGivesACardForEachNamedContac
         LinesNamed(testing::ReadFileBytes(output), {"N:", "FN:", "ORG:", "TITLE:", "TEL", "EMAIL", "ADR", "LABEL"});
     std::erase_if(written, [](const std::string& line) { return line.find('\\') != std::string::npos; });
     EXPECT_EQ(written, expected);
+}
+
+// The ANSI file names no code page of its own for the contact, only ISO-2022-JP as its internet code
+// page: its Shift-JIS strings give the card of the Unicode file, but for the item's own id and time
+// of change. The cards are written in UTF-8 (the file's character set follows the locale).
+TEST_F(OutlookFilesCommandTest, TheAnsiJapaneseContactGivesTheCardOfItsUnicodeTwin) {
+    const std::string locale = std::setlocale(LC_CTYPE, nullptr);
+    std::setlocale(LC_CTYPE, "C.UTF-8");
+    const auto card = [this](const char* sample) {
+        const fs::path output = directory.Path() / (std::string(sample) + ".vcf");
+        const CommandResult result =
+            RunCaught(RunContactsCommand, {"--store", SamplePath(sample), "--output", output.string()});
+        EXPECT_EQ(result.status, 0) << result.err;
+        std::vector<std::string> lines = LinesNamed(testing::ReadFileBytes(output), {""});
+        std::erase_if(lines,
+                      [](const std::string& line) { return line.starts_with("REV:") || line.starts_with("UID:"); });
+        return lines;
+    };
+    const std::vector<std::string> unicode = card("japanese-contact.pst");
+    EXPECT_EQ(card("japanese-contact-ansi.pst"), unicode);
+    EXPECT_NE(std::find(unicode.begin(), unicode.end(),
+                        "N:\u30a4\u30b0\u30b6\u30f3\u30d7\u30eb;\u30b3\u30e0;\u30c9\u30c3\u30c8;Mr.;"),
+              unicode.end());
+    std::setlocale(LC_CTYPE, locale.c_str());
 }
 
 TEST_F(OutlookFilesCommandTest, TheFileIsLeftAsItWasAfterAnExport) {

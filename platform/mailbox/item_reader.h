@@ -165,7 +165,7 @@ private:
         RequireObject(node, where);
         CheckKeys(node, where,
                   {"RecurrenceType", "Interval", "DayOfWeekMask", "DayOfMonth", "Instance", "MonthOfYear",
-                   "PatternStartDate", "PatternEndDate", "Occurrences", "NoEndDate", "Exceptions"});
+                   "FirstDayOfWeek", "PatternStartDate", "PatternEndDate", "Occurrences", "NoEndDate", "Exceptions"});
         RecurrencePattern pattern;
         const RecurrenceRule& rule = ReadRule(RequiredKey(node, where, "RecurrenceType"), where);
         pattern.type = rule.type;
@@ -176,6 +176,7 @@ private:
         pattern.dayOfMonth = PatternField(node, where, rule, "DayOfMonth", rule.usesDayOfMonth, 1, 31);
         pattern.instance = PatternField(node, where, rule, "Instance", rule.usesInstance, 1, 5);
         pattern.monthOfYear = PatternField(node, where, rule, "MonthOfYear", rule.usesMonthOfYear, 1, 12);
+        pattern.firstDayOfWeek = FirstDayOfWeek(node, where, rule);
         const std::optional<Node> startDate = node.Find("PatternStartDate");
         pattern.patternStartDate = startDate ? DayValue(*startDate, where, "PatternStartDate") : span.start.DateOnly();
         ReadPatternEnd(node, where, pattern);
@@ -232,6 +233,18 @@ private:
             Fail(where, key, "is not used by a " + std::string(rule.name) + " recurrence");
         }
         return NumberInRange(*found, where, key, lowest, highest);
+    }
+
+    // Weeks begin on Sunday unless a weekly pattern says otherwise; no other type counts weeks.
+    int FirstDayOfWeek(const Node& node, const Where& where, const RecurrenceRule& rule) const {
+        const std::optional<Node> found = node.Find("FirstDayOfWeek");
+        if (!found) {
+            return 0;
+        }
+        if (rule.type != RecurrenceType::kWeekly) {
+            Fail(where, "FirstDayOfWeek", "is not used by a " + std::string(rule.name) + " recurrence");
+        }
+        return NumberInRange(*found, where, "FirstDayOfWeek", 0, 6);
     }
 
     void ReadPatternEnd(const Node& node, const Where& where, RecurrencePattern& pattern) const {

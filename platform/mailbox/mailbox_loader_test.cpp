@@ -145,7 +145,11 @@ TEST(MailboxLoaderTest, ReadsEachRecurrenceTypeWithItsFields) {
     EXPECT_EQ(weekly.type, RecurrenceType::kWeekly);
     EXPECT_EQ(weekly.interval, 1);
     EXPECT_EQ(weekly.dayOfWeekMask, 62);
+    EXPECT_EQ(weekly.firstDayOfWeek, 0);
     EXPECT_EQ(weekly.end, RecurrenceEnd::kNever);
+    const RecurrencePattern& fromMonday =
+        PatternOf(R"("RecurrenceType": 1, "Interval": 2, "DayOfWeekMask": 5, "FirstDayOfWeek": 1, "NoEndDate": true)");
+    EXPECT_EQ(fromMonday.firstDayOfWeek, 1);
 
     const RecurrencePattern& monthly = PatternOf(
         R"("RecurrenceType": 2, "DayOfMonth": 31, "PatternStartDate": "2026-10-31", "PatternEndDate": "2027-03-31")");
@@ -370,6 +374,14 @@ INSTANTIATE_TEST_SUITE_P(
         InvalidCase{"mask on a daily series",
                     OneStore(Recurring(R"("RecurrenceType": 0, "DayOfWeekMask": 2, "NoEndDate": true)")),
                     {"member \"DayOfWeekMask\": is not used by a daily recurrence"}},
+        InvalidCase{
+            "first day of the week 7",
+            OneStore(Recurring(R"("RecurrenceType": 1, "DayOfWeekMask": 2, "FirstDayOfWeek": 7, "NoEndDate": true)")),
+            {"member \"FirstDayOfWeek\": 7 is outside 0 to 6"}},
+        InvalidCase{
+            "first day of the week on a monthly series",
+            OneStore(Recurring(R"("RecurrenceType": 2, "DayOfMonth": 2, "FirstDayOfWeek": 1, "NoEndDate": true)")),
+            {"member \"FirstDayOfWeek\": is not used by a monthly recurrence"}},
         InvalidCase{"day of month 32",
                     OneStore(Recurring(R"("RecurrenceType": 2, "DayOfMonth": 32, "NoEndDate": true)")),
                     {"member \"DayOfMonth\": 32 is outside 1 to 31"}},

@@ -47,6 +47,8 @@ constexpr std::array<MemberInfo, kMemberCount> kMembers = {{
     {Id::kCompanyName, "CompanyName", Kind::kText, kContactBit},
     {Id::kJobTitle, "JobTitle", Kind::kText, kContactBit},
     {Id::kNickName, "NickName", Kind::kText, kContactBit},
+    {Id::kFullName, "FullName", Kind::kText, kContactBit},
+    {Id::kFileAs, "FileAs", Kind::kText, kContactBit},
     {Id::kWebPage, "WebPage", Kind::kText, kContactBit},
     {Id::kBusinessTelephoneNumber, "BusinessTelephoneNumber", Kind::kText, kContactBit},
     {Id::kHomeTelephoneNumber, "HomeTelephoneNumber", Kind::kText, kContactBit},

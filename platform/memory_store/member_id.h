@@ -32,6 +32,8 @@ enum class MemberId : std::uint8_t {
     kCompanyName,
     kJobTitle,
     kNickName,
+    kFullName,
+    kFileAs,
     kWebPage,
     kBusinessTelephoneNumber,
     kHomeTelephoneNumber,

@@ -6,6 +6,7 @@
 
 #include "platform/memory_store/member_id.h"
 #include "platform/memory_store/members.h"
+#include "platform/memory_store/month_calendar.h"
 #include "platform/store_date.h"
 
 namespace kalendro::memory_store {
@@ -41,11 +42,13 @@ public:
 struct RecurrencePattern {
     RecurrenceType type = RecurrenceType::kDaily;
     int interval = 1;
-    int dayOfWeekMask = 0;       // Sunday 1, Monday 2, ... Saturday 64
-    int dayOfMonth = 0;          // 1..31
-    int instance = 0;            // 1..5, 5 = last
-    int monthOfYear = 0;         // 1..12
-    StoreDate patternStartDate;  // a date at midnight
+    int dayOfWeekMask = 0;   // Sunday 1, Monday 2, ... Saturday 64
+    int dayOfMonth = 0;      // 1..31
+    int instance = 0;        // 1..5, 5 = last
+    int monthOfYear = 0;     // 1..12
+    int firstDayOfWeek = 0;  // 0 Sunday .. 6 Saturday: the day each week of a weekly pattern begins on
+    PatternCalendar calendar = PatternCalendar::kGregorian;  // whose months the month-based types count
+    StoreDate patternStartDate;                              // a date at midnight
     RecurrenceEnd end = RecurrenceEnd::kNever;
     StoreDate patternEndDate;  // kByDate: the last date that may occur, at midnight
     int occurrences = 0;       // kAfterOccurrences

@@ -20,21 +20,25 @@ constexpr std::int64_t kZoneReorderSeconds = 4 * 86400;
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return -FloorDiv(-a, b); }
 
-std::int64_t MonthIndex(const StoreDate& date) { return date.year * std::int64_t{12} + date.month - 1; }
-
 bool MaskHolds(int dayOfWeekMask, int dayOfWeek) { return ((dayOfWeekMask >> dayOfWeek) & 1) != 0; }
 
 bool IsMonthBased(RecurrenceType type) { return type != RecurrenceType::kDaily && type != RecurrenceType::kWeekly; }
 bool IsNth(RecurrenceType type) { return type == RecurrenceType::kMonthNth || type == RecurrenceType::kYearNth; }
 
+// 0 Sunday .. 6 Saturday; 1 January 1970 was a Thursday.
+int WeekdayOfDay(std::int64_t day) {
+    const std::int64_t fromSunday = day + 4;
+    return static_cast<int>(fromSunday - FloorDiv(fromSunday, 7) * 7);
+}
+
 // The instance-th day of the month whose weekday the mask holds; instance 5 is the last such day
 // even when the mask holds several weekdays.
-int NthMaskedDay(int year, int month, int dayOfWeekMask, int instance) {
+int NthMaskedDay(const CalendarMonth& month, int dayOfWeekMask, int instance) {
     const int wanted = instance == kLastInstance ? INT_MAX : instance;
-    const int weekdayOfFirst = StoreDate{year, month, 1, 0, 0, 0}.DayOfWeek();
+    const int weekdayOfFirst = WeekdayOfDay(month.firstDay);
     int found = 0;
     int seen = 0;
-    for (int day = 1; day <= StoreDate::DaysInMonth(year, month) && seen < wanted; ++day) {
+    for (int day = 1; day <= month.length && seen < wanted; ++day) {
         if (MaskHolds(dayOfWeekMask, (weekdayOfFirst + day - 1) % 7)) {
             found = day;
             ++seen;
@@ -58,19 +62,22 @@ public:
                 length_ = interval;
                 break;
             case RecurrenceType::kWeekly:
-                origin_ = patternStartDay_ - pattern.patternStartDate.DayOfWeek();  // that week's Sunday
+                // That week's first day of the week.
+                origin_ = patternStartDay_ - (WeekdayOfDay(patternStartDay_) - pattern.firstDayOfWeek + 7) % 7;
                 length_ = 7 * std::int64_t{interval};
                 break;
             case RecurrenceType::kMonthly:
             case RecurrenceType::kMonthNth:
-                origin_ = MonthIndex(pattern.patternStartDate);
+                origin_ = MonthIndexOfDay(pattern.calendar, patternStartDay_);
                 length_ = interval;
                 break;
             case RecurrenceType::kYearly:
-            case RecurrenceType::kYearNth:
-                origin_ = pattern.patternStartDate.year * std::int64_t{12} + pattern.monthOfYear - 1;
+            case RecurrenceType::kYearNth: {
+                const std::int64_t startMonth = MonthIndexOfDay(pattern.calendar, patternStartDay_);
+                origin_ = startMonth - (MonthOfYear(startMonth) - 1) + pattern.monthOfYear - 1;
                 length_ = 12 * std::int64_t{interval};
                 break;
+            }
         }
         datesPerPeriod_ = pattern.type == RecurrenceType::kWeekly ? std::popcount(unsigned(pattern.dayOfWeekMask)) : 1;
         std::array<std::int64_t, 7> days{};
@@ -82,7 +89,7 @@ public:
         if (!IsMonthBased(pattern_.type)) {
             return FloorDiv(day - origin_, length_);
         }
-        return FloorDiv(MonthIndex(StoreDate::FromDaySerial(day)) - origin_, length_);
+        return FloorDiv(MonthIndexOfDay(pattern_.calendar, day) - origin_, length_);
     }
 
     // Fills days with the period's dates (day serials) in ascending order, none before the pattern's
@@ -100,9 +107,9 @@ public:
                 keep(stretchStart);
                 break;
             case RecurrenceType::kWeekly:
-                for (int weekday = 0; weekday < 7; ++weekday) {
-                    if (MaskHolds(pattern_.dayOfWeekMask, weekday)) {
-                        keep(stretchStart + weekday);
+                for (int offset = 0; offset < 7; ++offset) {
+                    if (MaskHolds(pattern_.dayOfWeekMask, (pattern_.firstDayOfWeek + offset) % 7)) {
+                        keep(stretchStart + offset);
                     }
                 }
                 break;
@@ -120,16 +127,15 @@ public:
 
 private:
     std::int64_t DayInMonth(std::int64_t monthIndex) const {
-        const int year = static_cast<int>(FloorDiv(monthIndex, 12));
-        const int month = static_cast<int>(monthIndex - year * std::int64_t{12}) + 1;
-        const int day = IsNth(pattern_.type) ? NthMaskedDay(year, month, pattern_.dayOfWeekMask, pattern_.instance)
-                                             : std::min(pattern_.dayOfMonth, StoreDate::DaysInMonth(year, month));
-        return StoreDate{year, month, day, 0, 0, 0}.DaySerial();
+        const CalendarMonth month = MonthAt(pattern_.calendar, monthIndex);
+        const int day = IsNth(pattern_.type) ? NthMaskedDay(month, pattern_.dayOfWeekMask, pattern_.instance)
+                                             : std::min(pattern_.dayOfMonth, month.length);
+        return month.firstDay + day - 1;
     }
 
     const RecurrencePattern& pattern_;
     std::int64_t patternStartDay_;
-    std::int64_t origin_ = 0;  // first day (daily, weekly) or month index (the others) of period 0
+    std::int64_t origin_ = 0;  // first day (daily, weekly) or month index (the others, in the pattern's calendar)
     std::int64_t length_ = 1;  // days or months per period
     std::int64_t datesPerPeriod_ = 1;
     std::int64_t datesInFirstPeriod_ = 0;

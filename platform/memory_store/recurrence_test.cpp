@@ -48,6 +48,7 @@ VectorSeries SeriesOf(const json& vector) {
     pattern.dayOfMonth = FieldOr(recurrence, "DayOfMonth", 0);
     pattern.instance = FieldOr(recurrence, "Instance", 0);
     pattern.monthOfYear = FieldOr(recurrence, "MonthOfYear", 0);
+    pattern.firstDayOfWeek = FieldOr(recurrence, "FirstDayOfWeek", 0);
     pattern.patternStartDate = recurrence.contains("PatternStartDate")
                                    ? At(recurrence["PatternStartDate"].get<std::string>().c_str())
                                    : series.start.DateOnly();
@@ -171,6 +172,148 @@ TEST(RecurringSeries, PatternOccurrencesNeedTheDateTheTimeOfDayAndTheCount) {
     EXPECT_FALSE(series.IsPatternOccurrence(At("2024-01-04T09:00:00")));  // off the interval
     EXPECT_FALSE(series.IsPatternOccurrence(At("2024-01-03T09:30:00")));  // another time of day
     EXPECT_FALSE(series.IsPatternOccurrence(At("2023-12-30T09:00:00")));  // before the pattern
+}
+
+RecurrencePattern Fortnightly(int dayOfWeekMask, int firstDayOfWeek, const char* patternStart) {
+    RecurrencePattern pattern;
+    pattern.type = RecurrenceType::kWeekly;
+    pattern.interval = 2;
+    pattern.dayOfWeekMask = dayOfWeekMask;
+    pattern.firstDayOfWeek = firstDayOfWeek;
+    pattern.patternStartDate = At(patternStart);
+    return pattern;
+}
+
+// A fortnightly Sunday-and-Tuesday series begun on Tuesday 2 January 2024: with weeks from Monday its
+// Sunday is the 7th, five days after its first Tuesday; with weeks from Sunday it is the 14th.
+TEST(RecurringSeries, WeeksOfAWeeklySeriesBeginOnItsFirstDayOfTheWeek) {
+    constexpr int kSundayAndTuesday = 1 | 4;
+    const struct {
+        int firstDayOfWeek;
+        std::vector<std::string> starts;
+        const char* sundayOfTheFirstFortnight;
+        bool isOccurrence;
+    } cases[] = {
+        {1,
+         {"2024-01-02T09:00:00", "2024-01-07T09:00:00", "2024-01-16T09:00:00", "2024-01-21T09:00:00",
+          "2024-01-30T09:00:00"},
+         "2024-01-07T09:00:00",
+         true},
+        {0,
+         {"2024-01-02T09:00:00", "2024-01-14T09:00:00", "2024-01-16T09:00:00", "2024-01-28T09:00:00",
+          "2024-01-30T09:00:00"},
+         "2024-01-07T09:00:00",
+         false},
+        // Weeks from Wednesday hold a Sunday and the Tuesday after it: the dates of weeks from Sunday.
+        {3,
+         {"2024-01-02T09:00:00", "2024-01-14T09:00:00", "2024-01-16T09:00:00", "2024-01-28T09:00:00",
+          "2024-01-30T09:00:00"},
+         "2024-01-14T09:00:00",
+         true},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.firstDayOfWeek);
+        const RecurrencePattern pattern = Fortnightly(kSundayAndTuesday, test.firstDayOfWeek, "2024-01-02");
+        const RecurringSeries series(pattern, At("2024-01-02T09:00:00"), At("2024-01-02T10:00:00"));
+        EXPECT_EQ(StartTexts(series.OccurrencesIn({At("2024-01-01T00:00:00"), At("2024-01-31T23:59:00")})),
+                  test.starts);
+        EXPECT_EQ(series.IsPatternOccurrence(At(test.sundayOfTheFirstFortnight)), test.isOccurrence);
+    }
+}
+
+// A count runs through each week in the order of its days from the first day of the week.
+TEST(RecurringSeries, ACountedSeriesCountsItsDatesInTheOrderOfItsWeeks) {
+    RecurrencePattern pattern = Fortnightly(1 | 4, 1, "2024-01-02");
+    pattern.end = RecurrenceEnd::kAfterOccurrences;
+    pattern.occurrences = 3;
+    const RecurringSeries series(pattern, At("2024-01-02T09:00:00"), At("2024-01-02T10:00:00"));
+    EXPECT_EQ(StartTexts(series.OccurrencesIn({})),
+              (std::vector<std::string>{"2024-01-02T09:00:00", "2024-01-07T09:00:00", "2024-01-16T09:00:00"}));
+    EXPECT_EQ(StartTexts(series.OccurrencesIn({At("2024-01-10T00:00:00"), std::nullopt})),
+              (std::vector<std::string>{"2024-01-16T09:00:00"}));
+}
+
+// Month-based series of the Hijri calendar; the expected dates are python-convertdate's tabular Hijri
+// dates. 1445 is a leap year (its twelfth month has 30 days), 1446 is not.
+TEST(RecurringSeries, HijriSeriesCountTheMonthsOfTheHijriCalendar) {
+    const struct {
+        const char* name;
+        RecurrenceType type;
+        int interval;
+        int dayOfMonth;
+        int dayOfWeekMask;
+        int instance;
+        int monthOfYear;
+        const char* patternStart;
+        std::vector<std::string> starts;
+    } cases[] = {
+        {"the first of every month from 1 Muharram 1445",
+         RecurrenceType::kMonthly,
+         1,
+         1,
+         0,
+         0,
+         0,
+         "2023-07-19",
+         {"2023-07-19", "2023-08-18", "2023-09-16", "2023-10-16", "2023-11-14"}},
+        {"the last day of every other month from Shawwal 1445",
+         RecurrenceType::kMonthly,
+         2,
+         31,
+         0,
+         0,
+         0,
+         "2024-04-10",
+         {"2024-05-08", "2024-07-07", "2024-09-04", "2024-11-02"}},
+        {"the second Friday of every month of 1446",
+         RecurrenceType::kMonthNth,
+         1,
+         0,
+         32,
+         2,
+         0,
+         "2024-07-08",
+         {"2024-07-19", "2024-08-16", "2024-09-13"}},
+        {"1 Ramadan every year",
+         RecurrenceType::kYearly,
+         1,
+         1,
+         0,
+         0,
+         9,
+         "2024-03-11",
+         {"2024-03-11", "2025-03-01", "2026-02-18"}},
+        {"the last Monday of Dhu al-Hijjah every year",
+         RecurrenceType::kYearNth,
+         1,
+         0,
+         2,
+         5,
+         12,
+         "2024-06-07",
+         {"2024-07-01", "2025-06-23", "2026-06-15"}},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.name);
+        RecurrencePattern pattern;
+        pattern.calendar = PatternCalendar::kHijri;
+        pattern.type = test.type;
+        pattern.interval = test.interval;
+        pattern.dayOfMonth = test.dayOfMonth;
+        pattern.dayOfWeekMask = test.dayOfWeekMask;
+        pattern.instance = test.instance;
+        pattern.monthOfYear = test.monthOfYear;
+        pattern.patternStartDate = At(test.patternStart);
+        pattern.end = RecurrenceEnd::kAfterOccurrences;
+        pattern.occurrences = static_cast<int>(test.starts.size());
+        const RecurringSeries series(pattern, At(test.patternStart), At(test.patternStart));
+        std::vector<std::string> dates;
+        for (const Occurrence& occurrence : series.OccurrencesIn({})) {
+            dates.push_back(occurrence.start.ToText().substr(0, 10));
+        }
+        EXPECT_EQ(dates, test.starts);
+        EXPECT_TRUE(series.IsPatternOccurrence(At((test.starts.back() + "T00:00:00").c_str())));
+    }
 }
 
 // A zone some hours ahead of local time, by one hour less from a given wall-clock time of the zone on.

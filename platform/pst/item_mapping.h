@@ -10,6 +10,7 @@
 
 #include "platform/memory_store/member_id.h"
 #include "platform/pst/property_bag.h"
+#include "platform/pst/property_values.h"
 #include "platform/pst/recurrence_blob.h"
 #include "platform/pst/zone_rules.h"
 #include "platform/store_date.h"
@@ -48,14 +49,23 @@ struct MappedItem {
     std::string typeName;
     MemberValues members;
 };
-MappedItem MapItem(const Message& message, std::string_view storeRecordKey);
+// The decoder is the message's own (MessageDecoder), for its 8-bit strings.
+MappedItem MapItem(const Message& message, std::string_view storeRecordKey, CodePageDecoder& decoder);
 
-// The text Outlook's Body gives: PR_BODY, else the compressed RTF body, else the HTML body.
-std::string BodyText(const PropertyBag& message);
+// The code page of every 8-bit string of a message: its PR_MESSAGE_CODEPAGE (0x3FFD), else the
+// Windows code page of the script of its PR_INTERNET_CPID (0x3FDE: ISO-2022-JP and EUC-JP give
+// Shift-JIS 932, KOI8-R 1251, ...), else Windows-1252. The decoder reads them all, so that a message
+// opens its converter once; a code page this machine cannot convert is read as Windows-1252.
+int MessageCodePage(const PropertyBag& message);
+CodePageDecoder MessageDecoder(const PropertyBag& message);
+
+// The text Outlook's Body gives: PR_BODY, else the compressed RTF body, else the HTML body (in its
+// internet code page).
+std::string BodyText(const PropertyBag& message, CodePageDecoder& decoder);
 
 // The series' recurrence (PidLidAppointmentRecur) when the appointment recurs; a damaged or
 // unsupported pattern is failure 440.
-std::optional<AppointmentRecurrence> ReadRecurrence(const PropertyBag& appointment);
+std::optional<AppointmentRecurrence> ReadRecurrence(const PropertyBag& appointment, CodePageDecoder& decoder);
 
 // The zone a series' pattern times are in: the recurring time zone definition when it agrees with the
 // time zone structure (as MS-OXOCAL asks), else the structure. Nothing when the item has neither: its
@@ -77,6 +87,7 @@ struct ModifiedOccurrence {
 };
 // The exception messages embedded in the series are matched to the modified instances by their
 // PidLidExceptionReplaceTime, the rest in order.
-std::vector<ModifiedOccurrence> MapModifiedOccurrences(const Message& series, const AppointmentRecurrence& recurrence);
+std::vector<ModifiedOccurrence> MapModifiedOccurrences(const Message& series, const AppointmentRecurrence& recurrence,
+                                                       CodePageDecoder& decoder);
 
 }  // namespace kalendro::pst

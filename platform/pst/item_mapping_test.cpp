@@ -27,6 +27,22 @@ const MemberValue& ValueOf(const MemberValues& members, MemberId member) {
     return found->second;
 }
 
+// Each reading with the message's own decoder, as the store reads it.
+MappedItem Map(const Message& message) {
+    CodePageDecoder decoder = MessageDecoder(message.properties);
+    return MapItem(message, kRecordKey, decoder);
+}
+
+std::string Body(const PropertyBag& message) {
+    CodePageDecoder decoder = MessageDecoder(message);
+    return BodyText(message, decoder);
+}
+
+std::optional<AppointmentRecurrence> Recurrence(const PropertyBag& appointment) {
+    CodePageDecoder decoder = MessageDecoder(appointment);
+    return ReadRecurrence(appointment, decoder);
+}
+
 std::vector<MemberId> IdsOf(const MemberValues& members) {
     std::vector<MemberId> ids;
     for (const auto& [id, value] : members) {
@@ -95,7 +111,7 @@ TEST(ItemMappingTest, AppointmentMembersComeFromOutlooksProperties) {
     bag.Set(Appointment(0x8208), t::Unicode(u"Room 4"));
     bag.Set(Appointment(0x8215), t::Bool(false));
 
-    const MappedItem item = MapItem(message, kRecordKey);
+    const MappedItem item = Map(message);
     EXPECT_EQ(item.typeName, "AppointmentItem");
     EXPECT_EQ(
         IdsOf(item.members),
@@ -120,7 +136,7 @@ TEST(ItemMappingTest, AppointmentMembersComeFromOutlooksProperties) {
 TEST(ItemMappingTest, OtherItemsHaveTheMembersEveryItemHas) {
     Message message;
     message.properties.Set(0x001A, t::Unicode(u"IPM.Note"));
-    const MappedItem item = MapItem(message, kRecordKey);
+    const MappedItem item = Map(message);
     EXPECT_EQ(item.typeName, "MailItem");
     EXPECT_EQ(IdsOf(item.members),
               (std::vector<MemberId>{MemberId::kEntryID, MemberId::kSubject, MemberId::kBody, MemberId::kCategories,
@@ -130,7 +146,7 @@ TEST(ItemMappingTest, OtherItemsHaveTheMembersEveryItemHas) {
 TEST(ItemMappingTest, MissingPropertiesGiveTheStoresDefaults) {
     Message message;
     message.properties.Set(0x001A, t::Unicode(u"IPM.Appointment"));
-    const MemberValues members = MapItem(message, kRecordKey).members;
+    const MemberValues members = Map(message).members;
     EXPECT_EQ(ValueOf(members, MemberId::kSubject), MemberValue(""));
     EXPECT_EQ(ValueOf(members, MemberId::kCategories), MemberValue(""));
     EXPECT_EQ(ValueOf(members, MemberId::kStart), MemberValue(StoreDate::NoDate()));
@@ -149,7 +165,7 @@ TEST(ItemMappingTest, AllDayEventKeepsItsOwnDatesInAnyMachineZone) {
     bag.Set(Appointment(0x820E), t::SystemTime({2016, 12, 25, 13, 0, 0}));
     bag.Set(Appointment(0x825E), t::Binary(t::Definition({{2008, t::kAusEastern}})));
     bag.Set(Appointment(0x825F), t::Binary(t::Definition({{2008, t::kAusEastern}})));
-    MemberValues members = MapItem(message, kRecordKey).members;
+    MemberValues members = Map(message).members;
     EXPECT_EQ(ValueOf(members, MemberId::kStart), MemberValue(StoreDate{2016, 12, 25}));
     EXPECT_EQ(ValueOf(members, MemberId::kEnd), MemberValue(StoreDate{2016, 12, 26}));
     EXPECT_EQ(ValueOf(members, MemberId::kAllDayEvent), MemberValue(true));
@@ -157,7 +173,7 @@ TEST(ItemMappingTest, AllDayEventKeepsItsOwnDatesInAnyMachineZone) {
     // Without a zone of its own the event is read in this machine's zone.
     bag.Set(Appointment(0x825E), t::Binary("damaged"));
     bag.Set(Appointment(0x825F), t::Binary(""));
-    members = MapItem(message, kRecordKey).members;
+    members = Map(message).members;
     EXPECT_EQ(ValueOf(members, MemberId::kStart), MemberValue(StoreDate{2016, 12, 24, 5, 0, 0}));
 }
 
@@ -173,6 +189,7 @@ TEST(ItemMappingTest, ContactMembersAndDatesThatKeepTheirDay) {
         {MemberId::kCompanyName, 0x3A16},
         {MemberId::kJobTitle, 0x3A17},
         {MemberId::kNickName, 0x3A4F},
+        {MemberId::kFullName, 0x3001},
         {MemberId::kBusinessTelephoneNumber, 0x3A08},
         {MemberId::kHomeTelephoneNumber, 0x3A09},
         {MemberId::kMobileTelephoneNumber, 0x3A1C},
@@ -186,6 +203,7 @@ TEST(ItemMappingTest, ContactMembersAndDatesThatKeepTheirDay) {
     };
     const std::pair<MemberId, std::uint32_t> named[] = {
         {MemberId::kWebPage, 0x802B},
+        {MemberId::kFileAs, 0x8005},
         {MemberId::kEmail1Address, 0x8083},
         {MemberId::kEmail1AddressType, 0x8082},
         {MemberId::kEmail2Address, 0x8093},
@@ -214,7 +232,7 @@ TEST(ItemMappingTest, ContactMembersAndDatesThatKeepTheirDay) {
     bag.Set(0x3A42, t::SystemTime({1980, 5, 4, 7, 0, 0}));
     bag.Set(0x3A41, t::SystemTime({1990, 6, 14, 14, 0, 0}));
 
-    const MappedItem item = MapItem(message, kRecordKey);
+    const MappedItem item = Map(message);
     EXPECT_EQ(item.typeName, "ContactItem");
     for (const auto& [member, tag] : tagged) {
         EXPECT_EQ(ValueOf(item.members, member), MemberValue(nameOf(member)));
@@ -232,9 +250,183 @@ TEST(ItemMappingTest, ContactMembersAndDatesThatKeepTheirDay) {
     Message withoutLocal;
     withoutLocal.properties = bag;
     withoutLocal.properties.Set(Address(0x80DE), PropertyValue{});
-    const MemberValues members = MapItem(withoutLocal, kRecordKey).members;
+    const MemberValues members = Map(withoutLocal).members;
     EXPECT_EQ(ValueOf(members, MemberId::kAnniversary), MemberValue(StoreDate{1990, 6, 15}));
     EXPECT_EQ(ValueOf(members, MemberId::kBirthday), MemberValue(StoreDate{1980, 5, 4}));
+}
+
+// An ANSI file keeps every 8-bit string of a message in the message's code page: Cyrillic here.
+TEST(ItemMappingTest, EveryAnsiStringOfAMessageIsReadInItsCodePage) {
+    const std::string pri = "\xD0\x9F\xD1\x80\xD0\xB8";  // "При" in UTF-8; CF F0 E8 in Windows-1251
+    const std::string zal = "\xD0\x97\xD0\xB0\xD0\xBB";  // "Зал"; C7 E0 EB
+    const std::string dom = "\xD0\x94\xD0\xBE\xD0\xBC";  // "Дом"; C4 EE EC
+    Message appointment;
+    PropertyBag& bag = appointment.properties;
+    bag.Set(0x001A, t::Ansi("IPM.Appointment"));
+    bag.Set(0x3FFD, t::Int32(1251));
+    bag.Set(0x0037, t::Ansi("\xCF\xF0\xE8"));
+    bag.Set(0x1000, t::Ansi("\xCF\xF0\xE8"));
+    bag.Set(Appointment(0x8208), t::Ansi("\xC7\xE0\xEB"));
+    bag.Set(NamedProperty{kPsPublicStrings, 0, "Keywords"}, t::AnsiList({"\xC4\xEE\xEC", "\xC7\xE0\xEB"}));
+    const MemberValues members = Map(appointment).members;
+    EXPECT_EQ(ValueOf(members, MemberId::kSubject), MemberValue(pri));
+    EXPECT_EQ(ValueOf(members, MemberId::kBody), MemberValue(pri));
+    EXPECT_EQ(ValueOf(members, MemberId::kLocation), MemberValue(zal));
+    EXPECT_EQ(ValueOf(members, MemberId::kCategories), MemberValue(dom + ", " + zal));
+
+    Message contact;
+    contact.properties.Set(0x001A, t::Ansi("IPM.Contact"));
+    contact.properties.Set(0x3FFD, t::Int32(1251));
+    contact.properties.Set(0x3A06, t::Ansi("\xCF\xF0\xE8"));
+    contact.properties.Set(Address(0x8083), t::Ansi("\xC4\xEE\xEC@example.ru"));
+    const MemberValues contactMembers = Map(contact).members;
+    EXPECT_EQ(ValueOf(contactMembers, MemberId::kFirstName), MemberValue(pri));
+    EXPECT_EQ(ValueOf(contactMembers, MemberId::kEmail1Address), MemberValue(dom + "@example.ru"));
+}
+
+// Without a code page of its own a message's 8-bit strings are in the Windows code page of its
+// internet code page's script, else Windows-1252.
+TEST(ItemMappingTest, TheInternetCodePageNamesTheWindowsCodePageOfItsScript) {
+    const struct {
+        std::optional<int> messageCodePage;
+        std::optional<int> internetCodePage;
+        int windowsCodePage;
+    } cases[] = {
+        {std::nullopt, 50220, 932},  {std::nullopt, 50221, 932},         {std::nullopt, 51932, 932},
+        {std::nullopt, 20866, 1251}, {std::nullopt, 28592, 1250},        {std::nullopt, 1253, 1253},
+        {std::nullopt, 65001, 1252}, {std::nullopt, std::nullopt, 1252}, {1251, 50220, 1251},
+        {std::nullopt, 12345, 1252},
+    };
+    for (const auto& test : cases) {
+        PropertyBag bag;
+        if (test.messageCodePage) {
+            bag.Set(0x3FFD, t::Int32(*test.messageCodePage));
+        }
+        if (test.internetCodePage) {
+            bag.Set(0x3FDE, t::Int32(*test.internetCodePage));
+        }
+        EXPECT_EQ(MessageCodePage(bag), test.windowsCodePage) << test.internetCodePage.value_or(0);
+    }
+    // Shift-JIS bytes of a contact written with ISO-2022-JP as its internet code page; a code page
+    // iconv lacks reads as Windows-1252.
+    Message contact;
+    contact.properties.Set(0x001A, t::Ansi("IPM.Contact"));
+    contact.properties.Set(0x3FDE, t::Int32(50220));
+    contact.properties.Set(0x3A11, t::Ansi("\x93\xFA\x96\x7B"));
+    EXPECT_EQ(ValueOf(Map(contact).members, MemberId::kLastName), MemberValue("\xE6\x97\xA5\xE6\x9C\xAC"));
+    contact.properties.Set(0x3FFD, t::Int32(99999));
+    EXPECT_EQ(ValueOf(Map(contact).members, MemberId::kLastName), MemberValue("\xE2\x80\x9C\xC3\xBA\xE2\x80\x93{"));
+}
+
+// A one-off entry id: flags, MAPI_ONE_OFF_UID, version, the one-off's flags (0x8000 Unicode), then
+// display name, address type and address, each ending in a zero.
+PropertyValue OneOff(std::u16string_view name, std::u16string_view type, std::u16string_view address) {
+    t::BlobWriter blob;
+    blob.U32(0).Bytes(t::FromHex("812B1FA4BEA310199D6E00DD010F5402")).U16(0).U16(0x8000);
+    for (const std::u16string_view text : {name, type, address}) {
+        blob.Utf16(text).U16(0);
+    }
+    return t::Binary(blob.Data());
+}
+
+PropertyValue AnsiOneOff(std::string_view name, std::string_view type, std::string_view address) {
+    t::BlobWriter blob;
+    blob.U32(0).Bytes(t::FromHex("812B1FA4BEA310199D6E00DD010F5402")).U16(0).U16(0);
+    for (const std::string_view text : {name, type, address}) {
+        blob.Bytes(text).U8(0);
+    }
+    return t::Binary(blob.Data());
+}
+
+// An Exchange address is handed over as its SMTP address where the contact keeps one, so that the
+// card, which takes SMTP addresses only, has it; an SMTP type of any case is "SMTP".
+TEST(ItemMappingTest, ExchangeAddressesBecomeTheirSmtpAddressWhereTheContactHoldsOne) {
+    const std::u16string x500 = u"/o=Contoso/ou=Exchange Administrative Group/cn=Recipients/cn=ann";
+    const std::string x500Text(x500.begin(), x500.end());
+    const struct {
+        const char* name;
+        std::u16string type;
+        std::optional<std::u16string> originalDisplayName;
+        std::optional<PropertyValue> originalEntryId;
+        std::string wantedType;
+        std::string wantedAddress;
+    } cases[] = {
+        {"display name", u"EX", u"ann@contoso.com", std::nullopt, "SMTP", "ann@contoso.com"},
+        {"one-off entry id first", u"ex", u"Ann Lee (ann@contoso.com)", OneOff(u"Ann Lee", u"smtp", u"lee@contoso.com"),
+         "SMTP", "lee@contoso.com"},
+        {"ANSI one-off", u"EX", std::nullopt, AnsiOneOff("Ann", "SMTP", "ann@contoso.com"), "SMTP", "ann@contoso.com"},
+        {"one-off of another type", u"EX", u"ann@contoso.com", OneOff(u"Ann", u"FAX", u"+1 555 0100"), "SMTP",
+         "ann@contoso.com"},
+        {"one-off without its end", u"EX", std::nullopt,
+         t::Binary(OneOff(u"Ann", u"SMTP", u"ann@contoso.com").data.substr(0, 60)), "EX", x500Text},
+        {"no SMTP form", u"EX", u"Ann Lee", std::nullopt, "EX", x500Text},
+        {"X.500 display name", u"EX", x500, std::nullopt, "EX", x500Text},
+        {"address book entry id", u"EX", std::nullopt, t::Binary(std::string(28, '\x01')), "EX", x500Text},
+        {"lower-case SMTP", u"smtp", std::nullopt, std::nullopt, "SMTP", x500Text},
+        {"another type", u"FAX", u"ann@contoso.com", std::nullopt, "FAX", x500Text},
+    };
+    const MemberId slots[][2] = {{MemberId::kEmail1AddressType, MemberId::kEmail1Address},
+                                 {MemberId::kEmail2AddressType, MemberId::kEmail2Address},
+                                 {MemberId::kEmail3AddressType, MemberId::kEmail3Address}};
+    const std::uint32_t firstLids[] = {0x8082, 0x8092, 0x80A2};
+    for (const auto& test : cases) {
+        for (std::size_t slot = 0; slot < 3; ++slot) {
+            SCOPED_TRACE(std::string(test.name) + " in slot " + std::to_string(slot + 1));
+            Message contact;
+            PropertyBag& bag = contact.properties;
+            bag.Set(0x001A, t::Unicode(u"IPM.Contact"));
+            bag.Set(Address(firstLids[slot]), t::Unicode(test.type));
+            bag.Set(Address(firstLids[slot] + 1), t::Unicode(x500));
+            if (test.originalDisplayName) {
+                bag.Set(Address(firstLids[slot] + 2), t::Unicode(*test.originalDisplayName));
+            }
+            if (test.originalEntryId) {
+                bag.Set(Address(firstLids[slot] + 3), *test.originalEntryId);
+            }
+            const MemberValues members = Map(contact).members;
+            EXPECT_EQ(ValueOf(members, slots[slot][0]), MemberValue(test.wantedType));
+            EXPECT_EQ(ValueOf(members, slots[slot][1]), MemberValue(test.wantedAddress));
+        }
+    }
+}
+
+TEST(ItemMappingTest, TheWebPageFallsBackToTheBusinessHomePage) {
+    Message contact;
+    contact.properties.Set(0x001A, t::Unicode(u"IPM.Contact"));
+    contact.properties.Set(0x3A51, t::Unicode(u"https://example.com/home"));
+    EXPECT_EQ(ValueOf(Map(contact).members, MemberId::kWebPage), MemberValue("https://example.com/home"));
+    contact.properties.Set(Address(0x802B), t::Unicode(u"https://example.com/html"));
+    EXPECT_EQ(ValueOf(Map(contact).members, MemberId::kWebPage), MemberValue("https://example.com/html"));
+}
+
+// Outlook 2007 and earlier keep only the UTC birthday: the writer's local midnight. Where that moment
+// is midnight here its date here is the day, also more than twelve hours from UTC; elsewhere the
+// nearest UTC midnight gives it.
+TEST(ItemMappingTest, AUtcBirthdayThatIsMidnightHereKeepsItsDateInAnyZone) {
+    const struct {
+        const char* zone;
+        StoreDate utc;
+        StoreDate date;
+    } cases[] = {
+        {"Pacific/Auckland", {1990, 1, 14, 11, 0, 0}, {1990, 1, 15}},     // +13 in summer
+        {"Pacific/Kiritimati", {2000, 3, 9, 10, 0, 0}, {2000, 3, 10}},    // +14
+        {"Pacific/Chatham", {2005, 7, 19, 11, 15, 0}, {2005, 7, 20}},     // +12:45
+        {"Pacific/Pago_Pago", {2010, 6, 1, 11, 0, 0}, {2010, 6, 1}},      // -11
+        {"Pacific/Auckland", {1990, 7, 14, 12, 0, 0}, {1990, 7, 15}},     // +12 in winter
+        {"Europe/Berlin", {1990, 1, 14, 11, 0, 0}, {1990, 1, 14}},        // from +13, not midnight here
+        {"Pacific/Kiritimati", {2000, 3, 10, 11, 59, 0}, {2000, 3, 10}},  // 11:59 UTC, as some clients keep it
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(std::string(test.zone) + " " + test.utc.ToText());
+        t::ScopedMachineZone zone(test.zone);
+        Message contact;
+        contact.properties.Set(0x001A, t::Unicode(u"IPM.Contact"));
+        contact.properties.Set(0x3A42, t::SystemTime(test.utc));
+        contact.properties.Set(0x3A41, t::SystemTime(test.utc));
+        const MemberValues members = Map(contact).members;
+        EXPECT_EQ(ValueOf(members, MemberId::kBirthday), MemberValue(test.date));
+        EXPECT_EQ(ValueOf(members, MemberId::kAnniversary), MemberValue(test.date));
+    }
 }
 
 TEST(ItemMappingTest, DistributionListHasItsNameAndSubject) {
@@ -242,7 +434,7 @@ TEST(ItemMappingTest, DistributionListHasItsNameAndSubject) {
     message.properties.Set(0x001A, t::Unicode(u"IPM.DistList"));
     message.properties.Set(0x0037, t::Unicode(u"test dist list"));
     message.properties.Set(Address(0x8053), t::Unicode(u"test dist list"));
-    const MappedItem item = MapItem(message, kRecordKey);
+    const MappedItem item = Map(message);
     EXPECT_EQ(item.typeName, "DistListItem");
     EXPECT_EQ(ValueOf(item.members, MemberId::kDLName), MemberValue("test dist list"));
     EXPECT_EQ(ValueOf(item.members, MemberId::kSubject), MemberValue("test dist list"));
@@ -259,42 +451,42 @@ TEST(ItemMappingTest, BodyFallsBackToRtfThenHtmlEachInItsCodePage) {
                                   .Bytes(rtf)
                                   .Data()));
     bag.Set(0x1013, t::Binary("<p>from html</p>"));
-    EXPECT_EQ(BodyText(bag), "Line one\r\n");
+    EXPECT_EQ(Body(bag), "Line one\r\n");
     bag.Set(0x1000, t::Unicode(u"plain"));
-    EXPECT_EQ(BodyText(bag), "plain");
+    EXPECT_EQ(Body(bag), "plain");
 
     PropertyBag htmlOnly;
     htmlOnly.Set(0x1013, t::Binary("<p>from html</p>"));
-    EXPECT_EQ(BodyText(htmlOnly), "from html\r\n");
+    EXPECT_EQ(Body(htmlOnly), "from html\r\n");
 
     PropertyBag cyrillic;
     cyrillic.Set(0x1000, t::Ansi("\xCF\xF0\xE8"));
     cyrillic.Set(0x3FFD, t::Int32(1251));
-    EXPECT_EQ(BodyText(cyrillic), "\xD0\x9F\xD1\x80\xD0\xB8");
+    EXPECT_EQ(Body(cyrillic), "\xD0\x9F\xD1\x80\xD0\xB8");
     PropertyBag latinHtml;
     latinHtml.Set(0x1013, t::Binary("caf\xE9"));
-    EXPECT_EQ(BodyText(latinHtml), "caf\xC3\xA9");
+    EXPECT_EQ(Body(latinHtml), "caf\xC3\xA9");
     latinHtml.Set(0x3FDE, t::Int32(65001));
     latinHtml.Set(0x1013, t::Binary("caf\xC3\xA9"));
-    EXPECT_EQ(BodyText(latinHtml), "caf\xC3\xA9");
+    EXPECT_EQ(Body(latinHtml), "caf\xC3\xA9");
 
     PropertyBag damaged;
     damaged.Set(0x1009, t::Binary(std::string("\x20\x00\x00\x00", 4)));
-    EXPECT_THROW(BodyText(damaged), Failure);
+    EXPECT_THROW(Body(damaged), Failure);
 }
 
 TEST(ItemMappingTest, RecurrenceIsReadWhenTheItemRecurs) {
     PropertyBag bag;
-    EXPECT_EQ(ReadRecurrence(bag), std::nullopt);
+    EXPECT_EQ(Recurrence(bag), std::nullopt);
     bag.Set(Appointment(0x8216), t::Binary(t::FromHex(t::kMicrosoftRecurrenceExample)));
-    const auto recurrence = ReadRecurrence(bag);
+    const auto recurrence = Recurrence(bag);
     ASSERT_TRUE(recurrence);
     EXPECT_EQ(recurrence->occurrences, 12);
     bag.Set(Appointment(0x8223), t::Bool(false));
-    EXPECT_EQ(ReadRecurrence(bag), std::nullopt);
+    EXPECT_EQ(Recurrence(bag), std::nullopt);
     bag.Set(Appointment(0x8223), t::Bool(true));
     bag.Set(Appointment(0x8216), t::Binary("\x04\x30"));
-    EXPECT_THROW(ReadRecurrence(bag), Failure);
+    EXPECT_THROW(Recurrence(bag), Failure);
 }
 
 TEST(ItemMappingTest, SeriesZonePrefersADefinitionThatAgreesWithTheStructure) {
@@ -357,7 +549,8 @@ TEST(ItemMappingTest, ModifiedOccurrencesTakeTheirExceptionMessages) {
     byOrder.properties.Set(0x1000, t::Unicode(u"This is a complete test\r\n"));
     series.embedded = {byReplaceTime, byOrder};
 
-    const std::vector<ModifiedOccurrence> occurrences = MapModifiedOccurrences(series, recurrence);
+    CodePageDecoder decoder = MessageDecoder(series.properties);
+    const std::vector<ModifiedOccurrence> occurrences = MapModifiedOccurrences(series, recurrence, decoder);
     ASSERT_EQ(occurrences.size(), 3u);
     const MemberValues& first = occurrences[0].members;
     EXPECT_EQ(occurrences[0].originalStart, StoreDate({2016, 8, 23, 8, 0, 0}));

@@ -35,10 +35,6 @@ std::uint32_t U32At(std::string_view bytes, std::size_t index) {
 bool IsHighSurrogate(std::uint16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(std::uint16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-std::string TextOfType(std::string_view bytes, std::uint16_t type) {
-    return type == kTypeUnicode ? Utf16ToUtf8(bytes) : Windows1252ToUtf8(bytes);
-}
-
 // Both Unicode and ANSI strings may end with their terminating zero; Outlook never shows it.
 std::string_view WithoutTerminator(std::string_view bytes, std::size_t unitSize) {
     while (bytes.size() >= unitSize &&
@@ -152,14 +148,19 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
-std::optional<std::string> ReadText(const PropertyValue& value, int codePage) {
+std::optional<std::string> ReadText(const PropertyValue& value, CodePageDecoder& decoder) {
     if (value.type == kTypeUnicode) {
         return Utf16ToUtf8(WithoutTerminator(value.data, 2));
     }
     if (value.type == kTypeString8) {
-        return CodePageDecoder(codePage).Decode(WithoutTerminator(value.data, 1));
+        return decoder.Decode(WithoutTerminator(value.data, 1));
     }
     return std::nullopt;
+}
+
+std::optional<std::string> ReadText(const PropertyValue& value) {
+    CodePageDecoder windows1252;
+    return ReadText(value, windows1252);
 }
 
 std::optional<std::int32_t> ReadInt32(const PropertyValue& value) {
@@ -188,7 +189,7 @@ std::optional<std::int64_t> ReadSystemTime(const PropertyValue& value) {
     return FileTimeToUnixSeconds(fileTime);
 }
 
-std::optional<std::vector<std::string>> ReadTextList(const PropertyValue& value) {
+std::optional<std::vector<std::string>> ReadTextList(const PropertyValue& value, CodePageDecoder& decoder) {
     if (value.type != kTypeMultipleUnicode && value.type != kTypeMultipleString8) {
         return std::nullopt;
     }
@@ -213,9 +214,15 @@ std::optional<std::vector<std::string>> ReadTextList(const PropertyValue& value)
         if (begin < 4 + count * 4 || begin > end || end > data.size()) {
             return std::nullopt;
         }
-        texts.push_back(TextOfType(WithoutTerminator(data.substr(begin, end - begin), unitSize), elementType));
+        const std::string_view text = WithoutTerminator(data.substr(begin, end - begin), unitSize);
+        texts.push_back(elementType == kTypeUnicode ? Utf16ToUtf8(text) : decoder.Decode(text));
     }
     return texts;
+}
+
+std::optional<std::vector<std::string>> ReadTextList(const PropertyValue& value) {
+    CodePageDecoder windows1252;
+    return ReadTextList(value, windows1252);
 }
 
 std::int64_t FileTimeToUnixSeconds(std::uint64_t fileTime) {

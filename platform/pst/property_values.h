@@ -51,13 +51,16 @@ private:
 void AppendUtf8(char32_t codePoint, std::string& out);
 
 // Each reader gives nothing when the value has another type or a size that type cannot have.
-// A string value with no data is the empty string. An 8-bit string is read in the code page given.
-std::optional<std::string> ReadText(const PropertyValue& value, int codePage = 1252);
+// A string value with no data is the empty string. An 8-bit string is read by the decoder of its
+// message's code page, or as Windows-1252 when no decoder is given.
+std::optional<std::string> ReadText(const PropertyValue& value, CodePageDecoder& decoder);
+std::optional<std::string> ReadText(const PropertyValue& value);
 std::optional<std::int32_t> ReadInt32(const PropertyValue& value);
 std::optional<bool> ReadBool(const PropertyValue& value);
 // A PT_SYSTIME (100 ns since 1601-01-01 UTC) in whole seconds since 1970-01-01 UTC.
 std::optional<std::int64_t> ReadSystemTime(const PropertyValue& value);
 // PT_MV_UNICODE / PT_MV_STRING8: a 32-bit count, 32-bit offsets into the strings that follow.
+std::optional<std::vector<std::string>> ReadTextList(const PropertyValue& value, CodePageDecoder& decoder);
 std::optional<std::vector<std::string>> ReadTextList(const PropertyValue& value);
 
 // Seconds since 1970 UTC of a FILETIME, and of a count of minutes since 1601 (the recurrence

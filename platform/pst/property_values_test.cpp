@@ -30,7 +30,9 @@ TEST(PropertyValuesTest, AnsiTextIsWindows1252) {
 }
 
 TEST(PropertyValuesTest, CodePagesConvertThroughIconvOrFallBackToWindows1252) {
-    EXPECT_EQ(ReadText(testing::Ansi("\xCF\xF0\xE8"), 1251), "\xD0\x9F\xD1\x80\xD0\xB8");
+    CodePageDecoder cyrillic(1251);
+    EXPECT_EQ(ReadText(testing::Ansi("\xCF\xF0\xE8"), cyrillic), "\xD0\x9F\xD1\x80\xD0\xB8");
+    EXPECT_EQ(ReadText(testing::Unicode(u"\u00e9"), cyrillic), "\xC3\xA9");
     EXPECT_EQ(CodePageDecoder(28605).Decode("\xA4"), "\xE2\x82\xAC");  // ISO-8859-15's euro sign
     EXPECT_EQ(CodePageDecoder(65001).Decode("ok\xFF"), "ok?");
     EXPECT_EQ(CodePageDecoder(99999).Decode("\x80"), "\xE2\x82\xAC");

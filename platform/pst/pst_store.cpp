@@ -2,16 +2,15 @@
 
 #include <filesystem>
 #include <memory>
-#include <set>
 #include <utility>
 
 #include "platform/failure.h"
-#include "platform/memory_store/recurrence.h"
 #include "platform/pst/default_folders.h"
 #include "platform/pst/item_mapping.h"
 #include "platform/pst/property_tags.h"
 #include "platform/pst/property_values.h"
 #include "platform/pst/pst_file.h"
+#include "platform/pst/series_pattern.h"
 
 namespace kalendro::pst {
 
@@ -22,110 +21,26 @@ using memory_store::ItemList;
 using memory_store::MemberId;
 using memory_store::MemoryFolder;
 using memory_store::MemoryItem;
-using memory_store::RecurrenceException;
-using memory_store::RecurrencePattern;
 
 std::string TextProperty(const PropertyBag& bag, std::uint16_t tag) {
     const PropertyValue* value = bag.Find(tag);
     return value == nullptr ? std::string() : ReadText(*value).value_or(std::string());
 }
 
-// A series' own zone, turning the wall clock of its pattern into this machine's.
-class PatternZone : public memory_store::SeriesTimeZone {
-public:
-    explicit PatternZone(ZoneRules rules) : rules_(std::move(rules)) {}
-    StoreDate ToLocal(const StoreDate& zoneWallTime) const override {
-        return SeriesWallToMachineLocal(rules_, zoneWallTime);
-    }
-
-private:
-    std::optional<ZoneRules> rules_;
-};
-
-StoreDate AtMinutes(const StoreDate& day, int minutes) {
-    return StoreDate::FromSerialSeconds(day.SerialSeconds() + std::int64_t{minutes} * 60);
-}
-
-RecurrencePattern PatternOf(const AppointmentRecurrence& recurrence) {
-    RecurrencePattern pattern;
-    pattern.type = recurrence.kind;
-    pattern.interval = recurrence.interval;
-    pattern.dayOfWeekMask = recurrence.dayOfWeekMask;
-    pattern.dayOfMonth = recurrence.dayOfMonth;
-    pattern.instance = recurrence.instance;
-    pattern.monthOfYear = recurrence.monthOfYear;
-    pattern.patternStartDate = recurrence.patternStartDate;
-    pattern.end = recurrence.end;
-    pattern.patternEndDate = recurrence.patternEndDate;
-    pattern.occurrences = recurrence.occurrences;
-    return pattern;
-}
-
-void CheckSeries(const AppointmentRecurrence& recurrence) {
-    const auto outside = [](int value, int lowest, int highest) { return value < lowest || value > highest; };
-    if (outside(recurrence.interval, 1, 999) || outside(recurrence.dayOfMonth, 0, 31) ||
-        outside(recurrence.instance, 0, 5) || outside(recurrence.monthOfYear, 0, 12) ||
-        outside(recurrence.dayOfWeekMask, 0, 127) || recurrence.endMinutes < recurrence.startMinutes) {
-        throw Failure(kStoreOperationFailed, "its recurrence pattern holds values out of range");
-    }
-}
-
-// Deleted and modified occurrences, each on a date of the pattern and at most one per date.
-void AddExceptions(RecurrencePattern& pattern, const Message& series, const AppointmentRecurrence& recurrence,
-                   const memory_store::RecurringSeries& expansion) {
-    std::set<StoreDate> originals;
-    const auto add = [&](RecurrenceException exception) {
-        if (!expansion.IsPatternOccurrence(exception.originalDate) ||
-            !originals.insert(exception.originalDate).second) {
-            throw Failure(kStoreOperationFailed,
-                          "its exception of " + exception.originalDate.ToText() + " is no occurrence of its pattern");
-        }
-        pattern.exceptions.push_back(std::move(exception));
-    };
-    for (const StoreDate& deleted : recurrence.deletedDates) {
-        add({AtMinutes(deleted, recurrence.startMinutes), true, {}});
-    }
-    for (const ModifiedOccurrence& modified : MapModifiedOccurrences(series, recurrence)) {
-        RecurrenceException exception{modified.originalStart, false, {}};
-        for (const auto& [member, value] : modified.members) {
-            exception.members.Set(member, memory_store::ViewOf(value));
-        }
-        add(std::move(exception));
-    }
-}
-
-// The series' pattern, with its Start and End as the pattern's first occurrence in the series' own
-// zone; an all-day series keeps its dates whatever this machine's zone.
-void AddRecurrence(MemoryItem& item, const Message& message) {
-    const std::optional<AppointmentRecurrence> recurrence = ReadRecurrence(message.properties);
-    if (!recurrence) {
-        return;
-    }
-    CheckSeries(*recurrence);
-    const StoreDate start = AtMinutes(recurrence->patternStartDate, recurrence->startMinutes);
-    const StoreDate end = AtMinutes(recurrence->patternStartDate, recurrence->endMinutes);
-    item.members.Set(MemberId::kStart, start);
-    item.members.Set(MemberId::kEnd, end);
-    RecurrencePattern pattern = PatternOf(*recurrence);
-    const std::optional<memory_store::MemberView> allDay = item.members.Find(MemberId::kAllDayEvent);
-    if (!allDay || !std::get<bool>(*allDay)) {
-        if (std::optional<ZoneRules> zone = SeriesZone(message.properties)) {
-            pattern.zone = std::make_shared<PatternZone>(std::move(*zone));
-        }
-    }
-    AddExceptions(pattern, message, *recurrence,
-                  memory_store::RecurringSeries(pattern, start, end, pattern.zone.get()));
-    item.recurrence = std::make_unique<RecurrencePattern>(std::move(pattern));
-}
-
-std::shared_ptr<const MemoryItem> ItemOf(const Message& message, std::string_view recordKey) {
-    MappedItem mapped = MapItem(message, recordKey);
+// The exceptions of its series that the item leaves out are told in leftOutExceptions.
+std::shared_ptr<const MemoryItem> ItemOf(const Message& message, std::string_view recordKey,
+                                         std::vector<std::string>& leftOutExceptions) {
+    CodePageDecoder decoder = MessageDecoder(message.properties);
+    MappedItem mapped = MapItem(message, recordKey, decoder);
     auto item = std::make_shared<MemoryItem>(mapped.typeName);
     for (const auto& [member, value] : mapped.members) {
         item->members.Set(member, memory_store::ViewOf(value));
     }
     if (item->type == memory_store::ItemType::kAppointment) {
-        AddRecurrence(*item, message);
+        const std::string subject(std::get<std::string_view>(*item->members.Find(MemberId::kSubject)));
+        for (const LeftOutException& exception : AddRecurrence(*item, message, decoder)) {
+            leftOutExceptions.push_back(LeftOutExceptionText(subject, exception));
+        }
     }
     return item;
 }
@@ -138,38 +53,50 @@ struct StoreContext {
     StoreWarning warn;
 };
 
-void Report(const StoreContext& store, const std::string& folderPath, const std::vector<std::string>& notes,
-            const std::vector<std::string>& problems) {
-    if (!store.warn) {
-        return;
-    }
-    for (const std::string& note : notes) {
-        store.warn(folderPath + ": " + note);
-    }
+// One warning for a folder: the items and the exceptions of series left out, each with why.
+std::string LeftOutReport(const std::string& folderPath, const std::vector<std::string>& problems,
+                          const std::vector<std::string>& leftOutExceptions) {
+    std::string message = folderPath + ":";
     if (!problems.empty()) {
-        std::string message = folderPath + ": " + std::to_string(problems.size()) + " item(s) left out";
-        for (const std::string& problem : problems) {
-            message += "\n  " + problem;
-        }
-        store.warn(message);
+        message += " " + std::to_string(problems.size()) + " item(s) left out";
     }
+    if (!leftOutExceptions.empty()) {
+        message += std::string(problems.empty() ? "" : ",") + " " + std::to_string(leftOutExceptions.size()) +
+                   " exception(s) of series left out";
+    }
+    for (const std::vector<std::string>* lines : {&problems, &leftOutExceptions}) {
+        for (const std::string& line : *lines) {
+            message += "\n  " + line;
+        }
+    }
+    return message;
 }
 
-// Reads a folder's messages as items, one message at a time; those that cannot be read are left out
-// and told once.
+// Reads a folder's messages as items, one message at a time; those that cannot be read, and
+// exceptions of series that break their pattern, are left out and told once, after what was noticed
+// of the folder's contents.
 ItemList ReadFolderItems(const StoreContext& store, std::uint32_t nodeId, const std::string& folderPath) {
     const FolderContents contents = store.file->Contents(nodeId);
     ItemList items;
     items.reserve(contents.messageIds.size());
     std::vector<std::string> problems;
+    std::vector<std::string> leftOutExceptions;
     for (const std::uint32_t messageId : contents.messageIds) {
         try {
-            items.push_back(ItemOf(store.file->ReadMessage(messageId), store.recordKey));
+            items.push_back(ItemOf(store.file->ReadMessage(messageId), store.recordKey, leftOutExceptions));
         } catch (const Failure& failure) {
             problems.push_back("item " + EntryIdText(store.recordKey, messageId) + ": " + failure.Description());
         }
     }
-    Report(store, folderPath, contents.notes, problems);
+    if (!store.warn) {
+        return items;
+    }
+    for (const std::string& note : contents.notes) {
+        store.warn(folderPath + ": " + note);
+    }
+    if (!problems.empty() || !leftOutExceptions.empty()) {
+        store.warn(LeftOutReport(folderPath, problems, leftOutExceptions));
+    }
     return items;
 }
 

@@ -1,6 +1,8 @@
 #include "platform/pst/recurrence_blob.h"
 
 #include <algorithm>
+#include <optional>
+#include <string>
 
 #include "platform/pst/byte_reader.h"
 #include "platform/pst/property_values.h"
@@ -47,14 +49,44 @@ constexpr std::uint32_t kMinutesPerDay = 24 * 60;
 constexpr int kLongestInterval = 999;  // Outlook's own limit
 constexpr int kDaysOfWeek = 0x7F;
 constexpr int kMonthsPerYear = 12;
-// Calendar types that count days as the Gregorian calendar does (default, localized, US,
-// Middle East French, Arabic, transliterated English and French).
-constexpr std::uint16_t kGregorianCalendars[] = {0, 1, 2, 9, 10, 11, 12};
+// The calendars a pattern may name, and whose months their month-based patterns count: those that
+// only number their years otherwise (Japanese era, Taiwan, Korean Tangun era, Thai) count Gregorian
+// months; the lunar and the Saka calendars are not laid out.
+struct CalendarKind {
+    std::uint16_t type;
+    std::string_view name;
+    std::optional<PatternCalendar> months;
+};
+
+constexpr CalendarKind kCalendarKinds[] = {
+    {0, "default", PatternCalendar::kGregorian},
+    {1, "Gregorian", PatternCalendar::kGregorian},
+    {2, "Gregorian (US)", PatternCalendar::kGregorian},
+    {3, "Japanese Emperor era", PatternCalendar::kGregorian},
+    {4, "Taiwan", PatternCalendar::kGregorian},
+    {5, "Korean Tangun era", PatternCalendar::kGregorian},
+    {6, "Hijri", PatternCalendar::kHijri},
+    {7, "Thai", PatternCalendar::kGregorian},
+    {8, "Hebrew lunar", std::nullopt},
+    {9, "Gregorian (Middle East French)", PatternCalendar::kGregorian},
+    {10, "Gregorian (Arabic)", PatternCalendar::kGregorian},
+    {11, "Gregorian (transliterated English)", PatternCalendar::kGregorian},
+    {12, "Gregorian (transliterated French)", PatternCalendar::kGregorian},
+    {14, "Japanese lunar", std::nullopt},
+    {15, "Chinese lunar", std::nullopt},
+    {16, "Saka era", std::nullopt},
+    {17, "Chinese lunar (Eto)", std::nullopt},
+    {18, "Korean lunar (Eto)", std::nullopt},
+    {19, "Japanese lunar (Rokuyou)", std::nullopt},
+    {20, "Korean lunar", std::nullopt},
+    {23, "Umm al-Qura", std::nullopt},
+};
 
 // The fields of the RecurrencePattern part as stored, before they are put in the model's terms.
 struct StoredPattern {
     std::uint16_t frequency = 0;
     std::uint16_t patternType = 0;
+    std::uint16_t calendarType = 0;
     std::uint32_t period = 0;
     std::uint32_t dayMask = 0;
     std::uint32_t dayOfMonth = 0;
@@ -108,11 +140,7 @@ StoredPattern ReadStoredPattern(ByteReader& reader) {
     reader.Skip(4);  // reader and writer versions: 0x3004 for every writer
     pattern.frequency = reader.U16();
     pattern.patternType = reader.U16();
-    const std::uint16_t calendarType = reader.U16();
-    if (std::find(std::begin(kGregorianCalendars), std::end(kGregorianCalendars), calendarType) ==
-        std::end(kGregorianCalendars)) {
-        reader.Fail("the series uses a non-Gregorian calendar");
-    }
+    pattern.calendarType = reader.U16();
     reader.Skip(4);  // FirstDateTime: derived from the start date and the period
     pattern.period = reader.U32();
     reader.Skip(4);  // SlidingFlag: tasks only
@@ -125,6 +153,24 @@ StoredPattern ReadStoredPattern(ByteReader& reader) {
     pattern.startDate = reader.U32();
     pattern.endDate = reader.U32();
     return pattern;
+}
+
+// A calendar whose months the store cannot lay out refuses the whole series, never Gregorian months
+// in their place. The Hijri pattern types count Hijri months whatever the calendar type says.
+PatternCalendar MonthCalendar(const StoredPattern& stored) {
+    const auto kind = std::find_if(std::begin(kCalendarKinds), std::end(kCalendarKinds),
+                                   [&](const CalendarKind& known) { return known.type == stored.calendarType; });
+    if (kind == std::end(kCalendarKinds)) {
+        throw Failure(kStoreOperationFailed, "The recurrence pattern names a calendar that is not known (type " +
+                                                 std::to_string(stored.calendarType) + ").");
+    }
+    if (!kind->months) {
+        throw Failure(kStoreOperationFailed, "The recurrence pattern uses the " + std::string(kind->name) +
+                                                 " calendar, whose months Kalendro does not lay out.");
+    }
+    const bool hijriType =
+        stored.patternType == kHjMonth || stored.patternType == kHjMonthNth || stored.patternType == kHjMonthEnd;
+    return hijriType ? PatternCalendar::kHijri : *kind->months;
 }
 
 int CheckedInterval(std::uint32_t value, const ByteReader& reader) {
@@ -183,7 +229,8 @@ void MapMonthlyOrYearly(const StoredPattern& stored, const ByteReader& reader, A
     if (yearly) {
         series.kind = nth ? PatternKind::kYearNth : PatternKind::kYearly;
         series.interval = CheckedInterval(stored.period / kMonthsPerYear, reader);
-        series.monthOfYear = series.patternStartDate.month;
+        series.monthOfYear = memory_store::MonthOfYear(
+            memory_store::MonthIndexOfDay(series.calendar, series.patternStartDate.DaySerial()));
     } else {
         series.kind = nth ? PatternKind::kMonthNth : PatternKind::kMonthly;
         series.interval = CheckedInterval(stored.period, reader);
@@ -218,6 +265,7 @@ void MapPattern(const StoredPattern& stored, const ByteReader& reader, Appointme
     }
     series.firstDayOfWeek = static_cast<int>(stored.firstDayOfWeek);
     series.patternStartDate = FromMinutes(stored.startDate).DateOnly();
+    series.calendar = MonthCalendar(stored);
     switch (stored.frequency) {
         case kDaily:
         case kWeekly:
@@ -233,10 +281,11 @@ void MapPattern(const StoredPattern& stored, const ByteReader& reader, Appointme
     MapEnd(stored, reader, series);
 }
 
-// An 8-bit string of the ExceptionInfo: a length, the same length less one, then the characters.
-std::string ReadAnsiOverride(ByteReader& reader) {
+// An 8-bit string of the ExceptionInfo, in the message's code page: a length, the same length less
+// one, then the characters.
+std::string ReadAnsiOverride(ByteReader& reader, CodePageDecoder& decoder) {
     reader.Skip(2);
-    return Windows1252ToUtf8(reader.Take(reader.U16()));
+    return decoder.Decode(reader.Take(reader.U16()));
 }
 
 std::string ReadWideOverride(ByteReader& reader) { return Utf16ToUtf8(reader.Take(std::size_t{reader.U16()} * 2)); }
@@ -246,7 +295,7 @@ struct StoredException {
     ModifiedInstance instance;
 };
 
-StoredException ReadExceptionInfo(ByteReader& reader) {
+StoredException ReadExceptionInfo(ByteReader& reader, CodePageDecoder& decoder) {
     StoredException stored;
     ModifiedInstance& instance = stored.instance;
     instance.start = FromMinutes(reader.U32());
@@ -255,7 +304,7 @@ StoredException ReadExceptionInfo(ByteReader& reader) {
     stored.flags = reader.U16();
     const std::uint16_t flags = stored.flags;
     if (flags & kSubject) {
-        instance.subject = ReadAnsiOverride(reader);
+        instance.subject = ReadAnsiOverride(reader, decoder);
     }
     for (const OverrideFlag skipped : {kMeetingType, kReminderDelta, kReminderSet}) {
         if (flags & skipped) {
@@ -263,7 +312,7 @@ StoredException ReadExceptionInfo(ByteReader& reader) {
         }
     }
     if (flags & kLocation) {
-        instance.location = ReadAnsiOverride(reader);
+        instance.location = ReadAnsiOverride(reader, decoder);
     }
     if (flags & kBusyStatus) {
         instance.busyStatus = reader.I32();
@@ -363,13 +412,13 @@ void ReadTimesOfDay(ByteReader& reader, AppointmentRecurrence& series) {
     series.endMinutes = static_cast<int>(endMinutes);
 }
 
-std::vector<StoredException> ReadExceptions(ByteReader& reader, std::uint32_t writerVersion) {
+std::vector<StoredException> ReadExceptions(ByteReader& reader, std::uint32_t writerVersion, CodePageDecoder& decoder) {
     constexpr std::size_t kSmallestExceptionInfo = 14;
     const std::uint16_t count = static_cast<std::uint16_t>(reader.CountOf(reader.U16(), kSmallestExceptionInfo));
     std::vector<StoredException> exceptions;
     exceptions.reserve(count);
     for (std::uint16_t index = 0; index < count; ++index) {
-        exceptions.push_back(ReadExceptionInfo(reader));
+        exceptions.push_back(ReadExceptionInfo(reader, decoder));
     }
     SkipSizedBlock(reader);
     return ReadExtendedExceptions(reader, writerVersion, std::move(exceptions));
@@ -393,7 +442,7 @@ std::vector<StoreDate> DeletedOnly(const std::vector<std::uint32_t>& deletedDate
 
 }  // namespace
 
-AppointmentRecurrence ParseAppointmentRecurrence(std::string_view blob) {
+AppointmentRecurrence ParseAppointmentRecurrence(std::string_view blob, CodePageDecoder& decoder) {
     ByteReader reader(blob, "recurrence pattern");
     const StoredPattern stored = ReadStoredPattern(reader);
     AppointmentRecurrence series;
@@ -401,7 +450,7 @@ AppointmentRecurrence ParseAppointmentRecurrence(std::string_view blob) {
     reader.Skip(4);  // ReaderVersion2
     const std::uint32_t writerVersion = reader.U32();
     ReadTimesOfDay(reader, series);
-    for (StoredException& exception : ReadExceptions(reader, writerVersion)) {
+    for (StoredException& exception : ReadExceptions(reader, writerVersion, decoder)) {
         series.modified.push_back(std::move(exception.instance));
     }
     series.deletedDates = DeletedOnly(stored.deletedDates, series.modified);

@@ -8,6 +8,7 @@
 #include <utility>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/pst/property_bag.h"
 #include "platform/store_date.h"
@@ -66,19 +67,30 @@ inline PropertyValue SystemTime(const StoreDate& utc) {
     return {0x0040, BlobWriter().U64(static_cast<std::uint64_t>(utc.SerialSeconds() + 11644473600) * 10000000).Data()};
 }
 
-inline PropertyValue UnicodeList(std::initializer_list<std::u16string_view> texts) {
+// A PT_MV_UNICODE or PT_MV_STRING8 value: the count, the offsets, then the texts' bytes.
+inline PropertyValue TextList(std::uint16_t type, const std::vector<std::string>& texts) {
     BlobWriter blob;
     blob.U32(static_cast<std::uint32_t>(texts.size()));
     std::uint32_t offset = 4 + 4 * static_cast<std::uint32_t>(texts.size());
-    for (const auto text : texts) {
+    for (const std::string& text : texts) {
         blob.U32(offset);
-        offset += static_cast<std::uint32_t>(text.size() * 2);
+        offset += static_cast<std::uint32_t>(text.size());
     }
-    for (const auto text : texts) {
-        blob.Utf16(text);
+    for (const std::string& text : texts) {
+        blob.Bytes(text);
     }
-    return {0x101F, blob.Data()};
+    return {type, blob.Data()};
 }
+
+inline PropertyValue UnicodeList(std::initializer_list<std::u16string_view> texts) {
+    std::vector<std::string> bytes;
+    for (const auto text : texts) {
+        bytes.push_back(Utf16Bytes(text));
+    }
+    return TextList(0x101F, bytes);
+}
+
+inline PropertyValue AnsiList(const std::vector<std::string>& texts) { return TextList(0x101E, texts); }
 
 // Windows zone rules as the appointment properties hold them: bias and summer-time bias in minutes,
 // transitions as "the occurrence-th dayOfWeek of month" (5 = last) at hour.
