@@ -1,5 +1,6 @@
-# Sourced by the export benchmarks: runs timed by their median, the floor an export is set against,
-# and the ratios printed. The sourcing script sets $work and $mailbox first. BENCH_RUNS (default 5)
+# Sourced by the benchmarks: runs timed by their median, the floor an export is set against, the ratios
+# printed, and the window's start-up under Xvfb. The sourcing script sets $work (and $mailbox for the
+# floor) first. BENCH_RUNS (default 5)
 # is how many times each command runs: this machine's timings vary by a fifth or more between runs.
 # KALENDRO_EXPORT=PATH measures another build of kalendro-export (an earlier commit's, say) in its place.
 
@@ -46,4 +47,47 @@ print_ratios() {
     printf "== export / floor: %.1fx (floor %.3f s); loading the mailbox alone: %.1fx, %.0f%% of the export\n",
            export / floor, floor, load / floor, 100 * load / export
     printf "== peak memory / mailbox size: %.2fx\n", peak * 1024 / mailbox }'
+}
+
+# start_xvfb: a virtual display for the window benchmarks, stopped when the script ends.
+start_xvfb() {
+  display=:$((90 + RANDOM % 100))
+  Xvfb "$display" -screen 0 1280x1024x24 >/dev/null 2>&1 &
+  xvfb=$!
+  trap 'kill $xvfb 2>/dev/null || true' EXIT
+  sleep 1
+}
+
+# window_start_up KALENDRO STORE: milliseconds from starting kalendro on the store until its window is
+# shown; nothing when it ended first (the display now and then refuses a connection right after the
+# last window closed).
+window_start_up() {
+  local started pid
+  started=$(date +%s%N)
+  DISPLAY=$display "$1" --store "$2" >/dev/null 2>&1 &
+  pid=$!
+  until DISPLAY=$display xdotool search --onlyvisible --pid "$pid" >/dev/null 2>&1; do
+    kill -0 "$pid" 2>/dev/null || return 0
+    sleep 0.01
+  done
+  echo $((($(date +%s%N) - started) / 1000000))
+  kill "$pid"
+  wait "$pid" 2>/dev/null || true
+}
+
+# best MEASURE ARGUMENTS...: the least of five runs of the measure that gave a figure, out of at most
+# twenty.
+best() {
+  local runs=() run attempts=0
+  while ((${#runs[@]} < 5)); do
+    if ((++attempts > 20)); then
+      echo "no figure in most runs of $*" >&2
+      exit 1
+    fi
+    run=$("$@")
+    if [ -n "$run" ]; then
+      runs+=("$run")
+    fi
+  done
+  printf '%s\n' "${runs[@]}" | sort -n | head -n 1
 }
