@@ -31,7 +31,7 @@ constexpr std::uint32_t kZoneDefinitionRecur = 0x8260;
 
 // PSETID_Address LIDs (MS-OXOCNTC).
 constexpr std::uint32_t kFileUnder = 0x8005;
-constexpr std::uint32_t kContactHtml = 0x802B;  // PidLidHtml, the web page
+constexpr std::uint32_t kContactHtml = 0x802B;    // PidLidHtml, the web page
 constexpr std::uint32_t kBirthdayLocal = 0x80DE;  // the contact dates kept without conversion
 constexpr std::uint32_t kWeddingAnniversaryLocal = 0x80DF;
 
