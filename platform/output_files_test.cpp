@@ -179,6 +179,48 @@ TEST_F(DiskFileSystemTest, MissingPlacesAndFilesInTheWayFailWithTheirNumbers) {
     EXPECT_EQ(FailureOf([&] { files->CreateTextFile("d:\\Folder"); }).Number(), kPathFileAccessError);
 }
 
+// Links below a drive's root could lead anywhere the user may write: none is followed there, while a
+// native path, the user's own, is taken links and all.
+TEST_F(DiskFileSystemTest, NoLinkOnADriveIsFollowed) {
+    auto files = Open();
+    const fs::path elsewhere = root_ / "elsewhere";
+    fs::create_directories(elsewhere);
+    fs::create_directory_symlink(elsewhere, Ipod() / "Calendars");
+    EXPECT_FALSE(files->FolderExists("d:\\Calendars"));
+    const std::string linkCause =
+        " (" + (Ipod() / "Calendars").string() + " is a symbolic link, and links are not followed on a drive)";
+    for (const auto& attempt :
+         std::vector<std::function<void()>>{[&] { files->CreateFolder("d:\\Calendars"); },
+                                            [&] { files->CreateTextFile("d:\\Calendars\\vCalendar.ics"); },
+                                            [&] { files->CreateTextFile("d:\\Calendars\\Sub\\vCalendar.ics"); }}) {
+        const Failure failure = FailureOf(attempt);
+        EXPECT_EQ(failure.Number(), kPathFileAccessError);
+        EXPECT_TRUE(failure.Description().ends_with(linkCause)) << failure.Description();
+    }
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+
+    fs::remove(Ipod() / "Calendars");
+    fs::create_directories(Ipod() / "Calendars");
+    const fs::path target = elsewhere / "precious.txt";
+    std::ofstream(target) << "keep me";
+    fs::create_symlink(target, Ipod() / "Calendars" / "vCalendar.ics");
+    EXPECT_EQ(FailureOf([&] { files->CreateTextFile("d:\\Calendars\\vCalendar.ics", false); }).Number(),
+              kPathFileAccessError);
+    auto stream = files->CreateTextFile("d:\\Calendars\\vCalendar.ics");
+    stream->WriteLine("new");
+    stream->Close();
+    EXPECT_FALSE(fs::is_symlink(Ipod() / "Calendars" / "vCalendar.ics"));
+    EXPECT_EQ(ReadBytes(Ipod() / "Calendars" / "vCalendar.ics"), "new\r\n");
+    EXPECT_EQ(ReadBytes(target), "keep me");
+
+    fs::create_symlink(target, Home() / "contacts.vcf");
+    auto contacts = files->CreateTextFile((Home() / "contacts.vcf").string());
+    contacts->WriteLine("card");
+    contacts->Close();
+    EXPECT_TRUE(fs::is_symlink(Home() / "contacts.vcf"));
+    EXPECT_EQ(ReadBytes(target), "card\r\n");
+}
+
 TEST_F(DiskFileSystemTest, NoAccessIsPermissionDenied) {
     // Nobody, root included, may create files in sysfs.
     if (!fs::is_directory("/sys/kernel")) {

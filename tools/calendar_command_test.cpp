@@ -166,6 +166,21 @@ TEST_F(CalendarCommandTest, ATargetThatIsAFileIsNamedInTheFailure) {
     EXPECT_EQ(testing::ReadFileBytes(target), "not a folder");
 }
 
+TEST_F(CalendarCommandTest, ACalendarsFolderThatIsALinkIsAFailureNamingIt) {
+    const fs::path elsewhere = directory.Path() / "elsewhere";
+    fs::create_directories(elsewhere);
+    fs::create_directory_symlink(elsewhere, target / "Calendars");
+    const CommandResult result = RunRange();
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(result.err.rfind("The output file could not be created at the specified path.\nRun-time error '75': ", 0),
+              0u)
+        << result.err;
+    EXPECT_NE(result.err.find((target / "Calendars").string() + " is a symbolic link"), std::string::npos)
+        << result.err;
+    EXPECT_TRUE(fs::is_empty(elsewhere));
+}
+
 TEST_F(CalendarCommandTest, UnreadableStoreIsReportedWithItsNumber) {
     fs::remove(store);
     const CommandResult result = RunRange();
