@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs the build into a fresh prefix and checks what a desktop reads of it: the menu entry, the MIME
-# type, the manual pages, the icon files and the shell completion; then runs the installed
-# kalendro-export on the demo mailbox.
+# Installs the build into a fresh prefix and checks what a desktop reads of it: the menu entry, the
+# software-centre entry, the MIME type, the manual pages, the icon files and the shell completion; then
+# runs the installed kalendro-export on the demo mailbox.
 #   install_test.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$1
@@ -15,9 +15,11 @@ fail() {
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-for file in bin/kalendro bin/kalendro-export share/applications/kalendro.desktop share/mime/packages/kalendro.xml \
-  share/man/man1/kalendro.1 share/man/man1/kalendro-export.1 share/bash-completion/completions/kalendro-export \
-  share/icons/hicolor/scalable/apps/kalendro.svg; do
+desktop_id=io.github.kalendro.kalendro
+for file in bin/kalendro bin/kalendro-export share/applications/$desktop_id.desktop \
+  share/metainfo/$desktop_id.metainfo.xml share/mime/packages/kalendro.xml share/man/man1/kalendro.1.gz \
+  share/man/man1/kalendro-export.1.gz share/bash-completion/completions/kalendro-export \
+  share/icons/hicolor/scalable/apps/kalendro.svg share/doc/kalendro/copyright share/doc/kalendro/changelog.Debian.gz; do
   [ -f "$prefix/$file" ] || fail "$file was not installed"
 done
 for size in 16 32 48 64 128 256; do
@@ -25,7 +27,11 @@ for size in 16 32 48 64 128 256; do
   [ "$identified" = "${size}x${size}" ] || fail "the ${size}x${size} icon is $identified"
 done
 
-desktop-file-validate "$prefix/share/applications/kalendro.desktop" || fail "desktop-file-validate rejects the entry"
+desktop-file-validate "$prefix/share/applications/$desktop_id.desktop" || fail "desktop-file-validate rejects the entry"
+appstreamcli validate --pedantic --no-net "$prefix/share/metainfo/$desktop_id.metainfo.xml" >/dev/null ||
+  fail "appstreamcli rejects the metainfo: $(appstreamcli validate --pedantic --no-net "$prefix/share/metainfo/$desktop_id.metainfo.xml")"
+"$source/desktop/entries_agree.py" "$prefix/share/applications/$desktop_id.desktop" \
+  "$prefix/share/metainfo/$desktop_id.metainfo.xml" "$source" || fail "the metainfo and the desktop entry disagree"
 
 update-mime-database "$prefix/share/mime" >/dev/null 2>&1 || fail "update-mime-database rejects the MIME package"
 for glob in '*.pst' '*.ost'; do
@@ -33,9 +39,9 @@ for glob in '*.pst' '*.ost'; do
 done
 
 for page in kalendro kalendro-export; do
-  warnings=$(MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/$page.1" 2>&1 >/dev/null)
+  warnings=$(MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "man warns about $page(1): $warnings"
-  MANWIDTH=80 man -l "$prefix/share/man/man1/$page.1" 2>/dev/null | grep -q "^NAME" || fail "man renders no $page(1)"
+  MANWIDTH=80 man -l "$prefix/share/man/man1/$page.1.gz" 2>/dev/null | grep -q "^NAME" || fail "man renders no $page(1)"
 done
 
 completions=$(bash -c 'source /usr/share/bash-completion/bash_completion && source "$1" &&
