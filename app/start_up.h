@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/store.h"
+#include "platform/store/store.h"
 
 namespace kalendro {
 

@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/failure.h"
 #include "platform/memory_store/filter.h"
+#include "platform/store/failure.h"
 
 namespace {
 

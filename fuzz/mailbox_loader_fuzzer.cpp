@@ -10,8 +10,8 @@
 #include <variant>
 #include <vector>
 
-#include "platform/failure.h"
 #include "platform/mailbox/mailbox_loader.h"
+#include "platform/store/failure.h"
 
 namespace {
 

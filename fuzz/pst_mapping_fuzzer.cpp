@@ -9,13 +9,13 @@
 #include <string>
 #include <string_view>
 
-#include "platform/failure.h"
 #include "platform/memory_store/recurrence.h"
 #include "platform/pst/item_mapping.h"
 #include "platform/pst/recurrence_blob.h"
-#include "platform/pst/series_pattern.h"
 #include "platform/pst/rtf_body.h"
+#include "platform/pst/series_pattern.h"
 #include "platform/pst/zone_rules.h"
+#include "platform/store/failure.h"
 
 namespace {
 

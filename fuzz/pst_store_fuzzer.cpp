@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "fuzz/scratch_directory.h"
-#include "platform/failure.h"
 #include "platform/memory_store/memory_store.h"
 #include "platform/pst/libpff_file.h"
 #include "platform/pst/pst_file.h"
 #include "platform/pst/pst_store.h"
+#include "platform/store/failure.h"
 #include "testing/libpff_leak_suppression.h"
 
 namespace {

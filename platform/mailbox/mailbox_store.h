@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/locale/regional.h"
 #include "platform/memory_store/memory_store.h"
-#include "platform/regional.h"
-#include "platform/store.h"
+#include "platform/store/store.h"
 
 namespace kalendro {
 

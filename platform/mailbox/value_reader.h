@@ -9,7 +9,7 @@
 
 #include "platform/mailbox/generated_id.h"
 #include "platform/mailbox/reader_location.h"
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::mailbox {
 

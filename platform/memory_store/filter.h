@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/locale/regional.h"
 #include "platform/memory_store/memory_items.h"
 #include "platform/memory_store/recurrence.h"
-#include "platform/regional.h"
 
 namespace kalendro::memory_store {
 

@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/locale/regional.h"
 #include "platform/memory_store/memory_folder.h"
-#include "platform/regional.h"
-#include "platform/store.h"
+#include "platform/store/store.h"
 
 namespace kalendro::memory_store {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/memory_store/memory_item.h"
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::memory_store {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::pst {
 

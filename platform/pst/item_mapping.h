@@ -13,7 +13,7 @@
 #include "platform/pst/property_values.h"
 #include "platform/pst/recurrence_blob.h"
 #include "platform/pst/zone_rules.h"
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::pst {
 

@@ -6,7 +6,7 @@
 #include "platform/memory_store/memory_item.h"
 #include "platform/pst/property_bag.h"
 #include "platform/pst/property_values.h"
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::pst {
 

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::pst {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/regional.h"
-#include "platform/store.h"
+#include "platform/locale/regional.h"
+#include "platform/store/store.h"
 
 namespace kalendro {
 
