@@ -13,7 +13,7 @@
 
 namespace kalendro::mailbox {
 
-// The checks of single JSON values of a mailbox file, each failing (429) with the place of the value.
+// The checks of single JSON values of a mailbox file, each failing (kStoreCannotOpen) with the place of the value.
 template <typename Node>
 class ValueReader {
 public:
