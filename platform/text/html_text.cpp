@@ -121,7 +121,8 @@ private:
         const std::string_view name = rest.substr(0, std::min(rest.find_first_of(" \t\r\n/"), rest.size()));
         if (!closing && std::ranges::find(kInvisibleTags, name) != std::end(kInvisibleTags)) {
             SkipPast("</" + std::string(name));
-        } else if (name == "br" || (std::ranges::find(kBlockTags, name) != std::end(kBlockTags) && !out_.empty() && !EndsWithLineBreak())) {
+        } else if (name == "br" || (std::ranges::find(kBlockTags, name) != std::end(kBlockTags) && !out_.empty() &&
+                                    !EndsWithLineBreak())) {
             LineBreak();
         }
     }
