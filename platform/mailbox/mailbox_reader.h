@@ -15,8 +15,6 @@
 
 namespace kalendro::mailbox {
 
-using memory_store::MemoryFolder;
-
 // How deep folders may nest below their store: far past any real store, and a bound on the reader's
 // recursion and on the length of a place in a message.
 inline constexpr int kMaximumFolderDepth = 100;
@@ -36,8 +34,11 @@ public:
     using Items::RequiredKey;
     using Items::RequireObject;
     using Items::TextValue;
+    using typename Items::MemberId;
+    using typename Items::MemoryItem;
     using typename Items::Required;
     using typename Items::Where;
+    using MemoryFolder = memory_store::MemoryFolder;
 
     explicit MailboxReader(const std::string& sourceName) : Items(sourceName), sourceName_(sourceName) {}
 
