@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/memory_store/member_id.h"
+#include "platform/memory_store/members.h"
 #include "platform/store/failure.h"
 #include "platform/store/store.h"
 
