@@ -1,5 +1,5 @@
 // The Restrict filter parser on arbitrary text under several regional date forms: a text it cannot
-// read is failure 440 with a bounded message, and a filter it reads never keeps an appointment whose
+// read fails with kStoreOperationFailed and a bounded message, and a filter it reads never keeps an appointment whose
 // start lies outside the bounds it gives for that appointment's length (the restriction expands
 // recurring series only within those bounds).
 #include <fuzzer/FuzzedDataProvider.h>
@@ -11,11 +11,12 @@
 #include <memory>
 #include <string>
 
-#include "platform/failure.h"
 #include "platform/memory_store/filter.h"
+#include "platform/store/failure.h"
 
 namespace {
 
+using kalendro::kSecondsPerDay;
 using kalendro::RegionalSettings;
 using kalendro::StoreDate;
 using namespace kalendro::memory_store;
@@ -42,7 +43,7 @@ StoreDate DateFrom(FuzzedDataProvider& input) {
 CollectionEntry AppointmentFrom(FuzzedDataProvider& input) {
     auto item = std::make_shared<MemoryItem>("AppointmentItem");
     const StoreDate start = DateFrom(input);
-    const std::int64_t length = input.ConsumeIntegralInRange<std::int64_t>(0, 40 * 86400);
+    const std::int64_t length = input.ConsumeIntegralInRange<std::int64_t>(0, 40 * kSecondsPerDay);
     item->members.Add(MemberId::kStart, start);
     item->members.Add(MemberId::kEnd, StoreDate::FromSerialSeconds(start.SerialSeconds() + length));
     item->members.Add(MemberId::kSubject, input.ConsumeRandomLengthString(64));

@@ -12,9 +12,10 @@
 #include <variant>
 #include <vector>
 
-#include "platform/failure.h"
 #include "platform/memory_store/member_id.h"
-#include "platform/store.h"
+#include "platform/memory_store/members.h"
+#include "platform/store/failure.h"
+#include "platform/store/store.h"
 
 namespace kalendro::testing {
 
@@ -23,7 +24,7 @@ namespace kalendro::testing {
 // fails. A member never set reads as its unset value (empty text, the no-date value, 0, false).
 class FakeItem : public StoreItem {
 public:
-    using Value = std::variant<std::string, StoreDate, std::int32_t, bool>;
+    using Value = memory_store::MemberValue;
 
     explicit FakeItem(std::string typeName) : typeName_(std::move(typeName)) {}
 

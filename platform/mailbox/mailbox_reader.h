@@ -15,13 +15,11 @@
 
 namespace kalendro::mailbox {
 
-using memory_store::MemoryFolder;
-
 // How deep folders may nest below their store: far past any real store, and a bound on the reader's
 // recursion and on the length of a place in a message.
 inline constexpr int kMaximumFolderDepth = 100;
 
-// Reads a whole mailbox file: its stores, their folders and the folders' items, and fails (429) at
+// Reads a whole mailbox file: its stores, their folders and the folders' items, and fails (kStoreCannotOpen) at
 // the first fault, naming where it lies.
 template <typename Node>
 class MailboxReader : public ItemReader<Node> {
@@ -36,8 +34,11 @@ public:
     using Items::RequiredKey;
     using Items::RequireObject;
     using Items::TextValue;
+    using typename Items::MemberId;
+    using typename Items::MemoryItem;
     using typename Items::Required;
     using typename Items::Where;
+    using MemoryFolder = memory_store::MemoryFolder;
 
     explicit MailboxReader(const std::string& sourceName) : Items(sourceName), sourceName_(sourceName) {}
 

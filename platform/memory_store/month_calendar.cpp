@@ -1,6 +1,6 @@
 #include "platform/memory_store/month_calendar.h"
 
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::memory_store {
 
@@ -11,8 +11,6 @@ constexpr std::int64_t kMonthsPerYear = 12;
 constexpr std::int64_t kHijriEpochDay = -492148;
 constexpr std::int64_t kDaysPerHijriCycle = 10631;  // 30 years, 11 of them leap
 constexpr std::int64_t kMonthsPerHijriCycle = 360;
-
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 
 // Days from the epoch to the first of the month: 354 days a year and one more for each leap year
 // before it (the leap years of a cycle are those where (11 * year + 14) mod 30 < 11), then 29 days

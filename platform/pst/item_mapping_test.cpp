@@ -1,14 +1,17 @@
+#include "platform/pst/item_classes.h"
 #include "platform/pst/item_mapping.h"
+#include "platform/pst/series_mapping.h"
 
 #include <gtest/gtest.h>
 
-#include "platform/failure.h"
 #include "platform/pst/test_values.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::pst {
 namespace {
 
 using memory_store::MemberId;
+using memory_store::MemberValue;
 namespace t = testing;
 
 constexpr std::string_view kRecordKey = "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F\x10";

@@ -5,9 +5,11 @@
 #include <set>
 #include <utility>
 
-#include "platform/failure.h"
 #include "platform/memory_store/recurrence.h"
+#include "platform/pst/item_classes.h"
 #include "platform/pst/item_mapping.h"
+#include "platform/pst/series_mapping.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::pst {
 
