@@ -9,7 +9,7 @@
 #include <array>
 
 #include "about/program_icon.h"
-#include "platform/application_identity.h"
+#include "platform/store/application_identity.h"
 #include "window_kit/window_kit.h"
 
 namespace kalendro {

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "about/sys_info.h"
-#include "platform/platform_services.h"
+#include "platform/system/platform_services.h"
 
 class QLabel;
 class QListWidget;

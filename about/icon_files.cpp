@@ -8,7 +8,7 @@
 #include <string>
 
 #include "about/program_icon.h"
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 
 namespace kalendro {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 
 namespace kalendro {
 namespace {

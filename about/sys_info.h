@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/registry.h"
-#include "platform/system_programs.h"
+#include "platform/system/registry.h"
+#include "platform/system/system_programs.h"
 
 namespace kalendro {
 

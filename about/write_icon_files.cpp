@@ -5,7 +5,7 @@
 #include <iostream>
 
 #include "about/icon_files.h"
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

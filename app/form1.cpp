@@ -18,11 +18,11 @@
 #include <functional>
 #include <utility>
 
+#include "about/frm_about.h"
 #include "app/image_list.h"
 #include "app/single_window.h"
-#include "about/frm_about.h"
 #include "contact_export/form2.h"
-#include "platform/application_identity.h"
+#include "platform/store/application_identity.h"
 #include "window_kit/window_kit.h"
 
 namespace kalendro {

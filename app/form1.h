@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "calendar_export/calendar_export_run.h"
-#include "platform/folder_key.h"
-#include "platform/platform_services.h"
-#include "platform/store.h"
+#include "platform/store/folder_key.h"
+#include "platform/store/store.h"
+#include "platform/system/platform_services.h"
 
 class QCalendarWidget;
 class QCheckBox;

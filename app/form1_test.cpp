@@ -25,15 +25,15 @@
 #include <unistd.h>
 
 #include "app/image_list.h"
-#include "platform/drive_table.h"
-#include "platform/failure.h"
+#include "platform/files/drive_table.h"
 #include "platform/mailbox/mailbox_store.h"
+#include "platform/store/failure.h"
 #include "testing/caught_command.h"
 #include "testing/label_fit.h"
-#include "testing/temporary_directory.h"
-#include "tools/commands.h"
 #include "testing/source_path.h"
+#include "testing/temporary_directory.h"
 #include "testing/window_controls.h"
+#include "tools/commands.h"
 
 namespace kalendro {
 namespace {

@@ -16,12 +16,12 @@
 #include "about/program_icon.h"
 #include "app/form1.h"
 #include "app/start_up.h"
-#include "platform/application_identity.h"
-#include "platform/failure.h"
-#include "platform/output_files.h"
-#include "platform/platform_services.h"
-#include "platform/regional.h"
+#include "platform/files/output_files.h"
+#include "platform/locale/regional.h"
+#include "platform/store/application_identity.h"
+#include "platform/store/failure.h"
 #include "platform/store_files/store_files.h"
+#include "platform/system/platform_services.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 
 namespace kalendro {
 

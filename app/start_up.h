@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/store.h"
+#include "platform/store/store.h"
 
 namespace kalendro {
 
@@ -24,7 +24,7 @@ using StoreFileChooser = std::function<std::optional<std::string>()>;
 using StoreFilesOpener = std::function<std::shared_ptr<StoreApplication>(const std::vector<std::string>& paths)>;
 
 // Every store application the windows create opens the same files: those named on the command line, or
-// else the one the user chooses when the store is first opened. A cancelled choice is failure 429.
+// else the one the user chooses when the store is first opened. A cancelled choice fails with kStoreCannotOpen.
 StoreApplicationFactory StoreOpener(std::vector<std::string> storePaths, StoreFileChooser choose,
                                     StoreFilesOpener open);
 

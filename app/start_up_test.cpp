@@ -6,8 +6,8 @@
 #include <QTreeWidget>
 
 #include "app/form1.h"
-#include "platform/failure.h"
-#include "platform/output_files.h"
+#include "platform/files/output_files.h"
+#include "platform/store/failure.h"
 #include "platform/store_files/store_files.h"
 #include "testing/source_path.h"
 #include "testing/window_controls.h"

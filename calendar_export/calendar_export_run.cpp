@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "calendar_export/calendar_writer.h"
-#include "platform/utf8.h"
+#include "platform/text/utf8.h"
 
 namespace kalendro {
 

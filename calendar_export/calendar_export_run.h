@@ -3,12 +3,12 @@
 #include <memory>
 #include <string>
 
-#include "platform/failure.h"
-#include "platform/folder_key.h"
-#include "platform/output_files.h"
-#include "platform/regional.h"
-#include "platform/store.h"
-#include "platform/store_date.h"
+#include "platform/files/output_files.h"
+#include "platform/locale/regional.h"
+#include "platform/store/failure.h"
+#include "platform/store/folder_key.h"
+#include "platform/store/store.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro {
 

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/files/drive_table.h"
 #include "testing/fake_file_system.h"
 #include "testing/fake_store.h"
-#include "testing/recording_views.h"
-#include "testing/worked_examples.h"
-#include "platform/drive_table.h"
 #include "testing/private_mounts.h"
+#include "testing/recording_views.h"
 #include "testing/temporary_directory.h"
+#include "testing/worked_examples.h"
 
 namespace kalendro {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "date_forms/date_forms.h"
-#include "platform/escaped_text.h"
+#include "platform/text/escaped_text.h"
 
 namespace kalendro {
 

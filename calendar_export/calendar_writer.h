@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/output_files.h"
-#include "platform/store.h"
+#include "platform/files/output_files.h"
+#include "platform/store/store.h"
 
 namespace kalendro {
 

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/failure.h"
-#include "platform/platform_services.h"
+#include "platform/store/failure.h"
+#include "platform/system/platform_services.h"
 
 namespace kalendro {
 

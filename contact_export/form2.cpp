@@ -8,7 +8,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include "platform/application_identity.h"
+#include "platform/store/application_identity.h"
 #include "window_kit/window_kit.h"
 
 namespace kalendro {

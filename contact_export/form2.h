@@ -3,7 +3,7 @@
 #include <QWidget>
 
 #include "contact_export/contact_export_run.h"
-#include "platform/platform_services.h"
+#include "platform/system/platform_services.h"
 
 class QCheckBox;
 class QCloseEvent;

@@ -14,15 +14,15 @@
 #include <QTest>
 #include <QTimer>
 
-#include "platform/drive_table.h"
+#include "platform/files/drive_table.h"
 #include "platform/mailbox/mailbox_store.h"
-#include "tools/commands.h"
 #include "testing/caught_command.h"
 #include "testing/fake_store.h"
 #include "testing/label_fit.h"
 #include "testing/source_path.h"
-#include "testing/worked_examples.h"
 #include "testing/window_controls.h"
+#include "testing/worked_examples.h"
+#include "tools/commands.h"
 
 namespace kalendro {
 namespace {

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "contact_export/contact_export_run.h"
-#include "platform/output_files.h"
-#include "platform/regional.h"
-#include "platform/store.h"
+#include "platform/files/output_files.h"
+#include "platform/locale/regional.h"
+#include "platform/store/store.h"
 
 namespace kalendro {
 

@@ -6,7 +6,7 @@
 #include "contact_export/vcard_address_note.h"
 #include "contact_export/vcard_property.h"
 #include "date_forms/date_forms.h"
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 
 namespace kalendro {
 namespace {

@@ -1,7 +1,7 @@
 #include "contact_export/vcard_property.h"
 
-#include "platform/escaped_text.h"
-#include "platform/utf8.h"
+#include "platform/text/escaped_text.h"
+#include "platform/text/utf8.h"
 
 namespace kalendro {
 namespace {

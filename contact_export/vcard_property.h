@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/output_files.h"
+#include "platform/files/output_files.h"
 
 namespace kalendro {
 

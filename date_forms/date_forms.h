@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro {
 

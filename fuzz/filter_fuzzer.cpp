@@ -1,5 +1,5 @@
 // The Restrict filter parser on arbitrary text under several regional date forms: a text it cannot
-// read is failure 440 with a bounded message, and a filter it reads never keeps an appointment whose
+// read fails with kStoreOperationFailed and a bounded message, and a filter it reads never keeps an appointment whose
 // start lies outside the bounds it gives for that appointment's length (the restriction expands
 // recurring series only within those bounds).
 #include <fuzzer/FuzzedDataProvider.h>
@@ -11,8 +11,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/failure.h"
 #include "platform/memory_store/filter.h"
+#include "platform/store/failure.h"
 
 namespace {
 

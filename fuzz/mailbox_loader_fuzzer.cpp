@@ -1,4 +1,4 @@
-// The mailbox loader on arbitrary bytes: every refusal is failure 429 with a bounded message, and
+// The mailbox loader on arbitrary bytes: every refusal fails with kStoreCannotOpen and a bounded message, and
 // whatever the fast reading accepts the reporting reading accepts with the same content. (The
 // reporting reading may accept more: a repeated key sends a file to it on purpose.)
 #include <algorithm>
@@ -10,8 +10,8 @@
 #include <variant>
 #include <vector>
 
-#include "platform/failure.h"
 #include "platform/mailbox/mailbox_loader.h"
+#include "platform/store/failure.h"
 
 namespace {
 

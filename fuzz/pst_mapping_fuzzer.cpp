@@ -1,7 +1,7 @@
 // The PST mapping functions on arbitrary bytes: the recurrence blob (also as a series of the store,
 // expanded over its first year, its exceptions that break it left out), both zone definitions,
 // compressed RTF (with the body text made of what it gives) and the one-off entry id of a contact's
-// Exchange address. A damaged value is failure 440 and nothing else; a zone that reads converts any
+// Exchange address. A damaged value fails with kStoreOperationFailed and nothing else; a zone that reads converts any
 // time there and back.
 #include <cstdint>
 #include <cstdlib>
@@ -9,13 +9,13 @@
 #include <string>
 #include <string_view>
 
-#include "platform/failure.h"
 #include "platform/memory_store/recurrence.h"
 #include "platform/pst/item_mapping.h"
 #include "platform/pst/recurrence_blob.h"
-#include "platform/pst/series_pattern.h"
 #include "platform/pst/rtf_body.h"
+#include "platform/pst/series_pattern.h"
 #include "platform/pst/zone_rules.h"
+#include "platform/store/failure.h"
 
 namespace {
 

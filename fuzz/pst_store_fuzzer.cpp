@@ -1,10 +1,11 @@
 // The Outlook data file reader on whole files. Each input is written to one scratch file and opened as
 // the program opens a store; then every folder is read, every item mapped and read as the exports read
 // it, and every calendar sorted, expanded and restricted to a year as the calendar export does. A file
-// that cannot be opened is failure 429, a folder that cannot be read failure 440, and nothing else
-// fails. Where the program's reader opens the input without a warning and libpff, an independent
-// reader, reads a message of it too, the program's reader must read it alike or refuse it with failure
-// 440 (it checks every block's CRC, which libpff may let pass).
+// that cannot be opened fails with kStoreCannotOpen, a folder that cannot be read with
+// kStoreOperationFailed, and nothing else fails. Where the program's reader opens the input without a
+// warning and libpff, an independent reader, reads a message of it too, the program's reader must read
+// it alike or refuse it with kStoreOperationFailed (it checks every block's CRC, which libpff may let
+// pass).
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -14,11 +15,11 @@
 #include <vector>
 
 #include "fuzz/scratch_directory.h"
-#include "platform/failure.h"
 #include "platform/memory_store/memory_store.h"
 #include "platform/pst/libpff_file.h"
 #include "platform/pst/pst_file.h"
 #include "platform/pst/pst_store.h"
+#include "platform/store/failure.h"
 #include "testing/libpff_leak_suppression.h"
 
 namespace {

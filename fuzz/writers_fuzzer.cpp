@@ -17,9 +17,9 @@
 #include "contact_export/contact_export_run.h"
 #include "contact_export/vcard_card.h"
 #include "fuzz/scratch_directory.h"
-#include "platform/charset.h"
-#include "platform/drive_table.h"
-#include "platform/utf8.h"
+#include "platform/files/drive_table.h"
+#include "platform/text/charset.h"
+#include "platform/text/utf8.h"
 #include "testing/fake_store.h"
 
 namespace {

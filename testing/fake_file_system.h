@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/failure.h"
-#include "platform/output_files.h"
+#include "platform/files/output_files.h"
+#include "platform/store/failure.h"
 #include "testing/memory_text_stream.h"
 
 namespace kalendro::testing {

@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/failure.h"
-#include "platform/registry.h"
-#include "platform/system_programs.h"
+#include "platform/store/failure.h"
+#include "platform/system/registry.h"
+#include "platform/system/system_programs.h"
 
 namespace kalendro::testing {
 

@@ -12,9 +12,9 @@
 #include <variant>
 #include <vector>
 
-#include "platform/failure.h"
 #include "platform/memory_store/member_id.h"
-#include "platform/store.h"
+#include "platform/store/failure.h"
+#include "platform/store/store.h"
 
 namespace kalendro::testing {
 

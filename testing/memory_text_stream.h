@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/failure.h"
-#include "platform/output_files.h"
+#include "platform/files/output_files.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::testing {
 

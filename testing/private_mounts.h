@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/drive_table.h"
+#include "platform/files/drive_table.h"
 
 namespace kalendro::testing {
 

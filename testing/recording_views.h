@@ -7,7 +7,7 @@
 
 #include "calendar_export/calendar_export_run.h"
 #include "contact_export/contact_export_run.h"
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::testing {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "calendar_export/calendar_export_run.h"
-#include "platform/drive_table.h"
-#include "platform/quoted_input.h"
+#include "platform/files/drive_table.h"
+#include "platform/text/quoted_input.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
 

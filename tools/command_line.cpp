@@ -4,9 +4,9 @@
 #include <iostream>
 #include <new>
 
-#include "platform/failure.h"
-#include "platform/quoted_input.h"
+#include "platform/store/failure.h"
 #include "platform/store_files/store_files.h"
+#include "platform/text/quoted_input.h"
 
 namespace kalendro::tools {
 

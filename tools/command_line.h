@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/regional.h"
-#include "platform/store.h"
+#include "platform/locale/regional.h"
+#include "platform/store/store.h"
 
 namespace kalendro::tools {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/quoted_input.h"
+#include "platform/text/quoted_input.h"
 #include "tools/commands.h"
 
 namespace {

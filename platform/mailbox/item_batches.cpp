@@ -9,9 +9,9 @@
 
 #include <simdjson.h>
 
-#include "platform/failure.h"
 #include "platform/mailbox/item_reader.h"
 #include "platform/mailbox/simd_node.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::mailbox {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/failure.h"
 #include "platform/mailbox/mailbox_loader.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::mailbox {
 namespace {

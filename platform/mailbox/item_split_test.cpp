@@ -6,8 +6,8 @@
 
 #include <simdjson.h>
 
-#include "platform/failure.h"
 #include "platform/mailbox/mailbox_loader.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::mailbox {
 namespace {

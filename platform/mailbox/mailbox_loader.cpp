@@ -6,7 +6,6 @@
 #include <fstream>
 #include <optional>
 
-#include "platform/failure.h"
 #include "platform/mailbox/document_builder.h"
 #include "platform/mailbox/item_batches.h"
 #include "platform/mailbox/item_split.h"
@@ -14,6 +13,7 @@
 #include "platform/mailbox/mailbox_reader.h"
 #include "platform/mailbox/mailbox_text.h"
 #include "platform/mailbox/simd_node.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::mailbox {
 

@@ -19,7 +19,7 @@ struct Mailbox {
     std::vector<std::shared_ptr<memory_store::MemoryFolder>> stores;
 };
 
-// Reads and validates a whole mailbox. Any fault is failure 429 whose description names the
+// Reads and validates a whole mailbox. Any fault fails with kStoreCannotOpen, whose description names the
 // file, where in it the fault lies (store, folder, item, member) and the reason.
 std::shared_ptr<const Mailbox> LoadMailboxFile(const std::string& path);
 // The same over the text of a file; sourceName stands for the file in messages.

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/failure.h"
 #include "platform/mailbox/mailbox_reader.h"
-#include "platform/quoted_input.h"
+#include "platform/store/failure.h"
+#include "platform/text/quoted_input.h"
 
 namespace kalendro::mailbox {
 namespace {

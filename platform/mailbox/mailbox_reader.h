@@ -21,7 +21,7 @@ using memory_store::MemoryFolder;
 // recursion and on the length of a place in a message.
 inline constexpr int kMaximumFolderDepth = 100;
 
-// Reads a whole mailbox file: its stores, their folders and the folders' items, and fails (429) at
+// Reads a whole mailbox file: its stores, their folders and the folders' items, and fails (kStoreCannotOpen) at
 // the first fault, naming where it lies.
 template <typename Node>
 class MailboxReader : public ItemReader<Node> {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 #include "testing/source_path.h"
 
 namespace kalendro {

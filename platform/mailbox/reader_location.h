@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/failure.h"
-#include "platform/quoted_input.h"
+#include "platform/store/failure.h"
+#include "platform/text/quoted_input.h"
 
 namespace kalendro::mailbox {
 

@@ -3,8 +3,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "platform/failure.h"
 #include "platform/mailbox/mailbox_loader.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::mailbox {
 namespace {

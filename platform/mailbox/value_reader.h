@@ -9,11 +9,11 @@
 
 #include "platform/mailbox/generated_id.h"
 #include "platform/mailbox/reader_location.h"
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::mailbox {
 
-// The checks of single JSON values of a mailbox file, each failing (429) with the place of the value.
+// The checks of single JSON values of a mailbox file, each failing (kStoreCannotOpen) with the place of the value.
 template <typename Node>
 class ValueReader {
 public:

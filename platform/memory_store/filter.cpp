@@ -7,8 +7,8 @@
 #include <compare>
 #include <vector>
 
-#include "platform/failure.h"
-#include "platform/quoted_input.h"
+#include "platform/store/failure.h"
+#include "platform/text/quoted_input.h"
 
 namespace kalendro::memory_store {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
+#include "platform/locale/regional.h"
 #include "platform/memory_store/memory_items.h"
 #include "platform/memory_store/recurrence.h"
-#include "platform/regional.h"
 
 namespace kalendro::memory_store {
 
@@ -17,7 +17,7 @@ namespace kalendro::memory_store {
 // quote inside a value stands for one.
 class Filter {
 public:
-    // Failure 440 quoting the part that cannot be read.
+    // kStoreOperationFailed quoting the part that cannot be read.
     static Filter Parse(std::string_view text, const RegionalSettings& regional);
 
     // An entry whose type lacks a member of a condition does not meet that condition; a member the

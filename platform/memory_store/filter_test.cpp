@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::memory_store {
 namespace {

@@ -11,7 +11,7 @@
 #include <variant>
 
 #include "platform/memory_store/member_id.h"
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::memory_store {
 

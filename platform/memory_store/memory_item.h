@@ -7,7 +7,7 @@
 #include "platform/memory_store/member_id.h"
 #include "platform/memory_store/members.h"
 #include "platform/memory_store/month_calendar.h"
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::memory_store {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <utility>
 
-#include "platform/failure.h"
 #include "platform/memory_store/filter.h"
 #include "platform/memory_store/restriction.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::memory_store {
 

@@ -6,9 +6,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/locale/regional.h"
 #include "platform/memory_store/memory_folder.h"
-#include "platform/regional.h"
-#include "platform/store.h"
+#include "platform/store/store.h"
 
 namespace kalendro::memory_store {
 
@@ -30,7 +30,7 @@ std::optional<MemberView> FindMember(const CollectionEntry& entry, MemberId memb
 StoreDate StartOf(const CollectionEntry& entry);
 
 // An item handed out by a collection: reads its members by name, checked against its type (a name
-// the type lacks is failure 440, a read of another kind failure 13).
+// the type lacks fails with kStoreOperationFailed, a read of another kind kTypeMismatch).
 std::shared_ptr<StoreItem> MakeStoreItem(CollectionEntry entry);
 
 // A folder's "Items": a list of entries in the store's order until sorted. Each request of a
@@ -56,7 +56,7 @@ public:
     void Sort(std::string_view property) override;
     void SetIncludeRecurrences(bool include) override;
     // A new collection of the entries the filter keeps (see Restriction), in this collection's
-    // order and still sorted when this one is. A filter that cannot be read is failure 440.
+    // order and still sorted when this one is. A filter that cannot be read fails with kStoreOperationFailed.
     std::unique_ptr<StoreItems> Restrict(std::string_view filter) override;
 
     // The entries as they stand; a restricted collection makes and holds them all.

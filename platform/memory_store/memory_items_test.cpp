@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::memory_store {
 namespace {

@@ -4,9 +4,9 @@
 #include <functional>
 #include <utility>
 
-#include "platform/failure.h"
-#include "platform/quoted_input.h"
 #include "platform/memory_store/memory_items.h"
+#include "platform/store/failure.h"
+#include "platform/text/quoted_input.h"
 
 namespace kalendro::memory_store {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/locale/regional.h"
 #include "platform/memory_store/memory_folder.h"
-#include "platform/regional.h"
-#include "platform/store.h"
+#include "platform/store/store.h"
 
 namespace kalendro::memory_store {
 

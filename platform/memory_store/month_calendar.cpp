@@ -1,6 +1,6 @@
 #include "platform/memory_store/month_calendar.h"
 
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::memory_store {
 

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::memory_store {
 namespace {

@@ -5,7 +5,7 @@
 #include <bit>
 #include <climits>
 
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::memory_store {
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/memory_store/memory_item.h"
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::memory_store {
 
@@ -48,7 +48,7 @@ public:
 
     // The occurrences whose start lies in the window, deleted ones left out and modified ones placed
     // by their new start, in ascending order of start (equal starts in the pattern's order). A series
-    // without end needs window.to: without it this is failure 440 rather than an endless walk.
+    // without end needs window.to: without it this fails with kStoreOperationFailed rather than an endless walk.
     // OccurrenceWalk gives the same occurrences one at a time.
     std::vector<Occurrence> OccurrencesIn(const StartWindow& window) const;
 

@@ -7,9 +7,9 @@
 #include <tuple>
 #include <utility>
 
-#include "platform/failure.h"
 #include "platform/memory_store/recurrence.h"
-#include "platform/quoted_input.h"
+#include "platform/store/failure.h"
+#include "platform/text/quoted_input.h"
 
 namespace kalendro::memory_store {
 

@@ -43,7 +43,7 @@ bool IsSeries(const CollectionEntry& entry);
 // sort, it reads only the entries whose start the filter allows and the series.
 class Restriction {
 public:
-    // A series without end that the filter leaves unbounded is failure 440. The index, when given,
+    // A series without end that the filter leaves unbounded fails with kStoreOperationFailed. The index, when given,
     // is that of the entries as sorted.
     Restriction(std::shared_ptr<const std::vector<CollectionEntry>> entries, std::shared_ptr<const StartIndex> index,
                 bool includeRecurrences, bool sortedByStart, Filter filter);

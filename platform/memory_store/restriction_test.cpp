@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/failure.h"
 #include "platform/memory_store/memory_store.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::memory_store {
 namespace {

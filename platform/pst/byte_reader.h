@@ -4,12 +4,12 @@
 #include <string>
 #include <string_view>
 
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::pst {
 
 // Reads little-endian fields from an untrusted blob: every read is checked against the end, and a
-// read past it is failure 440 naming the blob, so a damaged file never reads out of bounds.
+// read past it fails with kStoreOperationFailed naming the blob, so a damaged file never reads out of bounds.
 class ByteReader {
 public:
     ByteReader(std::string_view bytes, std::string_view blobName) : bytes_(bytes), blobName_(blobName) {}

@@ -4,10 +4,10 @@
 #include <array>
 #include <tuple>
 
-#include "platform/failure.h"
 #include "platform/pst/property_tags.h"
 #include "platform/pst/property_values.h"
 #include "platform/pst/rtf_body.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::pst {
 

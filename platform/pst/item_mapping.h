@@ -13,7 +13,7 @@
 #include "platform/pst/property_values.h"
 #include "platform/pst/recurrence_blob.h"
 #include "platform/pst/zone_rules.h"
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::pst {
 
@@ -44,7 +44,7 @@ std::string EntryIdText(std::string_view storeRecordKey, std::uint32_t nodeId);
 // with the store's defaults for properties the item lacks (empty text, StoreDate::NoDate(),
 // Importance 1, false). Dates are local times of this machine's zone, except an all-day event's
 // Start and End and a contact's Birthday and Anniversary, which keep their own calendar dates. A
-// damaged compressed RTF body is failure 440.
+// damaged compressed RTF body fails with kStoreOperationFailed.
 struct MappedItem {
     std::string typeName;
     MemberValues members;
@@ -64,12 +64,12 @@ CodePageDecoder MessageDecoder(const PropertyBag& message);
 std::string BodyText(const PropertyBag& message, CodePageDecoder& decoder);
 
 // The series' recurrence (PidLidAppointmentRecur) when the appointment recurs; a damaged or
-// unsupported pattern is failure 440.
+// unsupported pattern fails with kStoreOperationFailed.
 std::optional<AppointmentRecurrence> ReadRecurrence(const PropertyBag& appointment, CodePageDecoder& decoder);
 
 // The zone a series' pattern times are in: the recurring time zone definition when it agrees with the
 // time zone structure (as MS-OXOCAL asks), else the structure. Nothing when the item has neither: its
-// pattern times are then this machine's local times. A damaged structure is failure 440.
+// pattern times are then this machine's local times. A damaged structure fails with kStoreOperationFailed.
 std::optional<ZoneRules> SeriesZone(const PropertyBag& appointment);
 
 // A moment the pattern gives on the series' wall clock, in UTC and in this machine's zone: series are

@@ -8,8 +8,8 @@
 #include <optional>
 #include <utility>
 
-#include "platform/failure.h"
 #include "platform/pst/little_endian.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::pst {
 

@@ -13,10 +13,10 @@ namespace kalendro::pst {
 // An Outlook data file read through libpff, a second, independent reader that the tests hold the
 // program's own reader (PstFile) to. The message store and the folder tree are read at open, a
 // folder's messages when they are asked for; values are kept as the file stores them. Any fault of the
-// file is failure 440 (429 at open): a reference reader does not work around one.
+// file fails with kStoreOperationFailed (kStoreCannotOpen at open): a reference reader does not work around one.
 class LibpffFile {
 public:
-    // Failure 429 naming the file and the reason when it is not a PST/OST file, cannot be read, or
+    // kStoreCannotOpen naming the file and the reason when it is not a PST/OST file, cannot be read, or
     // its folder tree cannot be read.
     static std::shared_ptr<LibpffFile> Open(const std::string& path);
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/failure.h"
 #include "platform/pst/little_endian.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::pst {
 

@@ -19,14 +19,14 @@ struct StoredProperty {
 
 // The content of one node or subnode: its heap (the heap-on-node of its data blocks) and its
 // subnodes, from which the property and table contexts above it read their values. Every heap
-// reference is checked against the heap's page maps; a damaged structure is failure 440 naming it.
+// reference is checked against the heap's page maps; a damaged structure fails with kStoreOperationFailed naming it.
 class NodeContent {
 public:
     NodeContent(NodeDatabase& database, const NodeEntry& node);
 
     // The heap's client signature: 0xBC a property context, 0x7C a table context.
     std::uint8_t ClientSignature() const { return clientSignature_; }
-    // The subnode with that id; failure 440 when the node has none.
+    // The subnode with that id; kStoreOperationFailed when the node has none.
     const NodeEntry& Subnode(std::uint32_t nodeId) const;
     bool HasSubnode(std::uint32_t nodeId) const;
     NodeDatabase& Database() const { return database_; }

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <set>
 
-#include "platform/failure.h"
 #include "platform/pst/little_endian.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::pst {
 

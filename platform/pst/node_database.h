@@ -35,11 +35,11 @@ using Subnodes = std::vector<NodeEntry>;
 // their trailers, CRCs, obfuscation and compression, data trees and subnode trees. The file is read
 // with pread where it is needed: opening reads the header only; each look-up reads the B-tree pages
 // on its way, which are kept for later look-ups. Every structure is checked before it is used and
-// every loop is bounded by what the file can hold; a damaged structure is failure 440 naming it.
+// every loop is bounded by what the file can hold; a damaged structure fails with kStoreOperationFailed naming it.
 // Safe to use from several threads.
 class NodeDatabase {
 public:
-    // Failure 429 with the reason when the file cannot be read or is no Outlook data file of a kind
+    // kStoreCannotOpen with the reason when the file cannot be read or is no Outlook data file of a kind
     // this reader knows.
     explicit NodeDatabase(const std::string& path);
     ~NodeDatabase();

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <array>
 
-#include "platform/charset.h"
-#include "platform/failure.h"
-#include "platform/utf8.h"
+#include "platform/store/failure.h"
+#include "platform/text/charset.h"
+#include "platform/text/utf8.h"
 
 namespace kalendro::pst {
 

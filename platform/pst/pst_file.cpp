@@ -4,11 +4,11 @@
 #include <set>
 #include <utility>
 
-#include "platform/failure.h"
 #include "platform/pst/little_endian.h"
 #include "platform/pst/node_content.h"
 #include "platform/pst/property_tags.h"
 #include "platform/pst/property_values.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::pst {
 

@@ -30,7 +30,7 @@ struct FolderContents {
 // resolved through the file's name-to-id map. Safe to use from several threads.
 class PstFile {
 public:
-    // Failure 429 naming the file and the reason when it is not a PST/OST file, cannot be read, or
+    // kStoreCannotOpen naming the file and the reason when it is not a PST/OST file, cannot be read, or
     // its folder tree cannot be read.
     static std::shared_ptr<PstFile> Open(const std::string& path);
 
@@ -51,10 +51,10 @@ public:
     const std::vector<std::string>& Warnings() const { return warnings_; }
 
     // The messages of the folder with that node id: those its contents table lists and those the
-    // node B-tree holds under it. Failure 440 when neither can be read.
+    // node B-tree holds under it. kStoreOperationFailed when neither can be read.
     FolderContents Contents(std::uint32_t folderNodeId);
 
-    // A message with the messages embedded in its attachments. Failure 440 with the reason when it or
+    // A message with the messages embedded in its attachments. kStoreOperationFailed with the reason when it or
     // one of its attachments cannot be read.
     Message ReadMessage(std::uint32_t messageNodeId);
 

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <functional>
 
-#include "platform/failure.h"
 #include "platform/pst/default_folders.h"
 #include "platform/pst/item_mapping.h"
 #include "platform/pst/libpff_file.h"
@@ -15,6 +14,7 @@
 #include "platform/pst/property_tags.h"
 #include "platform/pst/property_values.h"
 #include "platform/pst/test_values.h"
+#include "platform/store/failure.h"
 #include "testing/source_path.h"
 #include "testing/temporary_directory.h"
 

@@ -4,13 +4,13 @@
 #include <memory>
 #include <utility>
 
-#include "platform/failure.h"
 #include "platform/pst/default_folders.h"
 #include "platform/pst/item_mapping.h"
 #include "platform/pst/property_tags.h"
 #include "platform/pst/property_values.h"
 #include "platform/pst/pst_file.h"
 #include "platform/pst/series_pattern.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::pst {
 

@@ -15,7 +15,7 @@ using StoreWarning = std::function<void(const std::string& message)>;
 // named by the store's display name (the file's name when it has none), holding the folders of the
 // top of the personal folders as the file names them. The tree is read at once; a folder's items
 // only when they are first asked for, each damaged one left out and reported to `warn`. A file
-// that is no Outlook data file or whose folder tree cannot be read is failure 429.
+// that is no Outlook data file or whose folder tree cannot be read fails with kStoreCannotOpen.
 memory_store::MemoryStore ReadPstStore(const std::string& path, StoreWarning warn);
 
 }  // namespace kalendro::pst

@@ -8,7 +8,7 @@
 
 #include "platform/memory_store/memory_item.h"
 #include "platform/pst/property_values.h"
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::pst {
 
@@ -53,7 +53,7 @@ struct AppointmentRecurrence {
 
 // Parses an AppointmentRecurrencePattern (MS-OXOCAL); its 8-bit exception subjects and locations
 // are read by the decoder of the message's code page. A damaged blob, a pattern Outlook never
-// writes, and a series in a calendar whose months are neither Gregorian nor Hijri are failure 440
+// writes, and a series in a calendar whose months are neither Gregorian nor Hijri fail with kStoreOperationFailed
 // with the reason.
 AppointmentRecurrence ParseAppointmentRecurrence(std::string_view blob, CodePageDecoder& decoder);
 

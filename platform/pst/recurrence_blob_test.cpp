@@ -4,9 +4,9 @@
 
 #include <vector>
 
-#include "platform/failure.h"
 #include "platform/pst/recurrence_blob_writer.h"
 #include "platform/pst/test_values.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::pst {
 namespace {

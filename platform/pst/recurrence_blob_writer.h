@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/pst/test_values.h"
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::pst::testing {
 

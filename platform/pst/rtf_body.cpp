@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "platform/failure.h"
 #include "platform/pst/byte_reader.h"
 #include "platform/pst/property_values.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::pst {
 

@@ -6,7 +6,7 @@
 namespace kalendro::pst {
 
 // The RTF of a PR_RTF_COMPRESSED value (MS-OXRTFCP): compressed ("LZFu", CRC checked) or stored
-// ("MELA"). A damaged value is failure 440.
+// ("MELA"). A damaged value fails with kStoreOperationFailed.
 std::string DecompressRtf(std::string_view compressed);
 
 // The text Outlook's Body gives for an RTF body, UTF-8 with CR LF line breaks: the original text or

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/failure.h"
 #include "platform/pst/test_values.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::pst {
 namespace {

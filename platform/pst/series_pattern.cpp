@@ -5,9 +5,9 @@
 #include <set>
 #include <utility>
 
-#include "platform/failure.h"
 #include "platform/memory_store/recurrence.h"
 #include "platform/pst/item_mapping.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::pst {
 

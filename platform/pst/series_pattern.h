@@ -6,7 +6,7 @@
 #include "platform/memory_store/memory_item.h"
 #include "platform/pst/property_bag.h"
 #include "platform/pst/property_values.h"
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::pst {
 
@@ -22,7 +22,7 @@ struct LeftOutException {
 // and the pattern with its zone, deleted and modified occurrences. An exception that is no occurrence
 // of the pattern, or a second one for the same occurrence, is left out and returned, the rest of the
 // series kept. The decoder is the message's own (MessageDecoder). An item that does not recur is left
-// as it is; a damaged or unsupported pattern is failure 440.
+// as it is; a damaged or unsupported pattern fails with kStoreOperationFailed.
 std::vector<LeftOutException> AddRecurrence(memory_store::MemoryItem& item, const Message& message,
                                             CodePageDecoder& decoder);
 

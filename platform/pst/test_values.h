@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "platform/pst/property_bag.h"
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::pst::testing {
 

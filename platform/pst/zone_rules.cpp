@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <ctime>
 
-#include "platform/failure.h"
 #include "platform/pst/byte_reader.h"
+#include "platform/store/failure.h"
 
 namespace kalendro::pst {
 

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro::pst {
 
@@ -37,10 +37,10 @@ struct ZoneRule {
 // time skips is taken as summer time too.
 class ZoneRules {
 public:
-    // PidLidTimeZoneStruct (PSETID_Appointment 0x8233). A damaged blob is failure 440.
+    // PidLidTimeZoneStruct (PSETID_Appointment 0x8233). A damaged blob fails with kStoreOperationFailed.
     static ZoneRules FromTimeZoneStruct(std::string_view blob);
     // A TZDEFINITION stream (PidLidAppointmentTimeZoneDefinitionRecur 0x8260, StartDisplay 0x825E,
-    // EndDisplay 0x825F). A damaged blob is failure 440.
+    // EndDisplay 0x825F). A damaged blob fails with kStoreOperationFailed.
     static ZoneRules FromDefinition(std::string_view blob);
     // Rules sorted by fromYear; at least one.
     explicit ZoneRules(std::vector<ZoneRule> rules);

@@ -4,7 +4,7 @@
 #include <functional>
 #include <random>
 
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 #include "platform/store_files/store_files.h"
 #include "testing/damaged_copies.h"
 #include "testing/source_path.h"

@@ -12,8 +12,8 @@
 #include <future>
 #include <set>
 
-#include "platform/failure.h"
 #include "platform/pst/test_values.h"
+#include "platform/store/failure.h"
 #include "testing/source_path.h"
 #include "testing/temporary_directory.h"
 

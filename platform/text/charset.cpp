@@ -1,4 +1,4 @@
-#include "platform/charset.h"
+#include "platform/text/charset.h"
 
 #include <iconv.h>
 
@@ -6,8 +6,8 @@
 #include <cctype>
 #include <cerrno>
 
-#include "platform/failure.h"
-#include "platform/utf8.h"
+#include "platform/store/failure.h"
+#include "platform/text/utf8.h"
 
 namespace kalendro {
 namespace {

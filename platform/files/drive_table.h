@@ -9,9 +9,20 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/output_files.h"
-
 namespace kalendro {
+
+// One entry of the drive table: a letter with its colon ("d:"), the label shown after it, the
+// directory that plays the drive's root and the device (st_dev) that the letter stands for there.
+// A drive is available while that device is still found at that directory.
+struct DriveEntry {
+    std::string letter;
+    std::string label;
+    std::string directory;
+    dev_t device = 0;
+    bool available = true;
+    // "d: [IPOD]", or "d: [IPOD] (removed)" once the drive is no longer available
+    std::string DisplayText() const;
+};
 
 // A file system that a user would call a drive: where it is mounted and the device (st_dev) found there.
 struct DriveMount {

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/files/drive_table.h"
 
 namespace kalendro {
 
@@ -21,21 +21,6 @@ public:
     virtual void Write(std::string_view text) = 0;
     virtual void Close() = 0;
 };
-
-// One entry of the drive table: a letter with its colon ("d:"), the label shown after it, the
-// directory that plays the drive's root and the device (st_dev) that the letter stands for there.
-// A drive is available while that device is still found at that directory.
-struct DriveEntry {
-    std::string letter;
-    std::string label;
-    std::string directory;
-    dev_t device = 0;
-    bool available = true;
-    // "d: [IPOD]", or "d: [IPOD] (removed)" once the drive is no longer available
-    std::string DisplayText() const;
-};
-
-class DriveTable;
 
 // The file-system object. Paths are Windows paths ("d:\Calendars\vCalendar.ics", translated
 // through the drive table) or native paths.

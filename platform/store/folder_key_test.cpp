@@ -1,4 +1,4 @@
-#include "platform/folder_key.h"
+#include "platform/store/folder_key.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/utf8.h"
+#include "platform/text/utf8.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/escaped_text.h"
+#include "platform/text/escaped_text.h"
 
 #include <gtest/gtest.h>
 

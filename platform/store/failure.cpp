@@ -1,4 +1,4 @@
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 
 namespace kalendro {
 

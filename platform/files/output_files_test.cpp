@@ -1,4 +1,4 @@
-#include "platform/output_files.h"
+#include "platform/files/output_files.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -15,8 +15,8 @@
 
 #include <fcntl.h>
 
-#include "platform/drive_table.h"
-#include "platform/failure.h"
+#include "platform/files/drive_table.h"
+#include "platform/store/failure.h"
 #include "testing/private_mounts.h"
 
 namespace kalendro {

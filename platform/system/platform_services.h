@@ -1,12 +1,12 @@
 #pragma once
 
-#include "platform/drive_table.h"
-#include "platform/output_files.h"
-#include "platform/regional.h"
-#include "platform/registry.h"
-#include "platform/store.h"
-#include "platform/store_date.h"
-#include "platform/system_programs.h"
+#include "platform/files/drive_table.h"
+#include "platform/files/output_files.h"
+#include "platform/locale/regional.h"
+#include "platform/store/store.h"
+#include "platform/store/store_date.h"
+#include "platform/system/registry.h"
+#include "platform/system/system_programs.h"
 
 namespace kalendro {
 

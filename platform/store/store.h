@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro {
 

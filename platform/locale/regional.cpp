@@ -1,4 +1,4 @@
-#include "platform/regional.h"
+#include "platform/locale/regional.h"
 
 #include <langinfo.h>
 #include <locale.h>
@@ -12,9 +12,9 @@
 #include <span>
 #include <vector>
 
-#include "platform/charset.h"
-#include "platform/regional_patterns.h"
-#include "platform/utf8.h"
+#include "platform/locale/regional_patterns.h"
+#include "platform/text/charset.h"
+#include "platform/text/utf8.h"
 
 namespace kalendro {
 namespace {

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 namespace kalendro {
 

@@ -1,4 +1,4 @@
-#include "platform/store_date.h"
+#include "platform/store/store_date.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "platform/system_programs.h"
+#include "platform/system/system_programs.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <fstream>
 #include <thread>
 
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 
 namespace kalendro {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/system_programs.h"
+#include "platform/system/system_programs.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 
 namespace kalendro {
 namespace {

@@ -1,10 +1,10 @@
-#include "platform/regional.h"
+#include "platform/locale/regional.h"
 
 #include <gtest/gtest.h>
 
 #include <clocale>
 
-#include "platform/regional_patterns.h"
+#include "platform/locale/regional_patterns.h"
 
 namespace kalendro {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/quoted_input.h"
+#include "platform/text/quoted_input.h"
 
 #include <gtest/gtest.h>
 

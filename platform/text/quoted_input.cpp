@@ -1,8 +1,8 @@
-#include "platform/quoted_input.h"
+#include "platform/text/quoted_input.h"
 
 #include <array>
 
-#include "platform/utf8.h"
+#include "platform/text/utf8.h"
 
 namespace kalendro {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/drive_table.h"
+#include "platform/files/drive_table.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 #include "testing/private_mounts.h"
 #include "testing/temporary_directory.h"
 

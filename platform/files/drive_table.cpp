@@ -1,4 +1,4 @@
-#include "platform/drive_table.h"
+#include "platform/files/drive_table.h"
 
 #include <libmount/libmount.h>
 #include <pwd.h>
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <ranges>
 
-#include "platform/failure.h"
+#include "platform/store/failure.h"
 
 namespace kalendro {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/output_files.h"
+#include "platform/files/output_files.h"
 
 #include <fcntl.h>
 #include <langinfo.h>
@@ -12,9 +12,9 @@
 #include <optional>
 #include <utility>
 
-#include "platform/charset.h"
-#include "platform/drive_table.h"
-#include "platform/failure.h"
+#include "platform/files/drive_table.h"
+#include "platform/store/failure.h"
+#include "platform/text/charset.h"
 
 namespace kalendro {
 namespace {
