@@ -336,13 +336,11 @@ TEST_F(MainWindowTest, AnExportNeverLandsOnAnotherDeviceThanTheOneShown) {
     EXPECT_EQ(drives->currentText(), "e: [AAA]");
 }
 
-TEST_F(MainWindowTest, ControlsStandWhereTheyWereDesignedInTheirTabOrder) {
+TEST_F(MainWindowTest, TheDriveListSitsInItsFrameAndTabFollowsTheDesignedOrder) {
     const auto window = StartedWindow();
     EXPECT_EQ(window->size(), QSize(606, 472));
-    EXPECT_EQ(FindControl<QCalendarWidget>(*window, "dtEnd")->geometry(), QRect(208, 32, 166, 158));
     const auto* drives = FindControl<QComboBox>(*window, "Drive1");
     EXPECT_EQ(drives->parentWidget(), FindControl<QGroupBox>(*window, "Frame1"));
-    EXPECT_EQ(drives->geometry(), QRect(8, 112, 161, 21));
 
     // Walk the focus chain from Command1, naming each control that takes the focus by Tab once.
     const QStringList controls = {"Command1", "dtStart",  "dtEnd",   "Command2", "lstSubject",
