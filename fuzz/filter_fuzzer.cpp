@@ -16,6 +16,7 @@
 
 namespace {
 
+using kalendro::kSecondsPerDay;
 using kalendro::RegionalSettings;
 using kalendro::StoreDate;
 using namespace kalendro::memory_store;
@@ -42,7 +43,7 @@ StoreDate DateFrom(FuzzedDataProvider& input) {
 CollectionEntry AppointmentFrom(FuzzedDataProvider& input) {
     auto item = std::make_shared<MemoryItem>("AppointmentItem");
     const StoreDate start = DateFrom(input);
-    const std::int64_t length = input.ConsumeIntegralInRange<std::int64_t>(0, 40 * 86400);
+    const std::int64_t length = input.ConsumeIntegralInRange<std::int64_t>(0, 40 * kSecondsPerDay);
     item->members.Add(MemberId::kStart, start);
     item->members.Add(MemberId::kEnd, StoreDate::FromSerialSeconds(start.SerialSeconds() + length));
     item->members.Add(MemberId::kSubject, input.ConsumeRandomLengthString(64));

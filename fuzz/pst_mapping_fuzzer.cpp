@@ -10,12 +10,15 @@
 #include <string_view>
 
 #include "platform/memory_store/recurrence.h"
+#include "platform/pst/item_classes.h"
 #include "platform/pst/item_mapping.h"
+#include "platform/pst/series_mapping.h"
 #include "platform/pst/recurrence_blob.h"
 #include "platform/pst/rtf_body.h"
 #include "platform/pst/series_pattern.h"
 #include "platform/pst/zone_rules.h"
 #include "platform/store/failure.h"
+#include "platform/text/html_text.h"
 
 namespace {
 
@@ -81,7 +84,7 @@ void ReadValue(unsigned char kind, std::string_view bytes) {
             break;
         case 4:
             pst::RtfBodyText(bytes);
-            pst::HtmlToText(bytes);
+            HtmlToText(bytes);
             break;
         default:
             MapExchangeAddress(bytes);

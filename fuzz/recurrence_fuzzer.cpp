@@ -14,10 +14,10 @@
 
 namespace {
 
+using kalendro::kSecondsPerDay;
 using kalendro::StoreDate;
 using namespace kalendro::memory_store;
 
-constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr std::array<RecurrenceType, 6> kTypes = {RecurrenceType::kDaily,   RecurrenceType::kWeekly,
                                                   RecurrenceType::kMonthly, RecurrenceType::kMonthNth,
                                                   RecurrenceType::kYearly,  RecurrenceType::kYearNth};

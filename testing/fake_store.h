@@ -23,7 +23,7 @@ namespace kalendro::testing {
 // fails. A member never set reads as its unset value (empty text, the no-date value, 0, false).
 class FakeItem : public StoreItem {
 public:
-    using Value = std::variant<std::string, StoreDate, std::int32_t, bool>;
+    using Value = memory_store::MemberValue;
 
     explicit FakeItem(std::string typeName) : typeName_(std::move(typeName)) {}
 

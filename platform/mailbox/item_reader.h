@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/mailbox/simd_node.h"
+#include "platform/mailbox/fast_reading/simd_node.h"
 #include "platform/mailbox/value_reader.h"
 #include "platform/memory_store/memory_item.h"
 #include "platform/memory_store/recurrence.h"

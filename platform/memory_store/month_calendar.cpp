@@ -12,8 +12,6 @@ constexpr std::int64_t kHijriEpochDay = -492148;
 constexpr std::int64_t kDaysPerHijriCycle = 10631;  // 30 years, 11 of them leap
 constexpr std::int64_t kMonthsPerHijriCycle = 360;
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
-
 // Days from the epoch to the first of the month: 354 days a year and one more for each leap year
 // before it (the leap years of a cycle are those where (11 * year + 14) mod 30 < 11), then 29 days
 // a month and one more for every second month.

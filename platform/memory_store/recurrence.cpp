@@ -10,14 +10,12 @@
 namespace kalendro::memory_store {
 namespace {
 
-constexpr std::int64_t kSecondsPerDay = 86400;
 constexpr int kLastInstance = 5;
 // A zone's wall clock and local time differ by less than this (each of a zone's biases is at most a
 // day, and a machine's offset less than one more): a walk through a zone's occurrences holds back each
 // one until the pattern has passed its local start by this much, so that no later one can precede it.
-constexpr std::int64_t kZoneReorderSeconds = 4 * 86400;
+constexpr std::int64_t kZoneReorderSeconds = 4 * kSecondsPerDay;
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
 std::int64_t CeilDiv(std::int64_t a, std::int64_t b) { return -FloorDiv(-a, b); }
 
 bool MaskHolds(int dayOfWeekMask, int dayOfWeek) { return ((dayOfWeekMask >> dayOfWeek) & 1) != 0; }

@@ -2,32 +2,22 @@
 
 #include <algorithm>
 #include <array>
-#include <tuple>
 
+#include "platform/pst/item_classes.h"
+#include "platform/pst/property_reading.h"
 #include "platform/pst/property_tags.h"
 #include "platform/pst/property_values.h"
 #include "platform/pst/rtf_body.h"
+#include "platform/pst/series_mapping.h"
 #include "platform/store/failure.h"
+#include "platform/text/html_text.h"
 
 namespace kalendro::pst {
 
 namespace {
 
 using memory_store::MemberId;
-
-// PSETID_Appointment LIDs (MS-OXOCAL).
-constexpr std::uint32_t kExceptionalBody = 0x8206;
-constexpr std::uint32_t kLocation = 0x8208;
-constexpr std::uint32_t kStartWhole = 0x820D;
-constexpr std::uint32_t kEndWhole = 0x820E;
-constexpr std::uint32_t kSubType = 0x8215;
-constexpr std::uint32_t kRecurrenceBlob = 0x8216;
-constexpr std::uint32_t kRecurring = 0x8223;
-constexpr std::uint32_t kExceptionReplaceTime = 0x8228;
-constexpr std::uint32_t kTimeZoneStruct = 0x8233;
-constexpr std::uint32_t kZoneDefinitionStart = 0x825E;
-constexpr std::uint32_t kZoneDefinitionEnd = 0x825F;
-constexpr std::uint32_t kZoneDefinitionRecur = 0x8260;
+using memory_store::MemberValue;
 
 // PSETID_Address LIDs (MS-OXOCNTC).
 constexpr std::uint32_t kFileUnder = 0x8005;
@@ -59,77 +49,6 @@ constexpr std::array<std::uint8_t, 16> kOneOffProvider = {0x81, 0x2B, 0x1F, 0xA4
 constexpr std::uint16_t kOneOffUnicode = 0x8000;
 
 constexpr std::int32_t kNormalImportance = 1;
-constexpr std::int64_t kSecondsPerDay = 86400;
-
-struct ClassType {
-    std::string_view messageClass;
-    std::string_view typeName;
-};
-
-// Longer classes first where one is a part of another.
-constexpr ClassType kClassTypes[] = {
-    {"IPM.Appointment", "AppointmentItem"},
-    {"IPM.OLE.CLASS.{00061055-0000-0000-C000-000000000046}", "AppointmentItem"},  // an exception of a series
-    {"IPM.Contact", "ContactItem"},
-    {"IPM.DistList", "DistListItem"},
-    {"IPM.Note", "MailItem"},
-    {"IPM.Schedule.Meeting", "MeetingItem"},
-    {"IPM.TaskRequest.Accept", "TaskRequestAcceptItem"},
-    {"IPM.TaskRequest.Decline", "TaskRequestDeclineItem"},
-    {"IPM.TaskRequest.Update", "TaskRequestUpdateItem"},
-    {"IPM.TaskRequest", "TaskRequestItem"},
-    {"IPM.Task", "TaskItem"},
-    {"IPM.StickyNote", "NoteItem"},
-    {"IPM.Activity", "JournalItem"},
-    {"IPM.Post", "PostItem"},
-    {"IPM.Document", "DocumentItem"},
-    {"IPM.Sharing", "SharingItem"},
-    {"IPM.Remote", "RemoteItem"},
-    {"REPORT", "ReportItem"},
-};
-
-struct ContainerType {
-    std::string_view containerClass;
-    std::int32_t itemType;
-};
-
-constexpr ContainerType kContainerTypes[] = {
-    {"IPF.Appointment", 1}, {"IPF.Contact", 2}, {"IPF.Task", 3}, {"IPF.Journal", 4}, {"IPF.StickyNote", 5},
-};
-
-bool EqualIgnoringCase(std::string_view left, std::string_view right) {
-    return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {
-               const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-               return lower(a) == lower(b);
-           });
-}
-
-// "IPM.Note" covers "IPM.Note" and "IPM.Note.Anything", not "IPM.Notebook".
-bool IsClassOrSubclass(std::string_view candidate, std::string_view base) {
-    return candidate.size() >= base.size() && EqualIgnoringCase(candidate.substr(0, base.size()), base) &&
-           (candidate.size() == base.size() || candidate[base.size()] == '.');
-}
-
-std::string TextOf(const PropertyValue* value, CodePageDecoder& decoder) {
-    return value == nullptr ? std::string() : ReadText(*value, decoder).value_or(std::string());
-}
-
-template <typename Key>
-std::string TextOf(const PropertyBag& bag, const Key& key, CodePageDecoder& decoder) {
-    return TextOf(bag.Find(key), decoder);
-}
-
-template <typename Key>
-std::optional<std::int64_t> TimeOf(const PropertyBag& bag, const Key& key) {
-    const PropertyValue* value = bag.Find(key);
-    return value == nullptr ? std::nullopt : ReadSystemTime(*value);
-}
-
-template <typename Key>
-std::optional<bool> FlagOf(const PropertyBag& bag, const Key& key) {
-    const PropertyValue* value = bag.Find(key);
-    return value == nullptr ? std::nullopt : ReadBool(*value);
-}
 
 constexpr int kWindowsLatin1 = 1252;
 
@@ -179,7 +98,7 @@ struct TextSource {
 
 const std::vector<TextSource>& TextSources() {
     static const std::vector<TextSource> sources = {
-        {MemberId::kLocation, 0, Lid(kPsetidAppointment, kLocation)},
+        {MemberId::kLocation, 0, Lid(kPsetidAppointment, kLocationLid)},
         {MemberId::kTitle, 0x3A45, {}},
         {MemberId::kFirstName, 0x3A06, {}},
         {MemberId::kMiddleName, 0x3A44, {}},
@@ -239,33 +158,7 @@ StoreDate ContactDate(const PropertyBag& contact, std::uint32_t localLid, std::u
         return here;
     }
     const std::int64_t shifted = *utc + kSecondsPerDay / 2;
-    const std::int64_t days = shifted / kSecondsPerDay - (shifted % kSecondsPerDay < 0 ? 1 : 0);
-    return StoreDate::FromDaySerial(days);
-}
-
-std::optional<ZoneRules> ZoneFrom(const PropertyBag& bag, std::uint32_t lid, bool definition) {
-    const PropertyValue* value = bag.Find(Lid(kPsetidAppointment, lid));
-    if (value == nullptr || value->data.empty()) {
-        return std::nullopt;
-    }
-    return definition ? ZoneRules::FromDefinition(value->data) : ZoneRules::FromTimeZoneStruct(value->data);
-}
-
-std::optional<ZoneRules> DefinitionIfReadable(const PropertyBag& bag, std::uint32_t lid) {
-    try {
-        return ZoneFrom(bag, lid, true);
-    } catch (const Failure&) {
-        return std::nullopt;  // the other zone properties still describe the zone
-    }
-}
-
-bool SameRule(const ZoneRule& left, const ZoneRule& right) {
-    const auto transition = [](const TransitionDate& date) {
-        return std::tie(date.year, date.month, date.dayOfWeek, date.day, date.hour, date.minute, date.second);
-    };
-    return left.bias == right.bias && left.standardBias == right.standardBias &&
-           left.daylightBias == right.daylightBias && transition(left.standardDate) == transition(right.standardDate) &&
-           transition(left.daylightDate) == transition(right.daylightDate);
+    return StoreDate::FromDaySerial(FloorDiv(shifted, kSecondsPerDay));
 }
 
 // An all-day event runs from midnight to midnight of its own zone: its dates are kept, whatever this
@@ -442,111 +335,7 @@ MemberValue ReadMember(MemberId member, const Message& message, std::string_view
                           : TextOf(message.properties, text->named, decoder);
 }
 
-// ---- Exceptions of a series ----
-
-constexpr std::size_t kUnmatched = static_cast<std::size_t>(-1);
-
-// For each modified instance, the index of its embedded exception message, or kUnmatched.
-std::vector<std::size_t> MatchExceptionMessages(const std::vector<Message>& embedded,
-                                                const std::vector<std::int64_t>& originalUtc) {
-    std::vector<std::size_t> match(originalUtc.size(), kUnmatched);
-    std::vector<bool> used(embedded.size(), false);
-    for (std::size_t message = 0; message < embedded.size(); ++message) {
-        const auto replaced = TimeOf(embedded[message].properties, Lid(kPsetidAppointment, kExceptionReplaceTime));
-        const auto instance = std::find(originalUtc.begin(), originalUtc.end(), replaced.value_or(INT64_MIN));
-        if (replaced && instance != originalUtc.end() && match[instance - originalUtc.begin()] == kUnmatched) {
-            match[instance - originalUtc.begin()] = message;
-            used[message] = true;
-        }
-    }
-    std::size_t next = 0;
-    for (std::size_t& matched : match) {
-        while (next < embedded.size() && used[next]) {
-            ++next;
-        }
-        if (matched == kUnmatched && next < embedded.size()) {
-            matched = next;
-            used[next] = true;
-        }
-    }
-    return match;
-}
-
-struct OccurrenceContext {
-    const PropertyBag& series;
-    const std::optional<ZoneRules>& zone;
-    const std::string& seriesBody;
-};
-
-std::pair<StoreDate, StoreDate> OccurrenceBounds(const OccurrenceContext& context, const ModifiedInstance& instance,
-                                                 const Message* exception) {
-    const bool allDay =
-        instance.allDayEvent.value_or(FlagOf(context.series, Lid(kPsetidAppointment, kSubType)).value_or(false));
-    if (allDay) {
-        return {instance.start, instance.end};
-    }
-    const auto whole = [&](std::uint32_t lid, const StoreDate& wall) {
-        const auto utc =
-            exception == nullptr ? std::nullopt : TimeOf(exception->properties, Lid(kPsetidAppointment, lid));
-        return UtcToMachineLocal(utc ? *utc : SeriesWallToUtc(context.zone, wall));
-    };
-    return {whole(kStartWhole, instance.start), whole(kEndWhole, instance.end)};
-}
-
-MemberValues OverriddenMembers(const OccurrenceContext& context, const ModifiedInstance& instance,
-                               const Message* exception) {
-    const auto [start, end] = OccurrenceBounds(context, instance, exception);
-    MemberValues members = {{MemberId::kStart, start}, {MemberId::kEnd, end}};
-    if (instance.subject) {
-        members.emplace_back(MemberId::kSubject, *instance.subject);
-    }
-    if (instance.location) {
-        members.emplace_back(MemberId::kLocation, *instance.location);
-    }
-    if (exception != nullptr) {
-        CodePageDecoder decoder = MessageDecoder(exception->properties);
-        std::string body = BodyText(exception->properties, decoder);
-        const bool ownBody = instance.hasOwnBody ||
-                             FlagOf(exception->properties, Lid(kPsetidAppointment, kExceptionalBody)).value_or(false);
-        if (ownBody || (!body.empty() && body != context.seriesBody)) {
-            members.emplace_back(MemberId::kBody, std::move(body));
-        }
-    }
-    if (instance.allDayEvent) {
-        members.emplace_back(MemberId::kAllDayEvent, *instance.allDayEvent);
-    }
-    return members;
-}
-
 }  // namespace
-
-std::string ItemTypeNameOfClass(std::string_view messageClass) {
-    for (const ClassType& entry : kClassTypes) {
-        if (IsClassOrSubclass(messageClass, entry.messageClass)) {
-            return std::string(entry.typeName);
-        }
-    }
-    return "MailItem";
-}
-
-std::string ItemTypeName(const PropertyBag& message) {
-    CodePageDecoder ascii;  // class names are ASCII in every code page
-    return ItemTypeNameOfClass(TextOf(message, kMessageClass, ascii));
-}
-
-std::int32_t DefaultItemTypeOfContainerClass(std::string_view containerClass) {
-    for (const ContainerType& entry : kContainerTypes) {
-        if (IsClassOrSubclass(containerClass, entry.containerClass)) {
-            return entry.itemType;
-        }
-    }
-    return 0;
-}
-
-std::int32_t DefaultItemType(const PropertyBag& folder) {
-    CodePageDecoder ascii;
-    return DefaultItemTypeOfContainerClass(TextOf(folder, kContainerClass, ascii));
-}
 
 std::string UpperHex(std::string_view bytes) {
     constexpr char kDigits[] = "0123456789ABCDEF";
@@ -604,56 +393,6 @@ std::string BodyText(const PropertyBag& message, CodePageDecoder& decoder) {
                                                     : ReadText(*html, htmlDecoder).value_or(std::string()));
     }
     return {};
-}
-
-std::optional<AppointmentRecurrence> ReadRecurrence(const PropertyBag& appointment, CodePageDecoder& decoder) {
-    const PropertyValue* blob = appointment.Find(Lid(kPsetidAppointment, kRecurrenceBlob));
-    const bool recurring = FlagOf(appointment, Lid(kPsetidAppointment, kRecurring)).value_or(true);
-    if (blob == nullptr || blob->data.empty() || !recurring) {
-        return std::nullopt;
-    }
-    return ParseAppointmentRecurrence(blob->data, decoder);
-}
-
-std::optional<ZoneRules> SeriesZone(const PropertyBag& appointment) {
-    std::optional<ZoneRules> definition = DefinitionIfReadable(appointment, kZoneDefinitionRecur);
-    std::optional<ZoneRules> structure = ZoneFrom(appointment, kTimeZoneStruct, false);
-    if (!definition || !structure) {
-        return definition ? definition : structure;
-    }
-    const ZoneRule& legacy = structure->Rules().front();
-    const auto& rules = definition->Rules();
-    const bool agrees =
-        std::any_of(rules.begin(), rules.end(), [&](const ZoneRule& rule) { return SameRule(rule, legacy); });
-    return agrees ? definition : structure;
-}
-
-std::int64_t SeriesWallToUtc(const std::optional<ZoneRules>& zone, const StoreDate& wall) {
-    return zone ? zone->WallToUtc(wall.SerialSeconds()) : MachineLocalToUtc(wall);
-}
-
-StoreDate SeriesWallToMachineLocal(const std::optional<ZoneRules>& zone, const StoreDate& wall) {
-    return zone ? UtcToMachineLocal(zone->WallToUtc(wall.SerialSeconds())) : wall;
-}
-
-std::vector<ModifiedOccurrence> MapModifiedOccurrences(const Message& series, const AppointmentRecurrence& recurrence,
-                                                       CodePageDecoder& decoder) {
-    const std::optional<ZoneRules> zone = SeriesZone(series.properties);
-    const std::string seriesBody = BodyText(series.properties, decoder);
-    const OccurrenceContext context{series.properties, zone, seriesBody};
-    std::vector<std::int64_t> originalUtc;
-    for (const ModifiedInstance& instance : recurrence.modified) {
-        originalUtc.push_back(SeriesWallToUtc(zone, instance.originalStart));
-    }
-    const std::vector<std::size_t> match = MatchExceptionMessages(series.embedded, originalUtc);
-    std::vector<ModifiedOccurrence> occurrences;
-    for (std::size_t index = 0; index < recurrence.modified.size(); ++index) {
-        const ModifiedInstance& instance = recurrence.modified[index];
-        const Message* exception = match[index] == kUnmatched ? nullptr : &series.embedded[match[index]];
-        occurrences.push_back({instance.originalStart, UtcToMachineLocal(originalUtc[index]),
-                               OverriddenMembers(context, instance, exception)});
-    }
-    return occurrences;
 }
 
 }  // namespace kalendro::pst

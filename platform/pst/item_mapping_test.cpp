@@ -1,4 +1,6 @@
+#include "platform/pst/item_classes.h"
 #include "platform/pst/item_mapping.h"
+#include "platform/pst/series_mapping.h"
 
 #include <gtest/gtest.h>
 
@@ -10,6 +12,7 @@ namespace kalendro::pst {
 namespace {
 
 using memory_store::MemberId;
+using memory_store::MemberValue;
 namespace t = testing;
 using t::IdsOf;
 using t::ValueOf;

@@ -39,6 +39,9 @@ struct NamedProperty {
     friend bool operator==(const NamedProperty&, const NamedProperty&) = default;
 };
 
+// A numeric named property of a property set.
+inline NamedProperty Lid(const Guid& propertySet, std::uint32_t lid) { return {propertySet, lid, {}}; }
+
 // A value as stored: its MAPI property type (0x0003 PT_LONG, 0x000B PT_BOOLEAN, 0x0040 PT_SYSTIME,
 // 0x001F PT_UNICODE, 0x001E PT_STRING8, 0x0102 PT_BINARY, 0x101F PT_MV_UNICODE, ...) and its bytes,
 // little-endian as in the file. An empty string property has empty data.

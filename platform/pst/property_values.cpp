@@ -11,7 +11,6 @@ namespace kalendro::pst {
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
 constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
 
 // Windows-1252 bytes 0x80..0x9F; the five the code page leaves undefined map to the C1 controls
@@ -98,27 +97,6 @@ std::string CodePageDecoder::Decode(std::string_view bytes) {
     return out;
 }
 
-void AppendUtf8(char32_t codePoint, std::string& out) {
-    if (codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-        codePoint = kReplacement;
-    }
-    if (codePoint < 0x80) {
-        out += static_cast<char>(codePoint);
-    } else if (codePoint < 0x800) {
-        out += static_cast<char>(0xC0 | (codePoint >> 6));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else if (codePoint < 0x10000) {
-        out += static_cast<char>(0xE0 | (codePoint >> 12));
-        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (codePoint >> 18));
-        out += static_cast<char>(0x80 | ((codePoint >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((codePoint >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (codePoint & 0x3F));
-    }
-}
-
 std::string Utf16ToUtf8(std::string_view littleEndianBytes) {
     std::string out;
     out.reserve(littleEndianBytes.size());
@@ -133,7 +111,7 @@ std::string Utf16ToUtf8(std::string_view littleEndianBytes) {
         }
     }
     if (littleEndianBytes.size() % 2 != 0) {
-        AppendUtf8(kReplacement, out);
+        AppendUtf8(kReplacementCharacter, out);
     }
     return out;
 }

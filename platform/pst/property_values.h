@@ -47,9 +47,6 @@ private:
     std::unique_ptr<CharsetConverter> converter_;  // none: Windows-1252 by table
 };
 
-// Appends one code point as UTF-8; a value that is no Unicode scalar becomes U+FFFD.
-void AppendUtf8(char32_t codePoint, std::string& out);
-
 // Each reader gives nothing when the value has another type or a size that type cannot have.
 // A string value with no data is the empty string. An 8-bit string is read by the decoder of its
 // message's code page, or as Windows-1252 when no decoder is given.

@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "platform/pst/default_folders.h"
+#include "platform/pst/item_classes.h"
 #include "platform/pst/item_mapping.h"
 #include "platform/pst/libpff_file.h"
 #include "platform/pst/little_endian.h"

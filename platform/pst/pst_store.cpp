@@ -5,7 +5,9 @@
 #include <utility>
 
 #include "platform/pst/default_folders.h"
+#include "platform/pst/item_classes.h"
 #include "platform/pst/item_mapping.h"
+#include "platform/pst/series_mapping.h"
 #include "platform/pst/property_tags.h"
 #include "platform/pst/property_values.h"
 #include "platform/pst/pst_file.h"

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/pst/test_values.h"
+#include "platform/text/html_text.h"
 #include "platform/store/failure.h"
 
 namespace kalendro::pst {

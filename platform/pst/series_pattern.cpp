@@ -6,7 +6,9 @@
 #include <utility>
 
 #include "platform/memory_store/recurrence.h"
+#include "platform/pst/item_classes.h"
 #include "platform/pst/item_mapping.h"
+#include "platform/pst/series_mapping.h"
 #include "platform/store/failure.h"
 
 namespace kalendro::pst {

@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "platform/memory_store/recurrence.h"
+#include "platform/pst/item_classes.h"
 #include "platform/pst/item_mapping.h"
+#include "platform/pst/series_mapping.h"
 #include "platform/pst/recurrence_blob_writer.h"
 
 namespace kalendro::pst {

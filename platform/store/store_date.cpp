@@ -22,8 +22,6 @@ bool ReadDigits(std::string_view text, std::size_t at, std::size_t count, int& v
     return true;
 }
 
-std::int64_t FloorDiv(std::int64_t a, std::int64_t b) { return a / b - ((a % b != 0) && ((a < 0) != (b < 0))); }
-
 }  // namespace
 
 bool StoreDate::IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
@@ -79,11 +77,11 @@ StoreDate StoreDate::FromDaySerial(std::int64_t days, int secondsOfDay) {
             secondsOfDay % 60};
 }
 
-std::int64_t StoreDate::SerialSeconds() const { return DaySerial() * 86400 + SecondsOfDay(); }
+std::int64_t StoreDate::SerialSeconds() const { return DaySerial() * kSecondsPerDay + SecondsOfDay(); }
 
 StoreDate StoreDate::FromSerialSeconds(std::int64_t seconds) {
-    const std::int64_t days = FloorDiv(seconds, 86400);
-    return FromDaySerial(days, static_cast<int>(seconds - days * 86400));
+    const std::int64_t days = FloorDiv(seconds, kSecondsPerDay);
+    return FromDaySerial(days, static_cast<int>(seconds - days * kSecondsPerDay));
 }
 
 namespace {

@@ -8,6 +8,14 @@
 
 namespace kalendro {
 
+inline constexpr std::int64_t kSecondsPerDay = 86400;
+
+// The quotient rounded towards minus infinity, so that a time before the epoch falls in the day, week
+// or month that holds it (b must not be 0).
+constexpr std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+    return a / b - ((a % b != 0) && ((a < 0) != (b < 0)));
+}
+
 // A calendar date with a wall-clock time of day, local time without zone, as the store hands it.
 // The members are ordered so that the defaulted comparison is chronological.
 struct StoreDate {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace kalendro {
@@ -21,5 +22,11 @@ std::size_t AdvanceCodePoints(std::string_view text, std::size_t start, std::siz
 
 // The first `count` code points of the text, or all of it when it is shorter.
 std::string_view LeadingCodePoints(std::string_view text, std::size_t count);
+
+// What stands for a character that cannot be read.
+inline constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+// Appends one code point as UTF-8; a value that is no Unicode scalar becomes U+FFFD.
+void AppendUtf8(char32_t codePoint, std::string& out);
 
 }  // namespace kalendro

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/mailbox/item_split.h"
-#include "platform/mailbox/mailbox_text.h"
+#include "platform/mailbox/fast_reading/item_split.h"
+#include "platform/mailbox/fast_reading/mailbox_text.h"
 #include "platform/memory_store/memory_item.h"
 
 namespace kalendro::mailbox {

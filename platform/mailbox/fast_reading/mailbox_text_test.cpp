@@ -1,4 +1,4 @@
-#include "platform/mailbox/mailbox_text.h"
+#include "platform/mailbox/fast_reading/mailbox_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/mailbox/item_batches.h"
+#include "platform/mailbox/fast_reading/item_batches.h"
 
 #include <algorithm>
 #include <atomic>
@@ -10,7 +10,7 @@
 #include <simdjson.h>
 
 #include "platform/mailbox/item_reader.h"
-#include "platform/mailbox/simd_node.h"
+#include "platform/mailbox/fast_reading/simd_node.h"
 #include "platform/store/failure.h"
 
 namespace kalendro::mailbox {

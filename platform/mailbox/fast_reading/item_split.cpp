@@ -1,4 +1,4 @@
-#include "platform/mailbox/item_split.h"
+#include "platform/mailbox/fast_reading/item_split.h"
 
 #include <charconv>
 

@@ -1,4 +1,4 @@
-#include "platform/mailbox/item_batches.h"
+#include "platform/mailbox/fast_reading/item_batches.h"
 
 #include <gtest/gtest.h>
 
