@@ -11,9 +11,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QMessageBox>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
@@ -213,7 +211,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(drives_.isValid());
         std::filesystem::create_directories(DriveC());
-        std::filesystem::create_directories(DriveD() + "/music");
+        std::filesystem::create_directories(DriveD());
         mounted_ = DirectoriesAsMounts({DriveD()})();
         driveTable_ = std::make_shared<DriveTable>(DriveC(), [this] { return mounted_; });
     }
@@ -245,23 +243,9 @@ TEST_F(MainWindowTest, StartUpSetsTheDefaultsOfTheExport) {
     const CalendarExportChoice choice = window->ExportChoice();
     EXPECT_TRUE(choice.useDefaultCalendar);
     EXPECT_EQ(choice.selectedFolderKey, FolderKey{});
-    EXPECT_EQ(choice.driveText, "c: [home]");
-    EXPECT_EQ(choice.startDate, (StoreDate{2002, 11, 5}));
-    EXPECT_EQ(choice.endDate, (StoreDate{2002, 11, 5}));
 }
 
 TEST_F(MainWindowTest, EveryLabelFitsItsBoxOnOneLine) { testing::ExpectLabelsFit(*StartedWindow()); }
-
-TEST_F(MainWindowTest, ADriveWithALabelGivesThePathOfTheBareDrive) {
-    const auto window = StartedWindow(Services(kTwoStores, DriveD() + "/music"));
-    auto* drives = FindControl<QComboBox>(*window, "Drive1");
-    EXPECT_EQ(drives->currentText(), "d: [IPOD]");
-    EXPECT_EQ(FindControl<QLabel>(*window, "SaveFileName")->text(), "d:\\Calendars\\vCalendar.ics");
-
-    drives->setCurrentIndex(0);
-    EXPECT_EQ(FindControl<QLabel>(*window, "SaveFileName")->text(), "c:\\Calendars\\vCalendar.ics");
-    EXPECT_EQ(window->ExportChoice().driveText, "c: [home]");
-}
 
 std::vector<std::string> Entries(const QComboBox& list) {
     std::vector<std::string> entries;
@@ -298,51 +282,11 @@ TEST_F(MainWindowTest, TheDriveListFollowsWhatIsMountedAndKeepsThePickedDrive) {
     EXPECT_EQ(drives->currentText(), "e: [AAA]");
 }
 
-// Clicks the export button and gives the texts of the message boxes it showed, each closed with OK.
-std::vector<std::string> MessagesOfExport(Form1& window) {
-    std::vector<std::string> messages;
-    QTimer closer;
-    QObject::connect(&closer, &QTimer::timeout, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            messages.push_back(box->text().toStdString());
-            box->button(QMessageBox::Ok)->click();
-        }
-    });
-    closer.start(0);
-    FindControl<QPushButton>(window, "Command3")->click();
-    return messages;
-}
-
-TEST_F(MainWindowTest, AnExportNeverLandsOnAnotherDeviceThanTheOneShown) {
-    const auto player = [this](const char* name) { return std::filesystem::path(Player(name)); };
-    const auto window = StartedWindow();
-    auto* drives = FindControl<QComboBox>(*window, "Drive1");
-
-    // d: [IPOD] picked, then AAA plugged in: the export still goes to IPOD.
-    drives->setCurrentIndex(1);
-    Mount({"AAA", "IPOD"});
-    EXPECT_TRUE(MessagesOfExport(*window).empty());
-    EXPECT_TRUE(std::filesystem::exists(player("IPOD") / "Calendars/vCalendar.ics"));
-    EXPECT_FALSE(std::filesystem::exists(player("AAA") / "Calendars"));
-    EXPECT_EQ(FindControl<QLabel>(*window, "lbCountApp")->text(), "2");
-
-    // e: [AAA] picked, then AAA unplugged, the list not yet told: one message, nothing on IPOD.
-    std::filesystem::remove_all(player("IPOD") / "Calendars");
-    drives->setCurrentIndex(2);
-    mounted_ = DirectoriesAsMounts({Player("IPOD")})();
-    EXPECT_EQ(MessagesOfExport(*window), std::vector<std::string>{kCalendarExportFailureMessage});
-    EXPECT_FALSE(std::filesystem::exists(player("IPOD") / "Calendars"));
-    EXPECT_FALSE(std::filesystem::exists(player("AAA") / "Calendars"));
-    EXPECT_EQ(drives->currentText(), "e: [AAA]");
-}
-
-TEST_F(MainWindowTest, ControlsStandWhereTheyWereDesignedInTheirTabOrder) {
+TEST_F(MainWindowTest, TheDriveListSitsInItsFrameAndTabFollowsTheDesignedOrder) {
     const auto window = StartedWindow();
     EXPECT_EQ(window->size(), QSize(606, 472));
-    EXPECT_EQ(FindControl<QCalendarWidget>(*window, "dtEnd")->geometry(), QRect(208, 32, 166, 158));
     const auto* drives = FindControl<QComboBox>(*window, "Drive1");
     EXPECT_EQ(drives->parentWidget(), FindControl<QGroupBox>(*window, "Frame1"));
-    EXPECT_EQ(drives->geometry(), QRect(8, 112, 161, 21));
 
     // Walk the focus chain from Command1, naming each control that takes the focus by Tab once.
     const QStringList controls = {"Command1", "dtStart",  "dtEnd",   "Command2", "lstSubject",
@@ -520,13 +464,20 @@ TEST_F(MainWindowTest, WindowAndHeadlessCommandWriteTheSameFileForTheDemoMailbox
     EXPECT_EQ(testing::ReadFileBytes(target.Path() / "Calendars/vCalendar.ics"), windowFile);
 }
 
-TEST_F(MainWindowTest, ContactsAndAboutOpenOneWindowEachAndCloseEndsThemAll) {
+TEST_F(MainWindowTest, ContactsAndAboutOpenOneWindowEachThatASecondClickBringsBackAndCloseEndsAll) {
     const auto window = StartedWindow();
     window->show();
     for (const auto& [button, windowClass] :
          {std::pair{"Command4", "kalendro::Form2"}, std::pair{"Command2", "kalendro::FrmAbout"}}) {
         FindControl<QPushButton>(*window, button)->click();
+        QWidget* opened = nullptr;
+        for (QWidget* topLevel : QApplication::topLevelWidgets()) {
+            opened = topLevel->inherits(windowClass) ? topLevel : opened;
+        }
+        ASSERT_NE(opened, nullptr) << windowClass;
+        opened->showMinimized();
         FindControl<QPushButton>(*window, button)->click();
+        EXPECT_FALSE(opened->isMinimized()) << windowClass;
         EXPECT_EQ(OpenWindowsOfClass(windowClass), 1) << windowClass;
     }
     // Closing the main window through its frame leaves the others open.
@@ -543,25 +494,6 @@ TEST_F(MainWindowTest, ContactsAndAboutOpenOneWindowEachAndCloseEndsThemAll) {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     FindControl<QPushButton>(*window, "Command4")->click();
     EXPECT_EQ(OpenWindowsOfClass("kalendro::Form2"), 1);
-}
-
-TEST_F(MainWindowTest, ASecondClickBringsBackAMinimisedWindow) {
-    const auto window = StartedWindow();
-    window->show();
-    for (const auto& [button, windowClass] :
-         {std::pair{"Command4", "kalendro::Form2"}, std::pair{"Command2", "kalendro::FrmAbout"}}) {
-        FindControl<QPushButton>(*window, button)->click();
-        QWidget* opened = nullptr;
-        for (QWidget* topLevel : QApplication::topLevelWidgets()) {
-            opened = topLevel->inherits(windowClass) ? topLevel : opened;
-        }
-        ASSERT_NE(opened, nullptr) << windowClass;
-        opened->showMinimized();
-        ASSERT_TRUE(opened->isMinimized());
-        FindControl<QPushButton>(*window, button)->click();
-        EXPECT_FALSE(opened->isMinimized()) << windowClass;
-        EXPECT_TRUE(opened->isVisible()) << windowClass;
-    }
 }
 
 }  // namespace

@@ -89,19 +89,6 @@ TEST(CalendarWriterTest, StreamFailingAfterNLinesLeavesExactlyThoseLines) {
     EXPECT_NO_THROW(WriteExample(file));
 }
 
-TEST(CalendarWriterTest, ReadsEachPropertyOnceJustBeforeItsLine) {
-    MemoryTextStream file;
-    FakeItem appointment = BudgetMeeting();
-    std::vector<std::pair<std::string, int>> reads;
-    appointment.onRead = [&](std::string_view member) { reads.emplace_back(member, file.Writes()); };
-    WriteAppointmentEvent(file, appointment);
-    const std::vector<std::pair<std::string, int>> expected = {
-        {"CreationTime", 2}, {"Start", 3},       {"End", 4},          {"LastModificationTime", 5},
-        {"Location", 6},     {"EntryID", 7},     {"OriginalDate", 7}, {"Body", 8},
-        {"Subject", 9},      {"Importance", 10}, {"AllDayEvent", 11}, {"Categories", 11}};
-    EXPECT_EQ(reads, expected);
-}
-
 TEST(CalendarWriterTest, FailingReadLeavesTheLinesBeforeIt) {
     MemoryTextStream file;
     FakeItem appointment = BudgetMeeting();

@@ -57,26 +57,6 @@ TEST_F(PropertyTest, EmptyValueWritesNothing) {
     EXPECT_EQ(stream_.Writes(), 0);
 }
 
-TEST(EscapeTextTest, EscapesBackslashCommaAndLineBreaksOnly) {
-    EXPECT_EQ(EscapeText("a\\nb"), "a\\\\nb");  // a literal backslash-n is not read back as a break
-    EXPECT_EQ(EscapeText("a,b"), "a\\,b");
-    EXPECT_EQ(EscapeText("a\\,b"), "a\\\\\\,b");
-    EXPECT_EQ(EscapeText("one\r\ntwo\nthree"), "one\\ntwo\\nthree");
-    EXPECT_EQ(EscapeText("x;y:z"), "x;y:z");
-}
-
-TEST(EscapeTextTest, LoneCarriageReturnBecomesALineBreakEscape) {
-    EXPECT_EQ(EscapeText("one\rtwo"), "one\\ntwo");
-    EXPECT_EQ(EscapeText("one\r\r\ntwo\r"), "one\\n\\ntwo\\n");
-    EXPECT_EQ(EscapeText("\n\r"), "\\n\\n");
-}
-
-TEST(EscapeComponentTest, EscapesBackslashAndSemicolonOnly) {
-    EXPECT_EQ(EscapeComponent("Initech; Ltd"), "Initech\\; Ltd");
-    EXPECT_EQ(EscapeComponent("B\\C"), "B\\\\C");
-    EXPECT_EQ(EscapeComponent("a,b\r\nc:d"), "a,b\r\nc:d");
-}
-
 TEST_F(PropertyTest, StructuredValueEscapesCommasAndBreaksButKeepsComponentEscapes) {
     WriteStructuredProperty(stream_, "ADR", EscapeComponent("a;b") + ";" + EscapeComponent("c\\d, e\r\nf"));
     EXPECT_EQ(stream_.Bytes(), "ADR:a\\;b;c\\\\d\\, e\\nf\r\n");

@@ -54,9 +54,6 @@ public:
     std::int32_t Number(std::string_view member) const override { return Read<std::int32_t>(member); }
     bool Flag(std::string_view member) const override { return Read<bool>(member); }
 
-    // Called with the member's name at the start of every read, so that a test sees when it happens.
-    std::function<void(std::string_view)> onRead;
-
 private:
     static memory_store::MemberId Member(std::string_view member) {
         const auto id = memory_store::FindMemberId(member);
@@ -84,9 +81,6 @@ private:
 
     template <typename T>
     T Read(std::string_view member, T unset = T{}) const {
-        if (onRead) {
-            onRead(member);
-        }
         const memory_store::MemberId id = Member(member);
         if (!TypeHasMember(memory_store::ItemTypeOf(typeName_), id) || KindOf(id) != KindOfType<T>()) {
             throw Failure(kStoreOperationFailed, typeName_ + " has no " + std::string(KindName(KindOfType<T>())) +

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -12,6 +13,8 @@
 #include "platform/mailbox/mailbox_reader.h"
 #include "platform/store/failure.h"
 #include "platform/text/quoted_input.h"
+#include "testing/source_path.h"
+#include "testing/temporary_directory.h"
 
 namespace kalendro::mailbox {
 namespace {
@@ -220,13 +223,34 @@ TEST(MailboxLoaderTest, RepeatedKeyCountsWithItsLastValue) {
     EXPECT_EQ(std::get<StoreDate>(*item.members.Find(MemberId::kStart)), (StoreDate{2026, 11, 2, 9, 0, 0}));
 }
 
+// The invalid mailboxes of testing/data/invalid-mailboxes: each NAME.json is refused with failure 429
+// naming the file, and every line of NAME.txt appears in the description (where in the file and why).
 struct InvalidCase {
-    const char* title;
+    std::string name;
     std::string text;
-    std::vector<std::string> expectedParts;  // each must appear in the description
+    std::vector<std::string> expectedParts;
 };
 
-void PrintTo(const InvalidCase& invalid, std::ostream* out) { *out << invalid.title; }
+void PrintTo(const InvalidCase& invalid, std::ostream* out) { *out << invalid.name; }
+
+std::vector<InvalidCase> InvalidCases() {
+    namespace fs = std::filesystem;
+    std::vector<InvalidCase> cases;
+    for (const auto& entry : fs::directory_iterator(kalendro::testing::SourcePath("testing/data/invalid-mailboxes"))) {
+        if (entry.path().extension() != ".json") {
+            continue;
+        }
+        InvalidCase invalid{entry.path().stem().string(), kalendro::testing::ReadFileBytes(entry.path()), {}};
+        std::ifstream parts(fs::path(entry.path()).replace_extension(".txt"));
+        for (std::string part; std::getline(parts, part);) {
+            invalid.expectedParts.push_back(part);
+        }
+        EXPECT_FALSE(invalid.expectedParts.empty()) << entry.path() << " has no NAME.txt of expected parts";
+        cases.push_back(std::move(invalid));
+    }
+    std::sort(cases.begin(), cases.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+    return cases;
+}
 
 class InvalidMailboxTest : public ::testing::TestWithParam<InvalidCase> {};
 
@@ -244,211 +268,13 @@ TEST_P(InvalidMailboxTest, IsFailure429NamingFileLocationAndReason) {
     }
 }
 
-const std::string kItemPath = R"(store "Personal Folders" > folder "Calendar" > item 1 (AppointmentItem "Stand-up"))";
-const std::string kRecurrencePath = kItemPath + " > Recurrence";
+INSTANTIATE_TEST_SUITE_P(Files, InvalidMailboxTest, ::testing::ValuesIn(InvalidCases()),
+                         [](const auto& info) {
+                             std::string name = info.param.name;
+                             std::replace(name.begin(), name.end(), '-', '_');
+                             return name;
+                         });
 
-std::string Appointment(const std::string& members) {
-    return OneStore(Calendar(R"({"type": "AppointmentItem", "Subject": "Stand-up", )" + members + "}"));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Document, InvalidMailboxTest,
-    testing::Values(
-        InvalidCase{"not JSON", "{\"format\": ", {"is not JSON", "syntax error"}},
-        InvalidCase{"lone surrogate in a text", Appointment(R"("Location": "\ud800")"), {"is not JSON", "surrogate"}},
-        InvalidCase{"raw control character in a text",
-                    Appointment("\"Location\": \"a\tb\""),
-                    {"is not JSON", "control character"}},
-        InvalidCase{"bytes that are no UTF-8", Appointment("\"Location\": \"\xC3\x28\""), {"is not JSON"}},
-        InvalidCase{"text after the document", OneStore("") + " {}", {"is not JSON"}},
-        InvalidCase{"not an object", "[1]", {"the top level", "must be a JSON object, not array"}},
-        InvalidCase{"wrong format",
-                    R"({"format": "kalendro-mailbox/2", "stores": []})",
-                    {"member \"format\"", "\"kalendro-mailbox/2\"", "must be \"kalendro-mailbox/1\""}},
-        InvalidCase{"no format", R"({"stores": []})", {"member \"format\": is missing"}},
-        InvalidCase{"no stores", R"({"format": "kalendro-mailbox/1"})", {"member \"stores\": is missing"}},
-        InvalidCase{"unknown top-level key",
-                    R"({"format": "kalendro-mailbox/1", "stores": [], "owner": "me"})",
-                    {"the top level, member \"owner\"", "is not a key of a mailbox"}},
-        InvalidCase{"stores not an array",
-                    R"({"format": "kalendro-mailbox/1", "stores": {}})",
-                    {"member \"stores\"", "must be a JSON array, not object"}}));
-
-INSTANTIATE_TEST_SUITE_P(
-    StoresAndFolders, InvalidMailboxTest,
-    testing::Values(
-        InvalidCase{"store without name",
-                    R"({"format": "kalendro-mailbox/1", "stores": [{"folders": []}]})",
-                    {"store 1, member \"name\": is missing"}},
-        InvalidCase{"unknown store key",
-                    R"({"format": "kalendro-mailbox/1", "stores": [{"name": "S", "colour": "red"}]})",
-                    {"store \"S\", member \"colour\"", "is not a key of a store"}},
-        InvalidCase{"two stores with one id",
-                    R"({"format": "kalendro-mailbox/1", "stores": [{"name": "A", "storeId": "X"},
-                                                                    {"name": "B", "storeId": "X"}]})",
-                    {"store \"B\", member \"storeId\"", "already the storeId of another store"}},
-        InvalidCase{"entry id with at",
-                    OneStore(R"({"name": "Calendar", "entryId": "AB@CD"})"),
-                    {"folder \"Calendar\", member \"entryId\"", "\"AB@CD\" holds \"@\""}},
-        InvalidCase{"empty entry id", OneStore(R"({"name": "Calendar", "entryId": ""})"), {"must not be empty"}},
-        InvalidCase{
-            "two folders with one entry id",
-            OneStore(R"({"name": "A", "entryId": "E"}, {"name": "B", "folders": [{"name": "C", "entryId": "E"}]})"),
-            {"folder \"B\" > folder \"C\", member \"entryId\"", "already the entryId of another folder"}},
-        InvalidCase{"two default calendars",
-                    OneStore(R"({"name": "Calendar", "defaultItemType": 1, "default": "calendar"},
-                                {"name": "Second", "defaultItemType": 1, "default": "calendar"})"),
-                    {"folder \"Second\", member \"default\"", "already a default calendar folder",
-                     "store \"Personal Folders\" > folder \"Calendar\""}},
-        InvalidCase{"default calendar of mail items",
-                    OneStore(R"({"name": "Inbox", "default": "calendar"})"),
-                    {"folder \"Inbox\", member \"default\"", "must have defaultItemType 1"}},
-        InvalidCase{"unknown default role",
-                    OneStore(R"({"name": "Tasks", "defaultItemType": 3, "default": "tasks"})"),
-                    {"\"tasks\" is neither \"calendar\" nor \"contacts\""}},
-        InvalidCase{"default item type as text",
-                    OneStore(R"({"name": "Calendar", "defaultItemType": "1"})"),
-                    {"member \"defaultItemType\"", "must be a whole number, not string"}},
-        InvalidCase{"unknown folder key",
-                    OneStore(R"({"name": "Calendar", "item": []})"),
-                    {"folder \"Calendar\", member \"item\"", "is not a key of a folder"}}));
-
-INSTANTIATE_TEST_SUITE_P(
-    Items, InvalidMailboxTest,
-    testing::Values(
-        InvalidCase{"unknown appointment member",
-                    Appointment(R"("Organizer": "Ann")"),
-                    {kItemPath + ", member \"Organizer\": is not a member of AppointmentItem"}},
-        InvalidCase{"original date that only the store sets",
-                    Appointment(R"("OriginalDate": "2026-11-02T09:00:00")"),
-                    {kItemPath + ", member \"OriginalDate\": is set by the store on each occurrence"}},
-        InvalidCase{"contact member on a list",
-                    OneStore(Calendar(R"({"type": "DistListItem", "DLName": "Team", "FirstName": "Ann"})")),
-                    {"item 1 (DistListItem \"Team\"), member \"FirstName\"", "is not a member of DistListItem"}},
-        InvalidCase{"text given as number",
-                    Appointment(R"("Location": 12)"),
-                    {kItemPath + ", member \"Location\": must be a text (a JSON string), not number"}},
-        InvalidCase{"flag given as text",
-                    Appointment(R"("AllDayEvent": "yes")"),
-                    {"member \"AllDayEvent\": must be true or false, not string"}},
-        InvalidCase{"fractional number",
-                    Appointment(R"("Importance": 1.5)"),
-                    {"member \"Importance\": must be a whole number, not number"}},
-        InvalidCase{"number beyond 32 bits",
-                    Appointment(R"("Importance": 4294967296)"),
-                    {"member \"Importance\": 4294967296 does not fit in 32 bits"}},
-        InvalidCase{"number beyond 64 bits",
-                    Appointment(R"("Importance": 100000000000000000000)"),
-                    {"member \"Importance\": must be a whole number, not number"}},
-        InvalidCase{"malformed date",
-                    Appointment(R"("Start": "2026-13-01T10:00:00")"),
-                    {kItemPath + ", member \"Start\": \"2026-13-01T10:00:00\" is not a date of the form"}},
-        InvalidCase{"item without type",
-                    OneStore(Calendar(R"({"Subject": "Lunch"})")),
-                    {"item 1 (item \"Lunch\"), member \"type\": is missing"}},
-        InvalidCase{"item not an object", OneStore(Calendar("42")), {"item 1: must be a JSON object, not number"}},
-        InvalidCase{
-            "contact named in messages",
-            OneStore(Calendar(R"({"type": "ContactItem", "FirstName": "Ann", "LastName": "Lee", "Start": "x"})")),
-            {"item 1 (ContactItem \"Ann Lee\"), member \"Start\": is not a member of ContactItem"}},
-        InvalidCase{"recurrence on a contact",
-                    OneStore(Calendar(R"({"type": "ContactItem", "FirstName": "Ann", "Recurrence": {}})")),
-                    {"member \"Recurrence\": only an AppointmentItem can recur"}}));
-
-INSTANTIATE_TEST_SUITE_P(
-    Recurrences, InvalidMailboxTest,
-    testing::Values(
-        InvalidCase{"unknown type",
-                    OneStore(Recurring(R"("RecurrenceType": 4, "NoEndDate": true)")),
-                    {kRecurrencePath + ", member \"RecurrenceType\": 4 is not one of 0, 1, 2, 3, 5 and 6"}},
-        InvalidCase{"no type", OneStore(Recurring(R"("NoEndDate": true)")), {"member \"RecurrenceType\": is missing"}},
-        InvalidCase{"interval zero",
-                    OneStore(Recurring(R"("RecurrenceType": 0, "Interval": 0, "NoEndDate": true)")),
-                    {"member \"Interval\": 0 is outside 1 to 999"}},
-        InvalidCase{"weekly without mask",
-                    OneStore(Recurring(R"("RecurrenceType": 1, "NoEndDate": true)")),
-                    {"member \"DayOfWeekMask\": is missing; a weekly recurrence needs it"}},
-        InvalidCase{"mask too large",
-                    OneStore(Recurring(R"("RecurrenceType": 1, "DayOfWeekMask": 128, "NoEndDate": true)")),
-                    {"member \"DayOfWeekMask\": 128 is outside 1 to 127"}},
-        InvalidCase{"mask on a daily series",
-                    OneStore(Recurring(R"("RecurrenceType": 0, "DayOfWeekMask": 2, "NoEndDate": true)")),
-                    {"member \"DayOfWeekMask\": is not used by a daily recurrence"}},
-        InvalidCase{
-            "first day of the week 7",
-            OneStore(Recurring(R"("RecurrenceType": 1, "DayOfWeekMask": 2, "FirstDayOfWeek": 7, "NoEndDate": true)")),
-            {"member \"FirstDayOfWeek\": 7 is outside 0 to 6"}},
-        InvalidCase{
-            "first day of the week on a monthly series",
-            OneStore(Recurring(R"("RecurrenceType": 2, "DayOfMonth": 2, "FirstDayOfWeek": 1, "NoEndDate": true)")),
-            {"member \"FirstDayOfWeek\": is not used by a monthly recurrence"}},
-        InvalidCase{"day of month 32",
-                    OneStore(Recurring(R"("RecurrenceType": 2, "DayOfMonth": 32, "NoEndDate": true)")),
-                    {"member \"DayOfMonth\": 32 is outside 1 to 31"}},
-        InvalidCase{"instance 6",
-                    OneStore(Recurring(R"("RecurrenceType": 3, "DayOfWeekMask": 2, "Instance": 6, "NoEndDate": true)")),
-                    {"member \"Instance\": 6 is outside 1 to 5"}},
-        InvalidCase{
-            "month 13",
-            OneStore(Recurring(R"("RecurrenceType": 5, "DayOfMonth": 1, "MonthOfYear": 13, "NoEndDate": true)")),
-            {"member \"MonthOfYear\": 13 is outside 1 to 12"}},
-        InvalidCase{"year-nth without month",
-                    OneStore(Recurring(R"("RecurrenceType": 6, "DayOfWeekMask": 2, "Instance": 1, "NoEndDate": true)")),
-                    {"member \"MonthOfYear\": is missing; a year-nth recurrence needs it"}},
-        InvalidCase{"no end at all",
-                    OneStore(Recurring(R"("RecurrenceType": 0)")),
-                    {kRecurrencePath + ": it must have exactly one of PatternEndDate, Occurrences and NoEndDate"}},
-        InvalidCase{"no end date false",
-                    OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": false)")),
-                    {"member \"NoEndDate\": must be true"}},
-        InvalidCase{"zero occurrences",
-                    OneStore(Recurring(R"("RecurrenceType": 0, "Occurrences": 0)")),
-                    {"member \"Occurrences\": 0 is outside 1 to"}},
-        InvalidCase{"end date with time",
-                    OneStore(Recurring(R"("RecurrenceType": 0, "PatternEndDate": "2026-12-01T00:00:00")")),
-                    {"member \"PatternEndDate\": \"2026-12-01T00:00:00\" is not a date of the form YYYY-MM-DD"}},
-        InvalidCase{"end before start",
-                    OneStore(Recurring(R"("RecurrenceType": 0, "PatternEndDate": "2026-11-01")")),
-                    {"member \"PatternEndDate\": is before the pattern's start"}},
-        InvalidCase{"unknown recurrence key",
-                    OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true, "Until": "2027-01-01")")),
-                    {kRecurrencePath + ", member \"Until\": is not a key of a Recurrence"}},
-        InvalidCase{"recurring without end member",
-                    OneStore(Calendar(R"({"type": "AppointmentItem", "Start": "2026-11-02T09:00:00",
-                                          "Recurrence": {"RecurrenceType": 0, "NoEndDate": true}})")),
-                    {"item 1 (AppointmentItem), member \"End\": is missing; a recurring appointment needs"}},
-        InvalidCase{"exception at another time",
-                    OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true,
-                                          "Exceptions": [{"OriginalDate": "2026-11-03T10:00:00", "Deleted": true}])")),
-                    {kRecurrencePath + " > exception 1, member \"OriginalDate\"", "not at the series' time of day"}},
-        InvalidCase{"exception before the pattern",
-                    OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true,
-                                          "Exceptions": [{"OriginalDate": "2026-11-01T09:00:00", "Deleted": true}])")),
-                    {"exception 1, member \"OriginalDate\"", "lies outside the pattern's dates"}},
-        InvalidCase{"exception on a day the pattern skips",
-                    OneStore(Recurring(R"("RecurrenceType": 1, "DayOfWeekMask": 2, "NoEndDate": true,
-                                          "Exceptions": [{"OriginalDate": "2026-11-10T09:00:00", "Deleted": true}])")),
-                    {"exception 1, member \"OriginalDate\": 2026-11-10T09:00:00 is no occurrence of the pattern"}},
-        // The member named is the first by name, whatever the order the file or the store keeps.
-        InvalidCase{"deleted exception with members",
-                    OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true, "Exceptions": [
-                        {"OriginalDate": "2026-11-03T09:00:00", "Deleted": true, "Subject": "x", "Location": "y"}])")),
-                    {"exception 1, member \"Location\": a deleted occurrence has no members"}},
-        InvalidCase{"two exceptions of one occurrence",
-                    OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true, "Exceptions": [
-                        {"OriginalDate": "2026-11-03T09:00:00", "Deleted": true},
-                        {"OriginalDate": "2026-11-03T09:00:00", "Subject": "x"}])")),
-                    {"exception 2, member \"OriginalDate\": another exception already has"}},
-        InvalidCase{"exception with entry id",
-                    OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true, "Exceptions": [
-                        {"OriginalDate": "2026-11-03T09:00:00", "EntryID": "X"}])")),
-                    {"member \"EntryID\": an occurrence keeps the EntryID of its series"}},
-        InvalidCase{"exception member of wrong kind",
-                    OneStore(Recurring(R"("RecurrenceType": 0, "NoEndDate": true, "Exceptions": [
-                        {"OriginalDate": "2026-11-03T09:00:00", "Importance": "high"}])")),
-                    {"exception 1, member \"Importance\": must be a whole number, not string"}}));
-
-// The description of the failure the text raises; empty when it loads.
 std::string FaultOf(const std::string& text) {
     try {
         LoadMailboxText(text, "bad.json");
@@ -508,6 +334,12 @@ TEST(MailboxLoaderTest, MessagesQuoteAShortPrefixOfTheFileWithControlsEscaped) {
                               "\"...: is not a key of a mailbox (format, stores).");
     const std::string controls = FaultOf(OneStore(R"({"name": "Cal\u001b[2J\nendar", "defaultItemType": "1"})"));
     EXPECT_NE(controls.find(R"(folder "Cal\x1B[2J\nendar", member "defaultItemType")"), std::string::npos) << controls;
+}
+
+const std::string kItemPath = R"(store "Personal Folders" > folder "Calendar" > item 1 (AppointmentItem "Stand-up"))";
+
+std::string Appointment(const std::string& members) {
+    return OneStore(Calendar(R"({"type": "AppointmentItem", "Subject": "Stand-up", )" + members + "}"));
 }
 
 TEST(MailboxLoaderTest, FileIsReadLikeTextAndItsFaultsNamedAlike) {

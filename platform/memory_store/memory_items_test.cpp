@@ -45,14 +45,5 @@ TEST(MemoryItemsTest, SortOrdersOccurrencesByTheirOwnStartKeepingEqualOnesInOrde
     EXPECT_EQ(StartOf(items.Entries()[2]), (StoreDate{2026, 11, 20, 9, 0, 0}));
 }
 
-TEST(MemoryItemsTest, IncludeRecurrencesIsAFlagOfTheCollection) {
-    MemoryItems items({}, std::make_shared<const RegionalSettings>());
-    EXPECT_FALSE(items.IncludeRecurrences());
-    items.SetIncludeRecurrences(true);
-    EXPECT_TRUE(items.IncludeRecurrences());
-    EXPECT_EQ(items.Count(), 0);
-    EXPECT_EQ(items.Enumerate()->Next(), nullptr);
-}
-
 }  // namespace
 }  // namespace kalendro::memory_store

@@ -136,17 +136,6 @@ TEST(RecurringSeries, TwoOccurrencesAtOneMomentKeepThePatternOrder) {
     EXPECT_EQ(occurrences[1].originalStart, At("2024-01-03T09:00:00"));
 }
 
-TEST(RecurringSeries, ASeriesWithoutEndNeedsALatestStart) {
-    const RecurrencePattern pattern = Daily("2024-01-01");
-    const RecurringSeries series(pattern, At("2024-01-01T09:00:00"), At("2024-01-01T10:00:00"));
-    try {
-        series.OccurrencesIn({At("2024-01-01T00:00:00"), std::nullopt});
-        FAIL() << "an endless expansion was attempted";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.Number(), kStoreOperationFailed);
-    }
-}
-
 TEST(RecurringSeries, AnEndedSeriesNeedsNoBounds) {
     RecurrencePattern pattern = Daily("2024-01-01");
     pattern.end = RecurrenceEnd::kByDate;

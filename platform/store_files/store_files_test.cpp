@@ -12,7 +12,6 @@
 #include <future>
 #include <set>
 
-#include "platform/pst/test_values.h"
 #include "platform/store/failure.h"
 #include "testing/source_path.h"
 #include "testing/temporary_directory.h"
@@ -21,7 +20,6 @@ namespace kalendro {
 namespace {
 
 namespace fs = std::filesystem;
-using pst::testing::ScopedMachineZone;
 
 std::string SamplePath(std::string_view name) {
     return kalendro::testing::SourcePath("testing/data/pst/" + std::string(name)).string();
@@ -130,17 +128,6 @@ TEST_F(StoreFilesTest, OpeningAndCountingReadNoItems) {
                                                 "Sync Issues"}));
 }
 
-TEST_F(StoreFilesTest, DefaultFoldersAreTheFilesOwn) {
-    for (const char* file : {"dist-list.pst", "passworded.pst", "sample-offline.ost"}) {
-        SCOPED_TRACE(file);
-        const std::shared_ptr<StoreSession> session = Open({SamplePath(file)});
-        EXPECT_EQ(session->GetDefaultFolder(kDefaultCalendarFolder)->Name(), "Calendar");
-        EXPECT_EQ(session->GetDefaultFolder(kDefaultCalendarFolder)->DefaultItemType(), 1);
-        EXPECT_EQ(session->GetDefaultFolder(kDefaultContactsFolder)->Name(), "Contacts");
-        EXPECT_EQ(session->GetDefaultFolder(kDefaultContactsFolder)->DefaultItemType(), 2);
-    }
-}
-
 TEST_F(StoreFilesTest, AFileWithoutCalendarHasNoDefaultCalendar) {
     const std::shared_ptr<StoreSession> session = Open({SamplePath("sample-contacts.pst")});
     EXPECT_EQ(session->GetDefaultFolder(kDefaultContactsFolder)->Items()->Count(), 6);
@@ -151,52 +138,6 @@ TEST_F(StoreFilesTest, AFileWithoutCalendarHasNoDefaultCalendar) {
         EXPECT_EQ(failure.Number(), kStoreOperationFailed);
         EXPECT_NE(failure.Description().find("sample-contacts.pst\" has no default calendar folder"), std::string::npos)
             << failure.Description();
-    }
-}
-
-struct Occurrence {
-    std::string start;
-    std::string body;
-};
-
-// The dist-list series: weekly on Tuesdays at 08:00 in California, its third and fourth
-// occurrences in August moved an hour and two later, each with a body of its own.
-std::vector<Occurrence> AugustOccurrences(StoreSession& session, std::vector<std::string>& subjects) {
-    std::unique_ptr<StoreItems> items = session.GetDefaultFolder(kDefaultCalendarFolder)->Items();
-    items->Sort("[Start]");
-    items->SetIncludeRecurrences(true);
-    std::vector<Occurrence> occurrences;
-    for (const auto& item :
-         AllItems(*items->Restrict("[Start] >= '08/01/2016 00:00' And [End] <= '09/01/2016 00:00'"))) {
-        occurrences.push_back({item->Date("Start").ToText(), item->Text("Body")});
-        subjects.push_back(item->Text("Subject"));
-    }
-    return occurrences;
-}
-
-TEST_F(StoreFilesTest, SeriesIsExpandedInItsOwnZoneThenShownInThisMachines) {
-    const struct {
-        const char* zone;
-        const char* hours[4];
-    } zones[] = {
-        {"PST8PDT,M3.2.0,M11.1.0", {"08", "08", "09", "10"}},      // America/Los_Angeles
-        {"CET-1CEST,M3.5.0,M10.5.0/3", {"17", "17", "18", "19"}},  // Europe/Berlin
-        {"UTC0", {"15", "15", "16", "17"}},
-    };
-    const char* days[4] = {"2016-08-02", "2016-08-16", "2016-08-23", "2016-08-30"};
-    const char* bodies[4] = {"This is a complete test\r\n", "This is a complete test\r\n",
-                             "This is the appointment at 9\r\n", "This is the one at 10\r\n"};
-    for (const auto& zone : zones) {
-        SCOPED_TRACE(zone.zone);
-        const ScopedMachineZone machineZone(zone.zone);
-        std::vector<std::string> subjects;
-        const std::vector<Occurrence> occurrences = AugustOccurrences(*Open({SamplePath("dist-list.pst")}), subjects);
-        ASSERT_EQ(occurrences.size(), 4u);
-        for (int index = 0; index < 4; ++index) {
-            EXPECT_EQ(occurrences[index].start, std::string(days[index]) + "T" + zone.hours[index] + ":00:00");
-            EXPECT_EQ(occurrences[index].body, bodies[index]);
-            EXPECT_EQ(subjects[index], "Test appointment");
-        }
     }
 }
 
