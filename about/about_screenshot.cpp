@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the about window, as it opens, into the PNG file named on the command line, so that its
 // layout can be looked at without a desktop (run under xvfb-run or QT_QPA_PLATFORM=offscreen).
 #include <QApplication>

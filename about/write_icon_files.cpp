@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Build-time tool: writes the program's icon files for installation into the folder named on the
 // command line (see WriteIconFiles).
 #include <QGuiApplication>

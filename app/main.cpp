@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kalendro: the main window over the mail store files named on the command line, or chosen at start.
 #include <QApplication>
 #include <QDate>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run over the mailbox store: what the store's sort, recurrence expansion and restriction give
 // the run, seen in the list lines, the count and the file.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "contact_export/contact_export_run.h"
 
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "contact_export/vcard_card.h"
 
 #include <gtest/gtest.h>

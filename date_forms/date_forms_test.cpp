@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "date_forms/date_forms.h"
 
 #include <gtest/gtest.h>

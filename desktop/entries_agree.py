@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks that the software-centre entry says what the menu entry says, and that its screenshot is the
 picture kept in the source tree at the path its address names, at the size it gives.
 

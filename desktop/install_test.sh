@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the build into a fresh prefix and checks what a desktop reads of it: the menu entry, the
 # software-centre entry, the MIME type, the manual pages, the icon files and the shell completion; then
 # runs the installed kalendro-export on the demo mailbox.

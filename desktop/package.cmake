@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package that scripts/package makes with `cpack -G DEB`: whatever the install puts in place,
 # below /usr, its library dependencies worked out from the binaries by dpkg-shlibdeps.
 set(CPACK_GENERATOR DEB)

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the Debian package with scripts/package, checks it with lintian, installs it with dpkg, runs the
 # installed kalendro-export on the demo mailbox, checks that dpkg installed what `cmake --install` lists,
 # then removes and purges it and checks that of its paths exactly those are left that were there before.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Stands in for libFuzzer's driver in the plain build: feeds every file of the directories (or the
 // files) named on the command line to the fuzz target once, so that each saved input is checked at
 // every test run. A target reports a finding by aborting, which fails the run as it fails fuzzing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Restrict filter parser on arbitrary text under several regional date forms: a text it cannot
 // read fails with kStoreOperationFailed and a bounded message, and a filter it reads never keeps an appointment whose
 // start lies outside the bounds it gives for that appointment's length (the restriction expands

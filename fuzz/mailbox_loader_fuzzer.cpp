@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The mailbox loader on arbitrary bytes: every refusal fails with kStoreCannotOpen and a bounded message, and
 // whatever the fast reading accepts the reporting reading accepts with the same content. (The
 // reporting reading may accept more: a repeated key sends a file to it on purpose.)

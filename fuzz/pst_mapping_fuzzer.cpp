@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The PST mapping functions on arbitrary bytes: the recurrence blob (also as a series of the store,
 // expanded over its first year, its exceptions that break it left out), both zone definitions,
 // compressed RTF (with the body text made of what it gives) and the one-off entry id of a contact's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The Outlook data file reader on whole files. Each input is written to one scratch file and opened as
 // the program opens a store; then every folder is read, every item mapped and read as the exports read
 // it, and every calendar sorted, expanded and restricted to a year as the calendar export does. A file

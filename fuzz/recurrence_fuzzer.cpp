@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Recurrence expansion of arbitrary valid patterns against a plain day-by-day walk written here from
 // the rules alone: every day from the pattern's start is tested on its own, without the periods
 // arithmetic that lets the expansion jump to a window.

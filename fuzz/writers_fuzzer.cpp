@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The iCalendar and vCard writers on arbitrary texts (invalid UTF-8, NUL, long values) into every
 // character set the locale may name: each line ends in CR LF with no CR or LF inside, vCard lines fold
 // at 75 characters, and the disk stream writes exactly the bytes that converting each write alone

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the benchmarks: runs timed by their median, the floor an export is set against, the ratios
 # printed, and the window's start-up under Xvfb. The sourcing script sets $work (and $mailbox for the
 # floor) first. BENCH_RUNS (default 5)

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes a large synthetic mailbox for the calendar export benchmark.
 
 100,000 single appointments spread over ten years and 5,000 recurring series of every recurrence

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Stand-ins for the registry and the system's programs, for the system-information tests.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // libpff 20180714 loses a table's column definition when it reads certain damaged tables, even when

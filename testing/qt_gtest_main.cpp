@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Entry point of the window tests: GoogleTest under one QApplication, headless by default.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 #include <gtest/gtest.h>
@@ -39,7 +40,9 @@ inline FakeItem Holiday() {
 }
 
 // The file the budget meeting and the holiday give, in that order.
-inline std::string WorkedExampleCalendar() { return ReadFileBytes(SourcePath("testing/data/worked-example.2002-11-05.2002-11-06.ics")); }
+inline std::string WorkedExampleCalendar() {
+    return ReadFileBytes(SourcePath("testing/data/worked-example.2002-11-05.2002-11-06.ics"));
+}
 
 // The contact of the vCard example: Dr. Jane Doe of Acme, Inc.
 inline FakeItem WorkedExampleContact() {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The exports of the test data, each kept as a golden file beside its input in testing/data or
 // testing/data/pst: NAME.vcf is the contacts export of NAME.json (or .pst, .ost), NAME.FROM.TO.ics its
 // calendar export from day FROM through day TO (YYYY-MM-DD). Each is compared byte for byte, CR LF

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // kalendro-export: the exports of the windows, run from the command line.
 
 #include <clocale>

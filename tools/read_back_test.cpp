@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reads the exported calendars back with libical, the parser of Evolution and of many other calendar
 // programs: every event must arrive whole, under a UID of its own, with the values the mailbox holds.
 #include <gtest/gtest.h>

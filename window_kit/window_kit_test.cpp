@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "window_kit/window_kit.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // How loading works.
 //
 // A mailbox file is read whole into a MailboxText (fast_reading/mailbox_text.h), padded for simdjson.

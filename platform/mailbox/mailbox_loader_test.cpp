@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/mailbox/mailbox_loader.h"
 
 #include <gtest/gtest.h>
@@ -268,12 +269,11 @@ TEST_P(InvalidMailboxTest, IsFailure429NamingFileLocationAndReason) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, InvalidMailboxTest, ::testing::ValuesIn(InvalidCases()),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             std::replace(name.begin(), name.end(), '-', '_');
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Files, InvalidMailboxTest, ::testing::ValuesIn(InvalidCases()), [](const auto& info) {
+    std::string name = info.param.name;
+    std::replace(name.begin(), name.end(), '-', '_');
+    return name;
+});
 
 std::string FaultOf(const std::string& text) {
     try {

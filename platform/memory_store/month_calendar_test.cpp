@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/memory_store/month_calendar.h"
 
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/pst/rtf_compression.h"
 
 #include <algorithm>

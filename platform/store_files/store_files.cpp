@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/store_files/store_files.h"
 
 #include <filesystem>

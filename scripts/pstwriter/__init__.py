@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes Unicode PST files (format 23, 512-byte pages) for Kalendro's benchmarks and tests.
 
 What it writes: a byte copy of a base file written by Outlook (testing/data/pst/empty.pst) with new

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Small files with one structural trait each, that the shared samples lack (`make-pst case NAME`).
 
 Each stays well under 400 KB: the Outlook-written base is 265 KB and holds most of the free space

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """`make-pst check`: reads a written file with Debian's readpst (pst-utils) and pypff
 (python3-pypff), the two independent readers at hand, and reports what each saw.
 

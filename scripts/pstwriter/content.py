@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Appointments, recurring series with exceptions, and contacts, with the properties Outlook-style
 writers give them (MS-OXCMSG, MS-OXOCAL, MS-OXOCNTC), as tag -> bytes for the message store.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """What `make-pst bench` and `make-pst case` put into a copy of the base file."""
 
 import datetime

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Lists, tables and properties: heap-on-node, BTH, property contexts and table contexts.
 
 Reading is here for what a writer must keep of the base (the hierarchy table of a folder, the

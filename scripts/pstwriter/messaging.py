@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Folders, messages, attachments and named properties of a message store, written over a base file.
 
 A folder is a normal-folder node with its hierarchy, contents and associated-contents tables beside it

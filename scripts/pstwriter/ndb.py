@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Node database of a Unicode PST file: blocks, pages, the node and block B-trees, allocation maps.
 
 A new file starts as a byte copy of a base file written by Outlook. Every node and block of the base

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """A copy of a Unicode PST whose data blocks use the format's cyclic obfuscation ("high encryption")
 instead of its permutative one, as Outlook writes a file made with that setting: every external data
 block is decoded with the permutative table, encoded with the cyclic coding keyed by its block id, and

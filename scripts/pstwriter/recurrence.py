@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The recurrence blob of a series (PidLidAppointmentRecur): its pattern, its deleted and moved
 occurrences, and the ExceptionInfo/ExtendedException records of the moved ones.
 

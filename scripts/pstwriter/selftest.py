@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """`make-pst selftest`: writes every case and a small bench file, checks each with readpst and
 pypff, and checks that the committed case files are what the tool writes today."""
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Exports the edge-case mailbox and the demo mailbox with kalendro-export and reads the files back with
 python-icalendar and python-vobject, as khal, Radicale and khard do. Checks counts and values, after
 the reader's own unescaping, against what the mailboxes hold; prints every difference and exits

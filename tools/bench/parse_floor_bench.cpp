@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What any reader that checks a whole mailbox file must pay on this machine, whatever it then does:
 // the file read into memory, and one simdjson parse of all of it, the fastest JSON validation there is.
 // The parse is timed twice: first with the buffers it must allocate, then again with them in place.

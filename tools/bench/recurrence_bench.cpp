@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Expansion of recurring appointments over one year: Kalendro's RecurringSeries against libical's
 // icalrecur_iterator, for series of every type that began twenty years before the year and for series
 // that begin inside it. Prints times and occurrence counts (the counts must agree); asserts nothing.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/mailbox/fast_reading/item_batches.h"
 
 #include <gtest/gtest.h>

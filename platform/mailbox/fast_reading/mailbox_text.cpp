@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/mailbox/fast_reading/mailbox_text.h"
 
 #include <sys/mman.h>
