@@ -51,7 +51,9 @@ void ExpandSeries(std::string_view bytes) {
 // The bytes after a one-off entry id's header, as the original entry id of an Exchange address.
 void MapExchangeAddress(std::string_view bytes) {
     std::string entryId(4, '\0');
-    entryId += "\x81\x2B\x1F\xA4\xBE\xA3\x10\x19\x9D\x6E\x00\xDD\x01\x0F\x54\x02";
+    // The one-off entry id's provider UID holds a zero byte: a string_view literal keeps all sixteen.
+    using namespace std::string_view_literals;
+    entryId += "\x81\x2B\x1F\xA4\xBE\xA3\x10\x19\x9D\x6E\x00\xDD\x01\x0F\x54\x02"sv;
     entryId += bytes;
     pst::Message contact;
     const auto unicode = [](std::u16string_view text) {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
-#include "platform/pst/item_mapping.h"
+#include "platform/pst/series_mapping.h"
 #include "platform/store/failure.h"
 #include "platform/pst/test_members.h"
 #include "platform/pst/test_values.h"
@@ -10,6 +10,7 @@ namespace kalendro::pst {
 namespace {
 
 using memory_store::MemberId;
+using memory_store::MemberValue;
 namespace t = testing;
 using t::IdsOf;
 using t::ValueOf;

@@ -12,7 +12,7 @@
 namespace kalendro::pst::testing {
 
 // The value of one member among those an item was mapped to; a member left out throws.
-inline const MemberValue& ValueOf(const MemberValues& members, memory_store::MemberId member) {
+inline const memory_store::MemberValue& ValueOf(const MemberValues& members, memory_store::MemberId member) {
     const auto found =
         std::find_if(members.begin(), members.end(), [&](const auto& entry) { return entry.first == member; });
     if (found == members.end()) {
