@@ -2,20 +2,45 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/store/store_date.h"
 
 namespace kalendro {
 
+// A run of one pattern letter ("dd", "yyyy"), or literal text (letter 0).
+struct PatternToken {
+    char letter = 0;
+    std::size_t count = 0;
+    std::string literal;
+};
+
+// A date or time form with its tokens, found once when the form is set rather than for each date
+// written: a large export writes hundreds of thousands of dates in the same form.
+class RegionalForm {
+public:
+    // Not explicit, so that a form is set from its text as any other setting is.
+    RegionalForm(std::string text);
+    RegionalForm(const char* text) : RegionalForm(std::string(text)) {}
+
+    const std::string& Text() const { return text_; }
+    const std::vector<PatternToken>& Tokens() const { return tokens_; }
+
+private:
+    std::string text_;
+    std::vector<PatternToken> tokens_;
+};
+
 // The regional settings the program reads: the short date form (a pattern of d, dd, M, MM, yy,
 // yyyy and literal separators), the long time form (H, HH, h, hh, m, mm, s, ss, tt and literals),
 // the time separator and the twelve abbreviated month names. Texts are UTF-8.
 struct RegionalSettings {
-    std::string shortDateForm = "MM/dd/yy";
-    std::string longTimeForm = "HH:mm:ss";
+    RegionalForm shortDateForm = "MM/dd/yy";
+    RegionalForm longTimeForm = "HH:mm:ss";
     std::string timeSeparator = ":";
     std::array<std::string, 12> monthAbbreviations = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                       "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};

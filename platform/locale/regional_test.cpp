@@ -33,8 +33,8 @@ private:
 TEST(RegionalFromLocale, TheCLocaleGivesUsDatesAndTwentyFourHours) {
     const LocaleGuard guard("C");
     const RegionalSettings settings = RegionalSettings::FromLocale();
-    EXPECT_EQ(settings.shortDateForm, "MM/dd/yy");
-    EXPECT_EQ(settings.longTimeForm, "HH:mm:ss");
+    EXPECT_EQ(settings.shortDateForm.Text(), "MM/dd/yy");
+    EXPECT_EQ(settings.longTimeForm.Text(), "HH:mm:ss");
     EXPECT_EQ(settings.timeSeparator, ":");
     const std::array<std::string, 12> months = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
