@@ -12,6 +12,11 @@ namespace kalendro::pst {
 
 namespace {
 
+using memory_store::PatternCalendar;
+using memory_store::RecurrenceEnd;
+using memory_store::RecurrencePattern;
+using memory_store::RecurrenceType;
+
 enum Frequency : std::uint16_t { kDaily = 0x200A, kWeekly = 0x200B, kMonthly = 0x200C, kYearly = 0x200D };
 
 enum PatternType : std::uint16_t {
@@ -188,24 +193,24 @@ int CheckedDayMask(std::uint32_t mask, const ByteReader& reader) {
     return static_cast<int>(mask);
 }
 
-void MapDailyOrWeekly(const StoredPattern& stored, const ByteReader& reader, AppointmentRecurrence& series) {
+void MapDailyOrWeekly(const StoredPattern& stored, const ByteReader& reader, RecurrencePattern& pattern) {
     if (stored.patternType == kWeek) {
         // "Every weekday" is stored as a daily frequency with a weekly pattern, period 1.
-        series.kind = PatternKind::kWeekly;
-        series.interval = stored.frequency == kDaily ? 1 : CheckedInterval(stored.period, reader);
-        series.dayOfWeekMask = CheckedDayMask(stored.dayMask, reader);
+        pattern.type = RecurrenceType::kWeekly;
+        pattern.interval = stored.frequency == kDaily ? 1 : CheckedInterval(stored.period, reader);
+        pattern.dayOfWeekMask = CheckedDayMask(stored.dayMask, reader);
         return;
     }
     if (stored.frequency != kDaily || stored.patternType != kDay || stored.period % kMinutesPerDay != 0) {
         reader.Fail("its daily pattern is invalid");
     }
-    series.kind = PatternKind::kDaily;
-    series.interval = CheckedInterval(stored.period / kMinutesPerDay, reader);
+    pattern.type = RecurrenceType::kDaily;
+    pattern.interval = CheckedInterval(stored.period / kMinutesPerDay, reader);
 }
 
 // Monthly and yearly frequencies both count months; a period of whole years is a yearly pattern
 // in the model, as Outlook shows it.
-void MapMonthlyOrYearly(const StoredPattern& stored, const ByteReader& reader, AppointmentRecurrence& series) {
+void MapMonthlyOrYearly(const StoredPattern& stored, const ByteReader& reader, RecurrencePattern& pattern) {
     const bool yearly = stored.period % kMonthsPerYear == 0 && stored.period > 0;
     if (stored.frequency == kYearly && !yearly) {
         reader.Fail("its yearly period is not a number of years");
@@ -215,71 +220,71 @@ void MapMonthlyOrYearly(const StoredPattern& stored, const ByteReader& reader, A
         if (stored.nth < 1 || stored.nth > 5) {
             reader.Fail("its week of the month is out of range");
         }
-        series.dayOfWeekMask = CheckedDayMask(stored.dayMask, reader);
-        series.instance = static_cast<int>(stored.nth);
+        pattern.dayOfWeekMask = CheckedDayMask(stored.dayMask, reader);
+        pattern.instance = static_cast<int>(stored.nth);
     } else if (stored.patternType == kMonthEnd || stored.patternType == kHjMonthEnd) {
-        series.dayOfMonth = 31;
+        pattern.dayOfMonth = 31;
     } else if (stored.patternType == kMonth || stored.patternType == kHjMonth) {
         if (stored.dayOfMonth < 1 || stored.dayOfMonth > 31) {
             reader.Fail("its day of the month is out of range");
         }
-        series.dayOfMonth = static_cast<int>(stored.dayOfMonth);
+        pattern.dayOfMonth = static_cast<int>(stored.dayOfMonth);
     } else {
         reader.Fail("its monthly pattern type is invalid");
     }
     if (yearly) {
-        series.kind = nth ? PatternKind::kYearNth : PatternKind::kYearly;
-        series.interval = CheckedInterval(stored.period / kMonthsPerYear, reader);
-        series.monthOfYear = memory_store::MonthOfYear(
-            memory_store::MonthIndexOfDay(series.calendar, series.patternStartDate.DaySerial()));
+        pattern.type = nth ? RecurrenceType::kYearNth : RecurrenceType::kYearly;
+        pattern.interval = CheckedInterval(stored.period / kMonthsPerYear, reader);
+        pattern.monthOfYear = memory_store::MonthOfYear(
+            memory_store::MonthIndexOfDay(pattern.calendar, pattern.patternStartDate.DaySerial()));
     } else {
-        series.kind = nth ? PatternKind::kMonthNth : PatternKind::kMonthly;
-        series.interval = CheckedInterval(stored.period, reader);
+        pattern.type = nth ? RecurrenceType::kMonthNth : RecurrenceType::kMonthly;
+        pattern.interval = CheckedInterval(stored.period, reader);
     }
 }
 
-void MapEnd(const StoredPattern& stored, const ByteReader& reader, AppointmentRecurrence& series) {
-    series.patternEndDate = FromMinutes(stored.endDate).DateOnly();
+void MapEnd(const StoredPattern& stored, const ByteReader& reader, RecurrencePattern& pattern) {
+    pattern.patternEndDate = FromMinutes(stored.endDate).DateOnly();
     switch (stored.endType) {
         case kEndAfterDate:
-            series.end = SeriesEnd::kByDate;
+            pattern.end = RecurrenceEnd::kByDate;
             return;
         case kEndAfterCount:
             if (stored.occurrenceCount < 1 || stored.occurrenceCount > 999999) {
                 reader.Fail("its number of occurrences is out of range");
             }
-            series.end = SeriesEnd::kAfterOccurrences;
-            series.occurrences = static_cast<int>(stored.occurrenceCount);
+            pattern.end = RecurrenceEnd::kAfterOccurrences;
+            pattern.occurrences = static_cast<int>(stored.occurrenceCount);
             return;
         case kNeverEnd:
         case kNeverEndOld:
-            series.end = SeriesEnd::kNever;
+            pattern.end = RecurrenceEnd::kNever;
             return;
         default:
             reader.Fail("its end type is unknown");
     }
 }
 
-void MapPattern(const StoredPattern& stored, const ByteReader& reader, AppointmentRecurrence& series) {
+void MapPattern(const StoredPattern& stored, const ByteReader& reader, RecurrencePattern& pattern) {
     if (stored.firstDayOfWeek > 6) {
         reader.Fail("its first day of the week is out of range");
     }
-    series.firstDayOfWeek = static_cast<int>(stored.firstDayOfWeek);
-    series.patternStartDate = FromMinutes(stored.startDate).DateOnly();
-    series.calendar = MonthCalendar(stored);
+    pattern.firstDayOfWeek = static_cast<int>(stored.firstDayOfWeek);
+    pattern.patternStartDate = FromMinutes(stored.startDate).DateOnly();
+    pattern.calendar = MonthCalendar(stored);
     switch (stored.frequency) {
         case kDaily:
         case kWeekly:
-            MapDailyOrWeekly(stored, reader, series);
+            MapDailyOrWeekly(stored, reader, pattern);
             break;
         case kMonthly:
         case kYearly:
-            MapMonthlyOrYearly(stored, reader, series);
+            MapMonthlyOrYearly(stored, reader, pattern);
             break;
         default:
             reader.Fail("its frequency is unknown");
     }
-    MapEnd(stored, reader, series);
+    MapEnd(stored, reader, pattern);
 }
 
 // An 8-bit string of the ExceptionInfo, in the message's code page: a length, the same length less
@@ -447,7 +452,7 @@ AppointmentRecurrence ParseAppointmentRecurrence(std::string_view blob, CodePage
     ByteReader reader(blob, "recurrence pattern");
     const StoredPattern stored = ReadStoredPattern(reader);
     AppointmentRecurrence series;
-    MapPattern(stored, reader, series);
+    MapPattern(stored, reader, series.pattern);
     reader.Skip(4);  // ReaderVersion2
     const std::uint32_t writerVersion = reader.U32();
     ReadTimesOfDay(reader, series);

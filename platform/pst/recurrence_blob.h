@@ -13,11 +13,6 @@
 
 namespace kalendro::pst {
 
-// The pattern types and ends are the store model's (Outlook's OlRecurrenceType and its three ends).
-using PatternKind = memory_store::RecurrenceType;
-using SeriesEnd = memory_store::RecurrenceEnd;
-using memory_store::PatternCalendar;
-
 // What one modified occurrence overrides, from its ExceptionInfo and ExtendedException. Times are
 // wall clock in the series' own zone.
 struct ModifiedInstance {
@@ -31,21 +26,12 @@ struct ModifiedInstance {
     bool hasOwnBody = false;  // the exception message holds a body of its own
 };
 
-// An appointment's recurrence (PidLidAppointmentRecur, PSETID_Appointment 0x8216) in the model's
-// terms.
+// An appointment's recurrence (PidLidAppointmentRecur, PSETID_Appointment 0x8216): the store's pattern,
+// and beside it what the blob has of its own, the times of day and the deleted and modified occurrences.
 struct AppointmentRecurrence {
-    PatternKind kind = PatternKind::kDaily;
-    int interval = 1;                                        // days, weeks, months or years
-    int dayOfWeekMask = 0;                                   // Sunday 1, Monday 2, ... Saturday 64
-    int dayOfMonth = 0;                                      // 1..31 (31 also for "the last day of the month")
-    int instance = 0;                                        // 1..5, 5 = last
-    int monthOfYear = 0;                                     // 1..12, yearly patterns
-    int firstDayOfWeek = 0;                                  // 0 Sunday .. 6 Saturday
-    PatternCalendar calendar = PatternCalendar::kGregorian;  // whose months the month-based kinds count
-    StoreDate patternStartDate;                              // midnight of the first occurrence's date
-    SeriesEnd end = SeriesEnd::kNever;
-    StoreDate patternEndDate;             // midnight of the last date that may occur (also computed for a count)
-    int occurrences = 0;                  // kAfterOccurrences
+    // Its exceptions and zone are not in the blob: AddRecurrence gives them to the series once its
+    // occurrences can be checked. Its patternEndDate is set whatever the end, a count's too.
+    memory_store::RecurrencePattern pattern;
     int startMinutes = 0;                 // time of day of each occurrence's start, in the series' zone
     int endMinutes = 0;                   // start of the day of the start plus this is each occurrence's end
     std::vector<StoreDate> deletedDates;  // midnight of each deleted occurrence's original date

@@ -12,6 +12,9 @@
 namespace kalendro::pst {
 namespace {
 
+using memory_store::PatternCalendar;
+using memory_store::RecurrenceEnd;
+using memory_store::RecurrenceType;
 using testing::Exception;
 using testing::ExceptionFields;
 using testing::FromHex;
@@ -26,13 +29,13 @@ AppointmentRecurrence Parse(std::string_view blob) {
 
 TEST(RecurrenceBlobTest, MicrosoftExampleWithAMovedOccurrence) {
     const AppointmentRecurrence series = Parse(FromHex(testing::kMicrosoftRecurrenceExample));
-    EXPECT_EQ(series.kind, PatternKind::kWeekly);
-    EXPECT_EQ(series.interval, 1);
-    EXPECT_EQ(series.dayOfWeekMask, 2 | 16 | 32);
-    EXPECT_EQ(series.end, SeriesEnd::kAfterOccurrences);
-    EXPECT_EQ(series.occurrences, 12);
-    EXPECT_EQ(series.patternStartDate, StoreDate({2007, 3, 26}));
-    EXPECT_EQ(series.patternEndDate, StoreDate({2007, 4, 20}));
+    EXPECT_EQ(series.pattern.type, RecurrenceType::kWeekly);
+    EXPECT_EQ(series.pattern.interval, 1);
+    EXPECT_EQ(series.pattern.dayOfWeekMask, 2 | 16 | 32);
+    EXPECT_EQ(series.pattern.end, RecurrenceEnd::kAfterOccurrences);
+    EXPECT_EQ(series.pattern.occurrences, 12);
+    EXPECT_EQ(series.pattern.patternStartDate, StoreDate({2007, 3, 26}));
+    EXPECT_EQ(series.pattern.patternEndDate, StoreDate({2007, 4, 20}));
     EXPECT_EQ(series.startMinutes, 600);
     EXPECT_EQ(series.endMinutes, 630);
     EXPECT_TRUE(series.deletedDates.empty());
@@ -53,7 +56,7 @@ struct PatternCase {
     std::uint16_t patternType;
     std::uint32_t period;
     std::vector<std::uint32_t> typeFields;
-    PatternKind kind;
+    RecurrenceType type;
     int interval;
     int dayOfWeekMask;
     int dayOfMonth;
@@ -63,16 +66,16 @@ struct PatternCase {
 
 TEST(RecurrenceBlobTest, EveryPatternTypeInTheModelsTerms) {
     const PatternCase cases[] = {
-        {"every 3 days", 0x200A, 0, 3 * 1440, {}, PatternKind::kDaily, 3, 0, 0, 0, 0},
-        {"every weekday", 0x200A, 1, 1, {0x3E}, PatternKind::kWeekly, 1, 0x3E, 0, 0, 0},
-        {"every 2 weeks", 0x200B, 1, 2, {0x14}, PatternKind::kWeekly, 2, 0x14, 0, 0, 0},
-        {"day 15 every 2 months", 0x200C, 2, 2, {15}, PatternKind::kMonthly, 2, 0, 15, 0, 0},
-        {"last day of the month", 0x200C, 4, 1, {31}, PatternKind::kMonthly, 1, 0, 31, 0, 0},
-        {"second Tuesday", 0x200C, 3, 1, {0x04, 2}, PatternKind::kMonthNth, 1, 0x04, 0, 2, 0},
-        {"monthly every 12 months", 0x200C, 2, 12, {2}, PatternKind::kYearly, 1, 0, 2, 0, 8},
-        {"yearly every 2 years", 0x200D, 2, 24, {2}, PatternKind::kYearly, 2, 0, 2, 0, 8},
-        {"yearly third Monday", 0x200D, 3, 12, {0x02, 3}, PatternKind::kYearNth, 1, 0x02, 0, 3, 8},
-        {"yearly last day of the month", 0x200D, 4, 12, {31}, PatternKind::kYearly, 1, 0, 31, 0, 8},
+        {"every 3 days", 0x200A, 0, 3 * 1440, {}, RecurrenceType::kDaily, 3, 0, 0, 0, 0},
+        {"every weekday", 0x200A, 1, 1, {0x3E}, RecurrenceType::kWeekly, 1, 0x3E, 0, 0, 0},
+        {"every 2 weeks", 0x200B, 1, 2, {0x14}, RecurrenceType::kWeekly, 2, 0x14, 0, 0, 0},
+        {"day 15 every 2 months", 0x200C, 2, 2, {15}, RecurrenceType::kMonthly, 2, 0, 15, 0, 0},
+        {"last day of the month", 0x200C, 4, 1, {31}, RecurrenceType::kMonthly, 1, 0, 31, 0, 0},
+        {"second Tuesday", 0x200C, 3, 1, {0x04, 2}, RecurrenceType::kMonthNth, 1, 0x04, 0, 2, 0},
+        {"monthly every 12 months", 0x200C, 2, 12, {2}, RecurrenceType::kYearly, 1, 0, 2, 0, 8},
+        {"yearly every 2 years", 0x200D, 2, 24, {2}, RecurrenceType::kYearly, 2, 0, 2, 0, 8},
+        {"yearly third Monday", 0x200D, 3, 12, {0x02, 3}, RecurrenceType::kYearNth, 1, 0x02, 0, 3, 8},
+        {"yearly last day of the month", 0x200D, 4, 12, {31}, RecurrenceType::kYearly, 1, 0, 31, 0, 8},
     };
     for (const PatternCase& test : cases) {
         PatternFields fields;
@@ -81,13 +84,13 @@ TEST(RecurrenceBlobTest, EveryPatternTypeInTheModelsTerms) {
         fields.period = test.period;
         fields.typeFields = test.typeFields;
         const AppointmentRecurrence series = Parse(RecurrenceBlob(fields));
-        EXPECT_EQ(series.kind, test.kind) << test.name;
-        EXPECT_EQ(series.interval, test.interval) << test.name;
-        EXPECT_EQ(series.dayOfWeekMask, test.dayOfWeekMask) << test.name;
-        EXPECT_EQ(series.dayOfMonth, test.dayOfMonth) << test.name;
-        EXPECT_EQ(series.instance, test.instance) << test.name;
-        EXPECT_EQ(series.monthOfYear, test.monthOfYear) << test.name;
-        EXPECT_EQ(series.firstDayOfWeek, 1) << test.name;
+        EXPECT_EQ(series.pattern.type, test.type) << test.name;
+        EXPECT_EQ(series.pattern.interval, test.interval) << test.name;
+        EXPECT_EQ(series.pattern.dayOfWeekMask, test.dayOfWeekMask) << test.name;
+        EXPECT_EQ(series.pattern.dayOfMonth, test.dayOfMonth) << test.name;
+        EXPECT_EQ(series.pattern.instance, test.instance) << test.name;
+        EXPECT_EQ(series.pattern.monthOfYear, test.monthOfYear) << test.name;
+        EXPECT_EQ(series.pattern.firstDayOfWeek, 1) << test.name;
         EXPECT_EQ(series.startMinutes, 480) << test.name;
         EXPECT_EQ(series.endMinutes, 510) << test.name;
     }
@@ -103,19 +106,19 @@ TEST(RecurrenceBlobTest, EachCalendarTypeCountsTheMonthsItsCalendarHas) {
         std::uint16_t patternType;
         std::uint32_t period;
         std::vector<std::uint32_t> typeFields;
-        PatternKind kind;
+        RecurrenceType type;
         PatternCalendar calendar;
         int monthOfYear;
     } cases[] = {
-        {3, 0x200C, 2, 1, {2}, PatternKind::kMonthly, PatternCalendar::kGregorian, 0},
-        {4, 0x200D, 2, 12, {2}, PatternKind::kYearly, PatternCalendar::kGregorian, 8},
-        {5, 0x200B, 1, 2, {0x14}, PatternKind::kWeekly, PatternCalendar::kGregorian, 0},
-        {7, 0x200C, 3, 1, {0x04, 2}, PatternKind::kMonthNth, PatternCalendar::kGregorian, 0},
-        {0, 0x200C, 0xA, 1, {15}, PatternKind::kMonthly, PatternCalendar::kHijri, 0},
-        {0, 0x200C, 0xB, 3, {0x20, 5}, PatternKind::kMonthNth, PatternCalendar::kHijri, 0},
-        {0, 0x200C, 0xC, 1, {30}, PatternKind::kMonthly, PatternCalendar::kHijri, 0},
-        {6, 0x200D, 2, 12, {28}, PatternKind::kYearly, PatternCalendar::kHijri, 10},
-        {6, 0x200A, 0, 1440, {}, PatternKind::kDaily, PatternCalendar::kHijri, 0},
+        {3, 0x200C, 2, 1, {2}, RecurrenceType::kMonthly, PatternCalendar::kGregorian, 0},
+        {4, 0x200D, 2, 12, {2}, RecurrenceType::kYearly, PatternCalendar::kGregorian, 8},
+        {5, 0x200B, 1, 2, {0x14}, RecurrenceType::kWeekly, PatternCalendar::kGregorian, 0},
+        {7, 0x200C, 3, 1, {0x04, 2}, RecurrenceType::kMonthNth, PatternCalendar::kGregorian, 0},
+        {0, 0x200C, 0xA, 1, {15}, RecurrenceType::kMonthly, PatternCalendar::kHijri, 0},
+        {0, 0x200C, 0xB, 3, {0x20, 5}, RecurrenceType::kMonthNth, PatternCalendar::kHijri, 0},
+        {0, 0x200C, 0xC, 1, {30}, RecurrenceType::kMonthly, PatternCalendar::kHijri, 0},
+        {6, 0x200D, 2, 12, {28}, RecurrenceType::kYearly, PatternCalendar::kHijri, 10},
+        {6, 0x200A, 0, 1440, {}, RecurrenceType::kDaily, PatternCalendar::kHijri, 0},
     };
     for (const auto& test : cases) {
         SCOPED_TRACE(std::to_string(test.calendarType) + "/" + std::to_string(test.patternType));
@@ -126,9 +129,9 @@ TEST(RecurrenceBlobTest, EachCalendarTypeCountsTheMonthsItsCalendarHas) {
         fields.period = test.period;
         fields.typeFields = test.typeFields;
         const AppointmentRecurrence series = Parse(RecurrenceBlob(fields));
-        EXPECT_EQ(series.kind, test.kind);
-        EXPECT_EQ(series.calendar, test.calendar);
-        EXPECT_EQ(series.monthOfYear, test.monthOfYear);
+        EXPECT_EQ(series.pattern.type, test.type);
+        EXPECT_EQ(series.pattern.calendar, test.calendar);
+        EXPECT_EQ(series.pattern.monthOfYear, test.monthOfYear);
     }
 }
 
@@ -164,18 +167,18 @@ TEST(RecurrenceBlobTest, EndByDateAfterACountOrNever) {
     fields.endType = 0x2021;
     fields.end = {2016, 12, 27};
     AppointmentRecurrence series = Parse(RecurrenceBlob(fields));
-    EXPECT_EQ(series.end, SeriesEnd::kByDate);
-    EXPECT_EQ(series.patternEndDate, StoreDate({2016, 12, 27}));
+    EXPECT_EQ(series.pattern.end, RecurrenceEnd::kByDate);
+    EXPECT_EQ(series.pattern.patternEndDate, StoreDate({2016, 12, 27}));
 
     fields.endType = 0x2022;
     fields.count = 7;
     series = Parse(RecurrenceBlob(fields));
-    EXPECT_EQ(series.end, SeriesEnd::kAfterOccurrences);
-    EXPECT_EQ(series.occurrences, 7);
+    EXPECT_EQ(series.pattern.end, RecurrenceEnd::kAfterOccurrences);
+    EXPECT_EQ(series.pattern.occurrences, 7);
 
     for (const std::uint32_t never : {0x2023u, 0xFFFFFFFFu}) {
         fields.endType = never;
-        EXPECT_EQ(Parse(RecurrenceBlob(fields)).end, SeriesEnd::kNever);
+        EXPECT_EQ(Parse(RecurrenceBlob(fields)).pattern.end, RecurrenceEnd::kNever);
     }
 }
 

@@ -30,7 +30,7 @@ TEST(SeriesMappingTest, RecurrenceIsReadWhenTheItemRecurs) {
     bag.Set(Appointment(0x8216), t::Binary(t::FromHex(t::kMicrosoftRecurrenceExample)));
     const auto recurrence = Recurrence(bag);
     ASSERT_TRUE(recurrence);
-    EXPECT_EQ(recurrence->occurrences, 12);
+    EXPECT_EQ(recurrence->pattern.occurrences, 12);
     bag.Set(Appointment(0x8223), t::Bool(false));
     EXPECT_EQ(Recurrence(bag), std::nullopt);
     bag.Set(Appointment(0x8223), t::Bool(true));

@@ -37,29 +37,12 @@ StoreDate AtMinutes(const StoreDate& day, int minutes) {
     return StoreDate::FromSerialSeconds(day.SerialSeconds() + std::int64_t{minutes} * 60);
 }
 
-RecurrencePattern PatternOf(const AppointmentRecurrence& recurrence) {
-    RecurrencePattern pattern;
-    pattern.type = recurrence.kind;
-    pattern.interval = recurrence.interval;
-    pattern.dayOfWeekMask = recurrence.dayOfWeekMask;
-    pattern.dayOfMonth = recurrence.dayOfMonth;
-    pattern.instance = recurrence.instance;
-    pattern.monthOfYear = recurrence.monthOfYear;
-    pattern.firstDayOfWeek = recurrence.firstDayOfWeek;
-    pattern.calendar = recurrence.calendar;
-    pattern.patternStartDate = recurrence.patternStartDate;
-    pattern.end = recurrence.end;
-    pattern.patternEndDate = recurrence.patternEndDate;
-    pattern.occurrences = recurrence.occurrences;
-    return pattern;
-}
-
 void CheckSeries(const AppointmentRecurrence& recurrence) {
     const auto outside = [](int value, int lowest, int highest) { return value < lowest || value > highest; };
-    if (outside(recurrence.interval, 1, 999) || outside(recurrence.dayOfMonth, 0, 31) ||
-        outside(recurrence.instance, 0, 5) || outside(recurrence.monthOfYear, 0, 12) ||
-        outside(recurrence.dayOfWeekMask, 0, 127) || outside(recurrence.firstDayOfWeek, 0, 6) ||
-        recurrence.endMinutes < recurrence.startMinutes) {
+    const RecurrencePattern& pattern = recurrence.pattern;
+    if (outside(pattern.interval, 1, 999) || outside(pattern.dayOfMonth, 0, 31) || outside(pattern.instance, 0, 5) ||
+        outside(pattern.monthOfYear, 0, 12) || outside(pattern.dayOfWeekMask, 0, 127) ||
+        outside(pattern.firstDayOfWeek, 0, 6) || recurrence.endMinutes < recurrence.startMinutes) {
         throw Failure(kStoreOperationFailed, "its recurrence pattern holds values out of range");
     }
 }
@@ -101,11 +84,11 @@ std::vector<LeftOutException> AddRecurrence(MemoryItem& item, const Message& mes
         return {};
     }
     CheckSeries(*recurrence);
-    const StoreDate start = AtMinutes(recurrence->patternStartDate, recurrence->startMinutes);
-    const StoreDate end = AtMinutes(recurrence->patternStartDate, recurrence->endMinutes);
+    RecurrencePattern pattern = recurrence->pattern;
+    const StoreDate start = AtMinutes(pattern.patternStartDate, recurrence->startMinutes);
+    const StoreDate end = AtMinutes(pattern.patternStartDate, recurrence->endMinutes);
     item.members.Set(MemberId::kStart, start);
     item.members.Set(MemberId::kEnd, end);
-    RecurrencePattern pattern = PatternOf(*recurrence);
     const std::optional<memory_store::MemberView> allDay = item.members.Find(MemberId::kAllDayEvent);
     if (!allDay || !std::get<bool>(*allDay)) {
         if (std::optional<ZoneRules> zone = SeriesZone(message.properties)) {
