@@ -71,17 +71,6 @@ TEST(ComposeNamesTest, BuildsDisplayNameFromEveryPresentPart) {
     }
 }
 
-TEST(ComposeNamesTest, CompanyStandsInWithoutReadingTitleOrMiddleName) {
-    // Title and middle name are set but must not be read when the company stands in.
-    const FakeItem contact =
-        FakeItem("ContactItem").Set("CompanyName", "Acme, Inc.").Set("Title", "Dr.").Set("MiddleName", "Ann");
-    std::string n, fn, org;
-    EXPECT_TRUE(ComposeNames(contact, n, fn, org));
-    EXPECT_EQ(n, ";Acme, Inc.;;;");
-    EXPECT_EQ(fn, "Acme, Inc.");
-    EXPECT_EQ(org, "");
-}
-
 // Without first and last name the company stands in; without a company the full name (the display
 // name), then the file-as name; a contact with none of them has no card.
 TEST(ComposeNamesTest, TheCompanyThenTheFullNameThenTheFileAsNameStandIn) {
