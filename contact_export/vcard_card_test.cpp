@@ -119,27 +119,6 @@ TEST_F(CardTest, AContactKnownOnlyByItsDisplayNameGetsACardUnderIt) {
     EXPECT_EQ(view_.statuses, std::vector<std::string>{"Status: Lee, Ann (1 of 1)"});
 }
 
-TEST_F(CardTest, CompanyOnlyContactGetsEscapedNamesAndNoOrgLine) {
-    const std::string card = Card(FakeItem("ContactItem").Set("CompanyName", "Acme, Inc.").Set("EntryID", "ID1"));
-    EXPECT_NE(card.find("\r\nN:;Acme\\, Inc.;;;\r\nFN:Acme\\, Inc.\r\n"), std::string::npos) << card;
-    EXPECT_EQ(card.find("ORG:"), std::string::npos);
-}
-
-TEST_F(CardTest, SemicolonsAndBackslashesInNamesAndCompanyStayInsideTheirComponent) {
-    const FakeItem contact = FakeItem("ContactItem")
-                                 .Set("LastName", "O'Neil; Jr")
-                                 .Set("FirstName", "Ann;e")
-                                 .Set("MiddleName", "B\\C")
-                                 .Set("Title", "Dr.")
-                                 .Set("CompanyName", "Initech; Ltd, Inc.")
-                                 .Set("EntryID", "ID1");
-    const std::string card = Card(contact);
-    EXPECT_NE(card.find("\r\nN:O'Neil\\; Jr;Ann\\;e;B\\\\C;Dr.;\r\nFN:O'Neil; Jr\\, Dr. Ann;e B\\\\C\r\n"),
-              std::string::npos)
-        << card;
-    EXPECT_NE(card.find("\r\nORG:Initech\\; Ltd\\, Inc.\r\n"), std::string::npos) << card;
-}
-
 TEST_F(CardTest, ContactWithoutNameOrCompanyIsCountedButGetsNoCard) {
     state_.TotalItems = 3;
     EXPECT_EQ(Card(FakeItem("ContactItem").Set("Title", "Dr.").Set("Body", "text")), "");
