@@ -4,74 +4,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
 #include "platform/store/failure.h"
-#include "testing/source_path.h"
 
 namespace kalendro::memory_store {
 namespace {
 
-using nlohmann::json;
-
 StoreDate At(const char* text) { return *StoreDate::Parse(text); }
-
-std::optional<StoreDate> OptionalAt(const json& window, const char* side) {
-    if (!window.contains(side)) {
-        return std::nullopt;
-    }
-    return At(window[side].get<std::string>().c_str());
-}
-
-struct VectorSeries {
-    RecurrencePattern pattern;
-    StoreDate start;
-    StoreDate end;
-};
-
-int FieldOr(const json& recurrence, const char* key, int absent) {
-    return recurrence.contains(key) ? recurrence[key].get<int>() : absent;
-}
-
-// The vector's series in the model; its fields have the names and meanings of the model's.
-VectorSeries SeriesOf(const json& vector) {
-    const json& recurrence = vector["Recurrence"];
-    VectorSeries series{
-        {}, At(vector["Start"].get<std::string>().c_str()), At(vector["End"].get<std::string>().c_str())};
-    RecurrencePattern& pattern = series.pattern;
-    pattern.type = static_cast<RecurrenceType>(recurrence["RecurrenceType"].get<int>());
-    pattern.interval = FieldOr(recurrence, "Interval", 1);
-    pattern.dayOfWeekMask = FieldOr(recurrence, "DayOfWeekMask", 0);
-    pattern.dayOfMonth = FieldOr(recurrence, "DayOfMonth", 0);
-    pattern.instance = FieldOr(recurrence, "Instance", 0);
-    pattern.monthOfYear = FieldOr(recurrence, "MonthOfYear", 0);
-    pattern.firstDayOfWeek = FieldOr(recurrence, "FirstDayOfWeek", 0);
-    pattern.patternStartDate = recurrence.contains("PatternStartDate")
-                                   ? At(recurrence["PatternStartDate"].get<std::string>().c_str())
-                                   : series.start.DateOnly();
-    if (recurrence.contains("PatternEndDate")) {
-        pattern.end = RecurrenceEnd::kByDate;
-        pattern.patternEndDate = At(recurrence["PatternEndDate"].get<std::string>().c_str());
-    } else if (recurrence.contains("Occurrences")) {
-        pattern.end = RecurrenceEnd::kAfterOccurrences;
-        pattern.occurrences = recurrence["Occurrences"].get<int>();
-    }
-    for (const json& exception : recurrence.value("Exceptions", json::array())) {
-        RecurrenceException& added = pattern.exceptions.emplace_back();
-        added.originalDate = At(exception["OriginalDate"].get<std::string>().c_str());
-        added.deleted = exception.value("Deleted", false);
-        for (const auto& [key, member] : {std::pair{"Start", MemberId::kStart}, std::pair{"End", MemberId::kEnd}}) {
-            if (exception.contains(key)) {
-                added.members.Set(member, At(exception[key].get<std::string>().c_str()));
-            }
-        }
-    }
-    return series;
-}
 
 std::vector<std::string> StartTexts(const std::vector<Occurrence>& occurrences) {
     std::vector<std::string> texts;
@@ -79,35 +20,6 @@ std::vector<std::string> StartTexts(const std::vector<Occurrence>& occurrences) 
         texts.push_back(occurrence.start.ToText());
     }
     return texts;
-}
-
-// Every vector of a file beside this test, its month-based patterns counting the months of the calendar
-// given; the last start expected is an occurrence of the pattern too where no exception moved one.
-void ExpectEveryVectorsInstances(const char* fileName, PatternCalendar calendar) {
-    std::ifstream file(testing::SourcePath(std::string("platform/memory_store/") + fileName));
-    ASSERT_TRUE(file) << fileName << " beside this test";
-    const json vectors = json::parse(file)["vectors"];
-    ASSERT_FALSE(vectors.empty());
-    for (const json& vector : vectors) {
-        SCOPED_TRACE(vector["name"].get<std::string>());
-        VectorSeries vectorSeries = SeriesOf(vector);
-        vectorSeries.pattern.calendar = calendar;
-        const RecurringSeries series(vectorSeries.pattern, vectorSeries.start, vectorSeries.end);
-        const StartWindow window{OptionalAt(vector["window"], "from"), OptionalAt(vector["window"], "to")};
-        const auto expected = vector["expected"].get<std::vector<std::string>>();
-        EXPECT_EQ(StartTexts(series.OccurrencesIn(window)), expected);
-        if (!expected.empty() && !vector["Recurrence"].contains("Exceptions")) {
-            EXPECT_TRUE(series.IsPatternOccurrence(At(expected.back().c_str())));
-        }
-    }
-}
-
-TEST(RecurrenceVectors, EveryVectorGivesItsInstances) {
-    ExpectEveryVectorsInstances("recurrence_vectors.json", PatternCalendar::kGregorian);
-}
-
-TEST(RecurrenceVectors, HijriSeriesCountTheMonthsOfTheHijriCalendar) {
-    ExpectEveryVectorsInstances("hijri_vectors.json", PatternCalendar::kHijri);
 }
 
 RecurrencePattern Daily(const char* patternStart) {
