@@ -51,26 +51,6 @@ TEST_F(MailboxStoreTest, NamespaceIsMapiOnly) {
     ExpectFailure(kInvalidArgument, "\"mapi\"", [&] { application->GetNamespace("mapi"); });
 }
 
-TEST_F(MailboxStoreTest, SessionFoldersAreTheStoresAsTopLevelFolders) {
-    const auto stores = Session()->Folders();
-    ASSERT_EQ(stores.size(), 2u);
-    EXPECT_EQ(stores[0]->Name(), "Personal Folders");
-    EXPECT_EQ(stores[0]->StoreID(), "S1");
-    EXPECT_EQ(stores[0]->DefaultItemType(), 0);
-    EXPECT_EQ(stores[0]->Items()->Count(), 0);
-    EXPECT_EQ(stores[1]->Name(), "Archive");
-    EXPECT_EQ(stores[1]->StoreID().size(), 32u);
-    const auto folders = stores[0]->Folders();
-    ASSERT_EQ(folders.size(), 2u);
-    EXPECT_EQ(folders[0]->Name(), "Calendar");
-    EXPECT_EQ(folders[0]->EntryID(), "CAL");
-    EXPECT_EQ(folders[0]->StoreID(), "S1");
-    EXPECT_EQ(folders[0]->DefaultItemType(), 1);
-    EXPECT_EQ(folders[1]->DefaultItemType(), 2);
-    ASSERT_EQ(folders[0]->Folders().size(), 1u);
-    EXPECT_EQ(folders[0]->Folders()[0]->Name(), "Nested");
-}
-
 TEST_F(MailboxStoreTest, DefaultFoldersAreTheMarkedOnes) {
     auto session = Session();
     EXPECT_EQ(session->GetDefaultFolder(kDefaultCalendarFolder)->Name(), "Calendar");
