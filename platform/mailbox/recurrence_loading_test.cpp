@@ -9,6 +9,7 @@
 
 #include "platform/mailbox/mailbox_loader.h"
 #include "platform/memory_store/recurrence.h"
+#include "platform/memory_store/test_occurrences.h"
 #include "platform/store/failure.h"
 #include "testing/source_path.h"
 
@@ -28,14 +29,6 @@ std::shared_ptr<const Mailbox> LoadSeries(const json& vector) {
     json folder = {{"name", "Calendar"}, {"defaultItemType", 1}, {"default", "calendar"}, {"items", {item}}};
     json file = {{"format", kMailboxFormat}, {"stores", {{{"name", "Vectors"}, {"folders", {folder}}}}}};
     return LoadMailboxText(file.dump(), "vector");
-}
-
-std::vector<std::string> StartTexts(const std::vector<memory_store::Occurrence>& occurrences) {
-    std::vector<std::string> texts;
-    for (const memory_store::Occurrence& occurrence : occurrences) {
-        texts.push_back(occurrence.start.ToText());
-    }
-    return texts;
 }
 
 std::optional<StoreDate> OptionalAt(const json& window, const char* side) {
@@ -64,7 +57,7 @@ void ExpectEveryVectorsInstances(const char* fileName, memory_store::PatternCale
         const memory_store::StartWindow window{OptionalAt(vector["window"], "from"),
                                                OptionalAt(vector["window"], "to")};
         const auto expected = vector["expected"].get<std::vector<std::string>>();
-        EXPECT_EQ(StartTexts(series.OccurrencesIn(window)), expected);
+        EXPECT_EQ(memory_store::StartTexts(series.OccurrencesIn(window)), expected);
         if (!expected.empty() && !vector["Recurrence"].contains("Exceptions")) {
             EXPECT_TRUE(series.IsPatternOccurrence(*StoreDate::Parse(expected.back())));
         }

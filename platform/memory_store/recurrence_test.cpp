@@ -7,20 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/memory_store/test_occurrences.h"
 #include "platform/store/failure.h"
 
 namespace kalendro::memory_store {
 namespace {
 
 StoreDate At(const char* text) { return *StoreDate::Parse(text); }
-
-std::vector<std::string> StartTexts(const std::vector<Occurrence>& occurrences) {
-    std::vector<std::string> texts;
-    for (const Occurrence& occurrence : occurrences) {
-        texts.push_back(occurrence.start.ToText());
-    }
-    return texts;
-}
 
 RecurrencePattern Daily(const char* patternStart) {
     RecurrencePattern pattern;
