@@ -134,16 +134,6 @@ TEST_F(StartSysInfoTest, AUserWithReadRightsOnlyStartsItAndEveryKeyIsClosed) {
     EXPECT_EQ(registry_->OpenKeyCount(), 0u);
 }
 
-TEST(StartSysInfoOnThisPlatform, SystemRegistryHasNoValuesSoTheMessageIsShown) {
-    std::vector<std::string> messages;
-    std::vector<std::string> started;
-    StartSysInfo({OpenSystemRegistry(), [](std::string_view) { return true; },
-                  [&started](std::string_view path) { started.emplace_back(path); },
-                  [&messages](std::string_view message) { messages.emplace_back(message); }});
-    EXPECT_THAT(messages, ElementsAre("System Information Is Unavailable At This Time"));
-    EXPECT_THAT(started, IsEmpty());
-}
-
 class GetKeyValueTest : public ::testing::Test {
 protected:
     void SetData(std::uint32_t type, std::string_view bytes) {

@@ -12,6 +12,7 @@
 #include "platform/mailbox/mailbox_store.h"
 #include "testing/fake_file_system.h"
 #include "testing/recording_views.h"
+#include "testing/worked_examples.h"
 
 namespace kalendro {
 namespace {
@@ -49,14 +50,6 @@ protected:
 
     std::string File() { return disk->files.at("c:\\Calendars\\vCalendar.ics")->Bytes(); }
 
-    static int Count(const std::string& text, const std::string& part) {
-        int count = 0;
-        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-            ++count;
-        }
-        return count;
-    }
-
     RegionalSettings regional = [] {
         RegionalSettings settings;
         settings.shortDateForm = "d-M-yy";
@@ -75,22 +68,11 @@ TEST_F(CalendarExportStoreTest, WeeklySeriesGivesOneBlockPerOccurrenceInStartOrd
               (std::vector<std::string>{"5-11-02 10 Team", "12-11-02 0 Early", "12-11-02 1 Team", "19-11-02 1 Team"}));
     EXPECT_EQ(view.count, "4");
     const std::string file = File();
-    EXPECT_EQ(Count(file, "BEGIN:VEVENT\r\n"), 4);
-    EXPECT_EQ(Count(file, "SUMMARY:Team\r\n"), 3);
+    EXPECT_EQ(CountOf(file, "BEGIN:VEVENT\r\n"), 4);
+    EXPECT_EQ(CountOf(file, "SUMMARY:Team\r\n"), 3);
     for (const char* start : {"DTSTART:20021105T100000", "DTSTART:20021112T100000", "DTSTART:20021119T100000"}) {
-        EXPECT_EQ(Count(file, start), 1) << start;
+        EXPECT_EQ(CountOf(file, start), 1) << start;
     }
-}
-
-TEST_F(CalendarExportStoreTest, OneDayRangeTakesWholeAppointmentsOfThatDayOnly) {
-    const RecordingCalendarView view =
-        Export({Appointment("Day off", "2002-11-05T00:00:00", "2002-11-06T00:00:00", R"(, "AllDayEvent": true)"),
-                Appointment("Late", "2002-11-05T23:00:00", "2002-11-06T01:00:00"),
-                Appointment("Night before", "2002-11-04T23:00:00", "2002-11-05T01:00:00"),
-                Appointment("Breakfast", "2002-11-05T07:00:00", "2002-11-05T08:00:00")},
-               {2002, 11, 5}, {2002, 11, 5});
-    EXPECT_EQ(view.listLines, (std::vector<std::string>{"5-11-02 Day off", "5-11-02 07 Breakfast"}));
-    EXPECT_EQ(Count(File(), "TRANSP:TRANSPARENT\r\n"), 1);
 }
 
 TEST_F(CalendarExportStoreTest, TwoDigitYearFormStillFindsAppointmentsAfter2029) {

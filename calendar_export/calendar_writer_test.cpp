@@ -69,15 +69,6 @@ TEST(CalendarWriterTest, WritesTheWorkedExampleByteForByte) {
     EXPECT_EQ(file.Bytes(), WorkedExampleCalendar());
 }
 
-TEST(CalendarWriterTest, CalendarWithoutAppointmentsIsHeaderAndTrailer) {
-    MemoryTextStream file;
-    WriteCalendarHeader(file);
-    WriteCalendarTrailer(file);
-    EXPECT_EQ(file.Bytes(),
-              "BEGIN:VCALENDAR\r\nPRODID:-//MOLV Calender Export//MOLVCal 1.0 MIMEDIR//EN\r\nVERSION:2.0\r\n"
-              "METHOD:PUBLISH\r\nEND:VCALENDAR\r\n");
-}
-
 TEST(CalendarWriterTest, StreamFailingAfterNLinesLeavesExactlyThoseLines) {
     const std::string example = WorkedExampleCalendar();
     const std::size_t lineCount = testing::LineCount(example);

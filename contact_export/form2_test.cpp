@@ -33,7 +33,6 @@ using testing::FindControl;
 using testing::Contact;
 using testing::CountOf;
 using testing::FakeFolder;
-using testing::FakeItem;
 using testing::FakeStore;
 
 // Runs `action` between two cards: posted before the run, it is handled by the run's own event
@@ -152,20 +151,6 @@ TEST_F(Form2Test, StopClickEndsTheFileWithTheCurrentCard) {
     ExpectIdle("Start");
 }
 
-TEST_F(Form2Test, ProgressEndsWithTheTrueCountsOfContactsAndLists) {
-    AddContacts(10);
-    contacts_->items.insert(contacts_->items.begin() + 3, std::make_shared<FakeItem>("DistListItem"));
-    contacts_->items.push_back(std::make_shared<FakeItem>("DistListItem"));
-    std::vector<std::string> shown;
-    contacts_->faults.onNext = [this, &shown] {
-        shown.push_back(FindControl<QLabel>(*window_, "LBL_status")->text().toStdString());
-    };
-    QTest::mouseClick(StartButton(), Qt::LeftButton);
-    ASSERT_FALSE(shown.empty());
-    EXPECT_EQ(shown.back(), "Status: C10 (10 of 12)");
-    EXPECT_EQ(CountOf(Output(), "END:VCARD\r\n"), 10);
-}
-
 TEST_F(Form2Test, PathInAMissingFolderShowsTheMessageAndLeavesNoFile) {
     AddContacts(1);
     const QString path = directory_.filePath("missing/contacts.vcf");
@@ -186,23 +171,6 @@ TEST_F(Form2Test, PathInAMissingFolderShowsTheMessageAndLeavesNoFile) {
     EXPECT_EQ(shownButtons, QMessageBox::Ok);
     EXPECT_FALSE(QFile::exists(path));
     ExpectIdle("Start");
-}
-
-TEST_F(Form2Test, ExistingFileIsReplacedAndAnEmptyFolderEmptiesIt) {
-    {
-        QFile old(QString::fromStdString(OutputPath()));
-        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
-        old.write(std::string(5000, '#').c_str());
-    }
-    contacts_->items = {Contact("A")};
-    QTest::mouseClick(StartButton(), Qt::LeftButton);
-    EXPECT_TRUE(Output().starts_with("BEGIN:VCARD\r\n"));
-    EXPECT_EQ(CountOf(Output(), "#"), 0);
-
-    contacts_->items.clear();
-    QTest::mouseClick(StartButton(), Qt::LeftButton);
-    EXPECT_TRUE(QFile::exists(QString::fromStdString(OutputPath())));
-    EXPECT_EQ(Output(), "");
 }
 
 // Closing during the run stops it after the current card; the window outlives its run even when

@@ -59,15 +59,6 @@ TEST(AddressTest, OnlyTheFullTextDecidesWhetherAnAddressIsWritten) {
     EXPECT_EQ(Addresses(contact), "ADR;TYPE=home:;;;;;;\r\nLABEL;TYPE=home:somewhere\r\n");
 }
 
-TEST(AddressTest, ComponentsAreEscapedSemicolonsIncluded) {
-    FakeItem contact = LondonWorkAddress();
-    contact.Set("BusinessAddressStreet", "Unit 4, Dock Road\r\nFloor 2;East").Set("BusinessAddressState", "A;\\");
-    EXPECT_NE(
-        Addresses(contact).find("ADR;TYPE=work:;;Unit 4\\, Dock Road\\nFloor 2\\;East;London;A\\;\\\\;N1 9GU;UK\r\n"),
-        std::string::npos)
-        << Addresses(contact);
-}
-
 class NoteTest : public ::testing::Test {
 protected:
     std::string Note(bool addBirthday, bool addAnniversary) {

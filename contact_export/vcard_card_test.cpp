@@ -71,17 +71,6 @@ TEST(ComposeNamesTest, BuildsDisplayNameFromEveryPresentPart) {
     }
 }
 
-TEST(ComposeNamesTest, CompanyStandsInWithoutReadingTitleOrMiddleName) {
-    // Title and middle name are set but must not be read when the company stands in.
-    const FakeItem contact =
-        FakeItem("ContactItem").Set("CompanyName", "Acme, Inc.").Set("Title", "Dr.").Set("MiddleName", "Ann");
-    std::string n, fn, org;
-    EXPECT_TRUE(ComposeNames(contact, n, fn, org));
-    EXPECT_EQ(n, ";Acme, Inc.;;;");
-    EXPECT_EQ(fn, "Acme, Inc.");
-    EXPECT_EQ(org, "");
-}
-
 // Without first and last name the company stands in; without a company the full name (the display
 // name), then the file-as name; a contact with none of them has no card.
 TEST(ComposeNamesTest, TheCompanyThenTheFullNameThenTheFileAsNameStandIn) {
@@ -128,27 +117,6 @@ TEST_F(CardTest, AContactKnownOnlyByItsDisplayNameGetsACardUnderIt) {
     EXPECT_NE(card.find("\r\nN:;Lee\\, Ann;;;\r\nFN:Lee\\, Ann\r\n"), std::string::npos) << card;
     EXPECT_NE(card.find("\r\nEMAIL;PREF;INTERNET:ann@example.com\r\n"), std::string::npos) << card;
     EXPECT_EQ(view_.statuses, std::vector<std::string>{"Status: Lee, Ann (1 of 1)"});
-}
-
-TEST_F(CardTest, CompanyOnlyContactGetsEscapedNamesAndNoOrgLine) {
-    const std::string card = Card(FakeItem("ContactItem").Set("CompanyName", "Acme, Inc.").Set("EntryID", "ID1"));
-    EXPECT_NE(card.find("\r\nN:;Acme\\, Inc.;;;\r\nFN:Acme\\, Inc.\r\n"), std::string::npos) << card;
-    EXPECT_EQ(card.find("ORG:"), std::string::npos);
-}
-
-TEST_F(CardTest, SemicolonsAndBackslashesInNamesAndCompanyStayInsideTheirComponent) {
-    const FakeItem contact = FakeItem("ContactItem")
-                                 .Set("LastName", "O'Neil; Jr")
-                                 .Set("FirstName", "Ann;e")
-                                 .Set("MiddleName", "B\\C")
-                                 .Set("Title", "Dr.")
-                                 .Set("CompanyName", "Initech; Ltd, Inc.")
-                                 .Set("EntryID", "ID1");
-    const std::string card = Card(contact);
-    EXPECT_NE(card.find("\r\nN:O'Neil\\; Jr;Ann\\;e;B\\\\C;Dr.;\r\nFN:O'Neil; Jr\\, Dr. Ann;e B\\\\C\r\n"),
-              std::string::npos)
-        << card;
-    EXPECT_NE(card.find("\r\nORG:Initech\\; Ltd\\, Inc.\r\n"), std::string::npos) << card;
 }
 
 TEST_F(CardTest, ContactWithoutNameOrCompanyIsCountedButGetsNoCard) {

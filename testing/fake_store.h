@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -116,9 +115,8 @@ inline constexpr std::int32_t kContactItemType = 2;
 // How a folder's collections misbehave when a test asks them to, and the log they share.
 struct CollectionFaults {
     std::shared_ptr<CollectionLog> log = std::make_shared<CollectionLog>();
-    bool failRestrict = false;     // Restrict fails
-    bool failCount = false;        // Count fails
-    std::function<void()> onNext;  // called before each item is handed out
+    bool failRestrict = false;  // Restrict fails
+    bool failCount = false;     // Count fails
 };
 
 // An items collection over a fixed list. Sort orders by Start, stably; Restrict keeps every item (the
@@ -135,9 +133,7 @@ public:
         }
         return static_cast<std::int32_t>(items_.size());
     }
-    std::unique_ptr<StoreItemEnumerator> Enumerate() override {
-        return std::make_unique<Enumerator>(items_, faults_.onNext);
-    }
+    std::unique_ptr<StoreItemEnumerator> Enumerate() override { return std::make_unique<Enumerator>(items_); }
     void Sort(std::string_view property) override {
         faults_.log->push_back("Sort " + std::string(property));
         std::stable_sort(items_.begin(), items_.end(),
@@ -162,18 +158,11 @@ private:
 
     class Enumerator : public StoreItemEnumerator {
     public:
-        Enumerator(std::vector<std::shared_ptr<StoreItem>> items, std::function<void()> onNext)
-            : items_(std::move(items)), onNext_(std::move(onNext)) {}
-        std::shared_ptr<StoreItem> Next() override {
-            if (onNext_) {
-                onNext_();
-            }
-            return next_ < items_.size() ? items_[next_++] : nullptr;
-        }
+        explicit Enumerator(std::vector<std::shared_ptr<StoreItem>> items) : items_(std::move(items)) {}
+        std::shared_ptr<StoreItem> Next() override { return next_ < items_.size() ? items_[next_++] : nullptr; }
 
     private:
         std::vector<std::shared_ptr<StoreItem>> items_;
-        std::function<void()> onNext_;
         std::size_t next_ = 0;
     };
 

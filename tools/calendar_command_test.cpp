@@ -10,6 +10,7 @@
 
 #include "testing/caught_command.h"
 #include "testing/on_terminal.h"
+#include "testing/source_path.h"
 #include "testing/temporary_directory.h"
 #include "testing/worked_examples.h"
 #include "tools/commands.h"
@@ -21,32 +22,15 @@ namespace fs = std::filesystem;
 using testing::CommandResult;
 using testing::RunCaught;
 
-// Two calendars: the default one holding the two appointments of the iCalendar worked example, and
-// Agenda, whose name is given by the test.
-std::string Mailbox(const std::string& agendaName) {
-    return R"({"format": "kalendro-mailbox/1", "stores": [{"name": "Personal Folders", "storeId": "S1", "folders": [
-  {"name": "Calendar", "entryId": "E1", "defaultItemType": 1, "default": "calendar", "items": [
-    {"type": "AppointmentItem", "Start": "2002-11-06T00:00:00", "End": "2002-11-07T00:00:00",
-     "CreationTime": "2002-11-01T08:00:00", "LastModificationTime": "2002-11-01T08:00:00",
-     "EntryID": "00000000EF56AB78", "Subject": "Holiday", "Importance": 1, "AllDayEvent": true},
-    {"type": "AppointmentItem", "Start": "2002-11-05T14:00:00", "End": "2002-11-05T15:30:00",
-     "CreationTime": "2002-11-04T09:30:12", "LastModificationTime": "2002-11-04T09:35:40",
-     "Location": "Room 2", "EntryID": "00000000AB12CD34", "Body": "Bring the figures\r\nand the slides",
-     "Subject": "Budget meeting", "Importance": 2, "Categories": "Business"}]},
-  {"name": ")" +
-           agendaName + R"(", "entryId": "E2", "defaultItemType": 1, "items": [
-    {"type": "AppointmentItem", "Start": "2002-11-05T09:00:00", "End": "2002-11-05T10:00:00",
-     "EntryID": "A1", "Subject": "Agenda item"}]}]}]})";
-}
-
 class CalendarCommandTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        fs::create_directories(target);
-        WriteMailbox("Agenda");
-    }
+    void SetUp() override { fs::create_directories(target); }
 
-    void WriteMailbox(const std::string& agendaName) { std::ofstream(store) << Mailbox(agendaName); }
+    // The test's own mailbox instead of the one beside it.
+    void WriteMailbox(const std::string& text) {
+        store = directory.Path() / "mailbox.json";
+        std::ofstream(store) << text;
+    }
 
     static CommandResult Run(const std::vector<std::string>& arguments) {
         return RunCaught(RunCalendarCommand, arguments);
@@ -61,7 +45,8 @@ protected:
 
     testing::TemporaryDirectory directory;
     fs::path target = directory.Path() / "player";
-    fs::path store = directory.Path() / "mailbox.json";
+    // Two calendars: the default one holding the two appointments of the iCalendar worked example, and Agenda.
+    fs::path store = testing::SourcePath("tools/two-calendars-mailbox.json");
 };
 
 TEST_F(CalendarCommandTest, WritesTheDefaultCalendarAndListsEachAppointment) {
@@ -109,13 +94,13 @@ TEST_F(CalendarCommandTest, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
 
 // A store "X/A" holding "B" and a store "X" holding "A/B" both fit "X/A/B"; one was picked silently.
 TEST_F(CalendarCommandTest, AmbiguousFolderPathIsAUsageErrorAndEscapedSlashesTellThePathsApart) {
-    std::ofstream(store) << R"({"format": "kalendro-mailbox/1", "stores": [
+    WriteMailbox(R"({"format": "kalendro-mailbox/1", "stores": [
         {"name": "X/A", "folders": [{"name": "B", "defaultItemType": 1, "default": "calendar", "items": [
             {"type": "AppointmentItem", "Start": "2002-11-05T09:00:00", "End": "2002-11-05T10:00:00",
              "Subject": "In B"}]}]},
         {"name": "X", "folders": [{"name": "A/B", "defaultItemType": 1, "items": [
             {"type": "AppointmentItem", "Start": "2002-11-05T09:00:00", "End": "2002-11-05T10:00:00",
-             "Subject": "In A/B"}]}]}]})";
+             "Subject": "In A/B"}]}]}]})");
     const CommandResult ambiguous = RunRange({"--folder", "X/A/B"});
     EXPECT_EQ(ambiguous.status, 2);
     EXPECT_NE(ambiguous.err.find(R"(the calendar folder "X/A/B" is ambiguous; name one of "X\/A/B", "X/A\/B")"),
@@ -128,10 +113,10 @@ TEST_F(CalendarCommandTest, AmbiguousFolderPathIsAUsageErrorAndEscapedSlashesTel
 
 // A subject's escape sequences reached the terminal as they were.
 TEST_F(CalendarCommandTest, ListingOnATerminalShowsControlCharactersEscaped) {
-    std::ofstream(store) << R"({"format": "kalendro-mailbox/1", "stores": [{"name": "P", "folders": [
+    WriteMailbox(R"({"format": "kalendro-mailbox/1", "stores": [{"name": "P", "folders": [
         {"name": "Calendar", "defaultItemType": 1, "default": "calendar", "items": [
             {"type": "AppointmentItem", "Start": "2002-11-05T09:00:00", "End": "2002-11-05T10:00:00",
-             "Subject": "Bell\u0007 and \u001b[2J clear"}]}]}]})";
+             "Subject": "Bell\u0007 and \u001b[2J clear"}]}]}]})");
     EXPECT_NE(RunRange().out.find(" Bell\a and \x1B[2J clear\n"), std::string::npos);
     const testing::OnTerminal terminal;
     const CommandResult onTerminal = RunRange();
@@ -139,7 +124,9 @@ TEST_F(CalendarCommandTest, ListingOnATerminalShowsControlCharactersEscaped) {
 }
 
 TEST_F(CalendarCommandTest, FailurePathExitsWithOneAndTellsTheCause) {
-    WriteMailbox("Work: 2002");
+    WriteMailbox(R"({"format": "kalendro-mailbox/1", "stores": [{"name": "Personal Folders", "folders": [
+        {"name": "Calendar", "defaultItemType": 1, "default": "calendar"},
+        {"name": "Work: 2002", "defaultItemType": 1}]}]})");
     const CommandResult result = RunRange({"--folder", "Personal Folders/Work: 2002", "--use-calendar-name"});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.out, "");
@@ -183,7 +170,7 @@ TEST_F(CalendarCommandTest, ACalendarsFolderThatIsALinkIsAFailureNamingIt) {
 }
 
 TEST_F(CalendarCommandTest, UnreadableStoreIsReportedWithItsNumber) {
-    fs::remove(store);
+    store = directory.Path() / "missing.json";
     const CommandResult result = RunRange();
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err.rfind("Run-time error '429':", 0), 0u) << result.err;

@@ -10,6 +10,7 @@
 
 #include "testing/caught_command.h"
 #include "testing/private_mounts.h"
+#include "testing/source_path.h"
 #include "testing/temporary_directory.h"
 #include "testing/worked_examples.h"
 #include "tools/commands.h"
@@ -21,25 +22,8 @@ namespace fs = std::filesystem;
 using testing::CommandResult;
 using testing::RunCaught;
 
-// The worked example contact, a contact with a birthday, an anniversary and notes, and a list.
-constexpr const char* kMailbox = R"({"format": "kalendro-mailbox/1", "stores": [{"name": "Personal Folders",
-  "folders": [{"name": "Contacts", "defaultItemType": 2, "default": "contacts", "items": [
-    {"type": "ContactItem", "LastName": "Doe", "FirstName": "Jane", "Title": "Dr.", "CompanyName": "Acme, Inc.",
-     "JobTitle": "Engineer", "BusinessTelephoneNumber": "+1 555 0100", "MobileTelephoneNumber": "+1 555 0199",
-     "BusinessAddressStreet": "1 High Street", "BusinessAddressCity": "London", "BusinessAddressPostalCode": "N1 9GU",
-     "BusinessAddressCountry": "UK", "BusinessAddress": "1 High Street\r\nLondon, N1 9GU\r\nUK",
-     "MailingAddress": "1 High Street\r\nLondon, N1 9GU\r\nUK", "Birthday": "2002-03-07T00:00:00",
-     "Categories": "Business", "LastModificationTime": "2002-11-05T14:03:09",
-     "EntryID": "00000000A1B2C3D4E5F60718293A4B5C6D7E8F90",
-     "Body": "Met at the trade fair, prefers calls in the morning; please ring before ten."},
-    {"type": "DistListItem", "Subject": "Team"},
-    {"type": "ContactItem", "FirstName": "Tom", "EntryID": "T1", "LastModificationTime": "2003-01-02T03:04:05",
-     "Birthday": "1975-08-09T00:00:00", "Anniversary": "2000-06-10T00:00:00", "Body": "Cousin"}]}]}]})";
-
 class ContactsCommandTest : public ::testing::Test {
 protected:
-    void SetUp() override { std::ofstream(store) << kMailbox; }
-
     static CommandResult Run(const std::vector<std::string>& arguments) {
         return RunCaught(RunContactsCommand, arguments);
     }
@@ -50,7 +34,8 @@ protected:
     }
 
     testing::TemporaryDirectory directory;
-    fs::path store = directory.Path() / "mailbox.json";
+    // The worked example contact, a contact with a birthday, an anniversary and notes, and a list.
+    fs::path store = testing::SourcePath("tools/contacts-mailbox.json");
     fs::path output = directory.Path() / "contacts.vcf";
 };
 
@@ -86,7 +71,7 @@ TEST_F(ContactsCommandTest, FailuresExitWithOneAndTellTheCause) {
         << unwritable.err;
     EXPECT_FALSE(fs::exists(missing));
 
-    fs::remove(store);
+    store = directory.Path() / "missing.json";
     const CommandResult unreadable = Export();
     EXPECT_EQ(unreadable.status, 1);
     EXPECT_NE(unreadable.err.find("\nRun-time error '429': "), std::string::npos) << unreadable.err;

@@ -5,39 +5,19 @@
 #include <poll.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "platform/store/failure.h"
 #include "testing/private_mounts.h"
+#include "testing/source_path.h"
 #include "testing/temporary_directory.h"
 
 namespace kalendro {
 namespace {
 
-namespace fs = std::filesystem;
-
-// Lines of /proc/self/mountinfo: id, parent, device, root, mount point, options, "-", type, source.
-constexpr std::string_view kMountInfo =
-    "21 1 254:0 / / rw - ext4 /dev/vda1 rw\n"
-    "22 21 0:21 / /proc rw - proc proc rw\n"
-    "30 21 8:33 / /run/media/bob/CARD rw - vfat /dev/sdc1 rw\n"
-    "31 21 8:17 / /mnt/usb\\040stick rw - vfat /dev/sdb1 rw\n"
-    "32 21 8:1 / /media/user/IPOD rw - vfat /dev/sda1 rw\n"
-    "33 32 8:1 / /media/user/IPOD ro - vfat /dev/sda1 ro\n"
-    "34 32 8:2 / /media/user/IPOD/Music rw - ext4 /dev/sda2 rw\n"
-    "35 21 8:49 / /media/PLAYER rw - ext4 /dev/sdd1 rw\n"
-    "36 21 0:25 / /mnt/sandbox/env/v1/python rw - ext4 /dev/vda1 rw\n"
-    "37 31 8:50 / /mnt/usb\\040stick/nested rw - ext4 /dev/sdd2 rw\n"
-    "38 21 0:26 / /mnt/proc rw - proc proc rw\n"
-    "39 21 0:27 / /mnt rw - ext4 /dev/sde1 rw\n"
-    "40 21 8:65 / /mediafiles rw - ext4 /dev/sde1 rw\n"
-    "41 21 8:66 / /run/media/bob rw - ext4 /dev/sde2 rw\n";
-
+// The mountinfo beside this test: lines of /proc/self/mountinfo (id, parent, device, root, mount point,
+// options, "-", type, source) of real and virtual, direct and nested mounts.
 TEST(DriveMountPoints, OnlyRealFileSystemsMountedDirectlyWhereDrivesLand) {
-    const testing::TemporaryDirectory directory;
-    const fs::path mountInfo = directory.Path() / "mountinfo";
-    std::ofstream(mountInfo) << kMountInfo;
-    EXPECT_EQ(DriveMountPoints(mountInfo.string()),
+    EXPECT_EQ(DriveMountPoints(testing::SourcePath("platform/files/mountinfo").string()),
               (std::vector<std::string>{"/run/media/bob/CARD", "/mnt/usb stick", "/media/user/IPOD", "/media/PLAYER"}));
 }
 

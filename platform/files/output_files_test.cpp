@@ -12,25 +12,18 @@
 #include <functional>
 #include <iostream>
 #include <optional>
-#include <sstream>
 
 #include <fcntl.h>
 
 #include "platform/files/drive_table.h"
 #include "platform/store/failure.h"
 #include "testing/private_mounts.h"
+#include "testing/temporary_directory.h"
 
 namespace kalendro {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string ReadBytes(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return bytes.str();
-}
 
 // The failure an action raises; number 0 when it raises none.
 Failure FailureOf(const std::function<void()>& action) {
@@ -73,7 +66,7 @@ protected:
             stream->WriteLine(line);
         }
         stream->Close();
-        return ReadBytes(Ipod() / "out.txt");
+        return testing::ReadFileBytes(Ipod() / "out.txt");
     }
 
     fs::path root_;
@@ -91,7 +84,8 @@ TEST_F(DiskFileSystemTest, LinesEndInCrLfWithoutByteOrderMark) {
     stream->WriteLine("");
     stream->WriteLine("");
     stream->Close();
-    EXPECT_EQ(ReadBytes(Ipod() / "Calendars" / "vCalendar.ics"), "BEGIN:VCALENDAR\r\nSUMMARY:Caf\xC3\xA9\r\n\r\n");
+    EXPECT_EQ(testing::ReadFileBytes(Ipod() / "Calendars" / "vCalendar.ics"),
+              "BEGIN:VCALENDAR\r\nSUMMARY:Caf\xC3\xA9\r\n\r\n");
 }
 
 TEST_F(DiskFileSystemTest, CreateTextFileReplacesAnExistingFileOnlyWhenAllowed) {
@@ -101,12 +95,12 @@ TEST_F(DiskFileSystemTest, CreateTextFileReplacesAnExistingFileOnlyWhenAllowed) 
 
     const Failure refused = FailureOf([&] { Open()->CreateTextFile("d:\\out.txt", false); });
     EXPECT_EQ(refused.Number(), kFileAlreadyExists);
-    EXPECT_EQ(ReadBytes(Ipod() / "out.txt"), "short\r\n");
+    EXPECT_EQ(testing::ReadFileBytes(Ipod() / "out.txt"), "short\r\n");
 
     auto fresh = Open()->CreateTextFile("d:\\new.txt", false);
     fresh->WriteLine("new");
     fresh->Close();
-    EXPECT_EQ(ReadBytes(Ipod() / "new.txt"), "new\r\n");
+    EXPECT_EQ(testing::ReadFileBytes(Ipod() / "new.txt"), "new\r\n");
 }
 
 TEST_F(DiskFileSystemTest, DrivePathsLandUnderTheDriveDirectory) {
@@ -211,15 +205,15 @@ TEST_F(DiskFileSystemTest, NoLinkOnADriveIsFollowed) {
     stream->WriteLine("new");
     stream->Close();
     EXPECT_FALSE(fs::is_symlink(Ipod() / "Calendars" / "vCalendar.ics"));
-    EXPECT_EQ(ReadBytes(Ipod() / "Calendars" / "vCalendar.ics"), "new\r\n");
-    EXPECT_EQ(ReadBytes(target), "keep me");
+    EXPECT_EQ(testing::ReadFileBytes(Ipod() / "Calendars" / "vCalendar.ics"), "new\r\n");
+    EXPECT_EQ(testing::ReadFileBytes(target), "keep me");
 
     fs::create_symlink(target, Home() / "contacts.vcf");
     auto contacts = files->CreateTextFile((Home() / "contacts.vcf").string());
     contacts->WriteLine("card");
     contacts->Close();
     EXPECT_TRUE(fs::is_symlink(Home() / "contacts.vcf"));
-    EXPECT_EQ(ReadBytes(target), "card\r\n");
+    EXPECT_EQ(testing::ReadFileBytes(target), "card\r\n");
 }
 
 TEST_F(DiskFileSystemTest, NoAccessIsPermissionDenied) {
@@ -246,7 +240,7 @@ TEST_F(DiskFileSystemTest, AStreamReleasedWithoutCloseKeepsEverythingWritten) {
         stream->WriteLine("BEGIN:VCALENDAR");
         stream->Write("BEGIN:VEV");
     }
-    EXPECT_EQ(ReadBytes(Ipod() / "out.txt"), "BEGIN:VCALENDAR\r\nBEGIN:VEV");
+    EXPECT_EQ(testing::ReadFileBytes(Ipod() / "out.txt"), "BEGIN:VCALENDAR\r\nBEGIN:VEV");
 }
 
 TEST_F(DiskFileSystemTest, LargeOutputArrivesWhole) {
@@ -300,7 +294,7 @@ TEST_F(DiskFileSystemTest, WritingAfterCloseIsAFailure) {
     stream->Close();
     EXPECT_EQ(FailureOf([&] { stream->WriteLine("late"); }).Number(), kInvalidArgument);
     EXPECT_EQ(FailureOf([&] { stream->Write("late"); }).Number(), kInvalidArgument);
-    EXPECT_EQ(ReadBytes(Ipod() / "out.txt"), "last\r\n");
+    EXPECT_EQ(testing::ReadFileBytes(Ipod() / "out.txt"), "last\r\n");
 }
 
 TEST_F(DiskFileSystemTest, DriveLettersAreLookedUpInTheTable) {

@@ -23,10 +23,8 @@ namespace {
 using memory_store::MemberId;
 using memory_store::MemoryFolder;
 using memory_store::MemoryItem;
-using memory_store::RecurrenceEnd;
 using memory_store::RecurrenceException;
 using memory_store::RecurrencePattern;
-using memory_store::RecurrenceType;
 
 // A mailbox of one store holding the given folders (JSON text of the array's elements).
 std::string OneStore(const std::string& folders) {
@@ -135,48 +133,6 @@ TEST(MailboxLoaderTest, GeneratedIdsAreStableDistinctAndFreeOfAt) {
     EXPECT_EQ(first[2], GeneratedId("EntryID:S0/F0"));
     EXPECT_EQ(first[3], GeneratedId("EntryID:S0/F0/I0"));
     EXPECT_EQ(first[6], GeneratedId("EntryID:S0/F0/F0/I0"));
-}
-
-TEST(MailboxLoaderTest, ReadsEachRecurrenceTypeWithItsFields) {
-    const RecurrencePattern& daily = PatternOf(R"("RecurrenceType": 0, "Interval": 2, "Occurrences": 10)");
-    EXPECT_EQ(daily.type, RecurrenceType::kDaily);
-    EXPECT_EQ(daily.interval, 2);
-    EXPECT_EQ(daily.end, RecurrenceEnd::kAfterOccurrences);
-    EXPECT_EQ(daily.occurrences, 10);
-    EXPECT_EQ(daily.patternStartDate, (StoreDate{2026, 11, 2}));
-
-    const RecurrencePattern& weekly = PatternOf(R"("RecurrenceType": 1, "DayOfWeekMask": 62, "NoEndDate": true)");
-    EXPECT_EQ(weekly.type, RecurrenceType::kWeekly);
-    EXPECT_EQ(weekly.interval, 1);
-    EXPECT_EQ(weekly.dayOfWeekMask, 62);
-    EXPECT_EQ(weekly.firstDayOfWeek, 0);
-    EXPECT_EQ(weekly.end, RecurrenceEnd::kNever);
-    const RecurrencePattern& fromMonday =
-        PatternOf(R"("RecurrenceType": 1, "Interval": 2, "DayOfWeekMask": 5, "FirstDayOfWeek": 1, "NoEndDate": true)");
-    EXPECT_EQ(fromMonday.firstDayOfWeek, 1);
-
-    const RecurrencePattern& monthly = PatternOf(
-        R"("RecurrenceType": 2, "DayOfMonth": 31, "PatternStartDate": "2026-10-31", "PatternEndDate": "2027-03-31")");
-    EXPECT_EQ(monthly.dayOfMonth, 31);
-    EXPECT_EQ(monthly.patternStartDate, (StoreDate{2026, 10, 31}));
-    EXPECT_EQ(monthly.end, RecurrenceEnd::kByDate);
-    EXPECT_EQ(monthly.patternEndDate, (StoreDate{2027, 3, 31}));
-
-    const RecurrencePattern& monthNth =
-        PatternOf(R"("RecurrenceType": 3, "DayOfWeekMask": 2, "Instance": 5, "NoEndDate": true)");
-    EXPECT_EQ(monthNth.type, RecurrenceType::kMonthNth);
-    EXPECT_EQ(monthNth.instance, 5);
-
-    const RecurrencePattern& yearly =
-        PatternOf(R"("RecurrenceType": 5, "DayOfMonth": 29, "MonthOfYear": 2, "NoEndDate": true)");
-    EXPECT_EQ(yearly.type, RecurrenceType::kYearly);
-    EXPECT_EQ(yearly.monthOfYear, 2);
-
-    const RecurrencePattern& yearNth = PatternOf(
-        R"("RecurrenceType": 6, "DayOfWeekMask": 5, "Instance": 1, "MonthOfYear": 11, "Interval": 2, "NoEndDate": true)");
-    EXPECT_EQ(yearNth.type, RecurrenceType::kYearNth);
-    EXPECT_EQ(yearNth.dayOfWeekMask, 5);
-    EXPECT_EQ(yearNth.interval, 2);
 }
 
 TEST(MailboxLoaderTest, ReadsDeletedAndModifiedExceptions) {

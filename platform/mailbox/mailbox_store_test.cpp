@@ -8,27 +8,20 @@
 
 #include "platform/store/failure.h"
 #include "testing/source_path.h"
+#include "testing/temporary_directory.h"
 
 namespace kalendro {
 namespace {
 
-const char* const kMailbox = R"({"format": "kalendro-mailbox/1", "stores": [
-  {"name": "Personal Folders", "storeId": "S1", "folders": [
-    {"name": "Calendar", "entryId": "CAL", "defaultItemType": 1, "default": "calendar", "items": [
-      {"type": "AppointmentItem", "Subject": "Late", "Start": "2026-12-06T15:00:00", "End": "2026-12-06T16:00:00",
-       "Location": "Caf\u00e9", "Importance": 2, "AllDayEvent": false},
-      {"type": "AppointmentItem", "Subject": "Early A", "Start": "2026-12-06T09:00:00"},
-      {"type": "AppointmentItem", "Subject": "No start"},
-      {"type": "AppointmentItem", "Subject": "Early B", "Start": "2026-12-06T09:00:00"}],
-     "folders": [{"name": "Nested", "defaultItemType": 1}]},
-    {"name": "Contacts", "defaultItemType": 2, "default": "contacts", "items": [
-      {"type": "ContactItem", "FirstName": "Ann", "Birthday": "1980-05-04"},
-      {"type": "DistListItem", "DLName": "Team"}]}]},
-  {"name": "Archive", "folders": [{"name": "Old Calendar", "defaultItemType": 1}]}]})";
+// Two stores: the first with a default calendar of four appointments (two at one start, one without a
+// start) and a nested calendar, and a default contacts folder of a contact and a list.
+std::string Mailbox() {
+    return testing::ReadFileBytes(testing::SourcePath("platform/mailbox/two-stores-mailbox.json"));
+}
 
 class MailboxStoreTest : public ::testing::Test {
 protected:
-    std::shared_ptr<StoreSession> Session(const std::string& text = kMailbox) {
+    std::shared_ptr<StoreSession> Session(const std::string& text = Mailbox()) {
         return OpenMailboxText(text, "test.json", RegionalSettings{})->GetNamespace("MAPI");
     }
 
@@ -53,29 +46,9 @@ protected:
 };
 
 TEST_F(MailboxStoreTest, NamespaceIsMapiOnly) {
-    auto application = OpenMailboxText(kMailbox, "test.json", RegionalSettings{});
+    auto application = OpenMailboxText(Mailbox(), "test.json", RegionalSettings{});
     EXPECT_NE(application->GetNamespace("MAPI"), nullptr);
     ExpectFailure(kInvalidArgument, "\"mapi\"", [&] { application->GetNamespace("mapi"); });
-}
-
-TEST_F(MailboxStoreTest, SessionFoldersAreTheStoresAsTopLevelFolders) {
-    const auto stores = Session()->Folders();
-    ASSERT_EQ(stores.size(), 2u);
-    EXPECT_EQ(stores[0]->Name(), "Personal Folders");
-    EXPECT_EQ(stores[0]->StoreID(), "S1");
-    EXPECT_EQ(stores[0]->DefaultItemType(), 0);
-    EXPECT_EQ(stores[0]->Items()->Count(), 0);
-    EXPECT_EQ(stores[1]->Name(), "Archive");
-    EXPECT_EQ(stores[1]->StoreID().size(), 32u);
-    const auto folders = stores[0]->Folders();
-    ASSERT_EQ(folders.size(), 2u);
-    EXPECT_EQ(folders[0]->Name(), "Calendar");
-    EXPECT_EQ(folders[0]->EntryID(), "CAL");
-    EXPECT_EQ(folders[0]->StoreID(), "S1");
-    EXPECT_EQ(folders[0]->DefaultItemType(), 1);
-    EXPECT_EQ(folders[1]->DefaultItemType(), 2);
-    ASSERT_EQ(folders[0]->Folders().size(), 1u);
-    EXPECT_EQ(folders[0]->Folders()[0]->Name(), "Nested");
 }
 
 TEST_F(MailboxStoreTest, DefaultFoldersAreTheMarkedOnes) {
@@ -186,28 +159,6 @@ TEST_F(MailboxStoreTest, EachOpeningReadsTheFileAfresh) {
     EXPECT_EQ(second->GetNamespace("MAPI")->Folders()[0]->Name(), "Second");
     std::remove(path.c_str());
     ExpectFailure(kStoreCannotOpen, "cannot be read", [&] { OpenMailboxFile(path, RegionalSettings{}); });
-}
-
-TEST_F(MailboxStoreTest, DemoMailboxOpensWithItsDefaultsAndFolders) {
-    auto session =
-        OpenMailboxFile(testing::SourcePath("samples/demo-mailbox.json"), RegionalSettings{})->GetNamespace("MAPI");
-    const auto stores = session->Folders();
-    ASSERT_EQ(stores.size(), 2u);
-    EXPECT_EQ(stores[0]->Name(), "Personal Folders");
-    EXPECT_EQ(stores[1]->Name(), "Archive");
-    auto calendar = session->GetDefaultFolder(kDefaultCalendarFolder);
-    EXPECT_EQ(calendar->Name(), "Calendar");
-    EXPECT_GE(calendar->Items()->Count(), 30);
-    ASSERT_EQ(calendar->Folders().size(), 1u);
-    EXPECT_EQ(calendar->Folders()[0]->DefaultItemType(), kAppointmentItemType);
-    int contacts = 0;
-    int others = 0;
-    auto enumerator = session->GetDefaultFolder(kDefaultContactsFolder)->Items()->Enumerate();
-    while (auto item = enumerator->Next()) {
-        ++(item->TypeName() == "ContactItem" ? contacts : others);
-    }
-    EXPECT_EQ(contacts, 12);
-    EXPECT_EQ(others, 1);
 }
 
 }  // namespace

@@ -146,11 +146,6 @@ TEST_F(LazyFolderTest, TheItemsAreReadOnceForEveryCollectionAndThenCountedAsRead
     EXPECT_EQ(reads_, 1);
 }
 
-TEST_F(LazyFolderTest, RestrictReadsTheItems) {
-    EXPECT_EQ(Items()->Restrict("[Subject] = 'early'")->Count(), 1);
-    EXPECT_EQ(reads_, 1);
-}
-
 TEST(FolderItemsTest, AReaderThatFailsFailsEveryLaterRequestWithoutRunningAgain) {
     int reads = 0;
     const FolderItems items(3, [&reads]() -> ItemList {
@@ -161,38 +156,6 @@ TEST(FolderItemsTest, AReaderThatFailsFailsEveryLaterRequestWithoutRunningAgain)
     EXPECT_EQ(FailureOf([&] { items.All(); }), "440 The folder cannot be read.");
     EXPECT_EQ(reads, 1);
     EXPECT_EQ(items.Count(), 3);
-}
-
-// Nine hours ahead of local time.
-class NineHoursAhead : public SeriesTimeZone {
-public:
-    StoreDate ToLocal(const StoreDate& zoneWallTime) const override {
-        return StoreDate::FromSerialSeconds(zoneWallTime.SerialSeconds() - 9 * 3600);
-    }
-};
-
-TEST(ZonedSeriesInAFolder, RestrictGivesTheOccurrencesAtTheirLocalTimes) {
-    auto series = Appointment("Call", "2026-12-01T08:00:00", "2026-12-01T08:30:00");
-    RecurrencePattern pattern;
-    pattern.type = RecurrenceType::kDaily;
-    pattern.patternStartDate = At("2026-12-01");
-    pattern.zone = std::make_shared<const NineHoursAhead>();
-    series->recurrence = std::make_unique<RecurrencePattern>(pattern);
-    auto calendar = Folder("Calendar", "S1", "calendar");
-    calendar->items = std::make_shared<const FolderItems>(ItemList{series});
-    RegionalSettings regional;
-    regional.shortDateForm = "dd-MM-yyyy";
-    auto items = MakeMemoryApplication({{calendar, "the PST file \"a.pst\""}}, regional)
-                     ->GetNamespace("MAPI")
-                     ->GetDefaultFolder(kDefaultCalendarFolder)
-                     ->Items();
-    items->Sort("[Start]");
-    items->SetIncludeRecurrences(true);
-    auto restricted = items->Restrict("[Start] >= '03-12-2026 00:00' And [End] <= '05-12-2026 00:00'");
-    // Local 23:00 the day before each zone date: the zone's 3rd lies before the range, its 6th after it.
-    EXPECT_EQ(Lines(*restricted), (std::vector<std::string>{"2026-12-03T23:00:00 Call", "2026-12-04T23:00:00 Call"}));
-    auto enumerator = restricted->Enumerate();
-    EXPECT_EQ(enumerator->Next()->Date("End"), At("2026-12-03T23:30:00"));
 }
 
 }  // namespace

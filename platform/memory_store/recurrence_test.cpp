@@ -4,96 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "platform/memory_store/test_occurrences.h"
 #include "platform/store/failure.h"
-#include "testing/source_path.h"
 
 namespace kalendro::memory_store {
 namespace {
 
-using nlohmann::json;
-
 StoreDate At(const char* text) { return *StoreDate::Parse(text); }
-
-std::optional<StoreDate> OptionalAt(const json& window, const char* side) {
-    if (!window.contains(side)) {
-        return std::nullopt;
-    }
-    return At(window[side].get<std::string>().c_str());
-}
-
-struct VectorSeries {
-    RecurrencePattern pattern;
-    StoreDate start;
-    StoreDate end;
-};
-
-int FieldOr(const json& recurrence, const char* key, int absent) {
-    return recurrence.contains(key) ? recurrence[key].get<int>() : absent;
-}
-
-// The vector's series in the model; its fields have the names and meanings of the model's.
-VectorSeries SeriesOf(const json& vector) {
-    const json& recurrence = vector["Recurrence"];
-    VectorSeries series{
-        {}, At(vector["Start"].get<std::string>().c_str()), At(vector["End"].get<std::string>().c_str())};
-    RecurrencePattern& pattern = series.pattern;
-    pattern.type = static_cast<RecurrenceType>(recurrence["RecurrenceType"].get<int>());
-    pattern.interval = FieldOr(recurrence, "Interval", 1);
-    pattern.dayOfWeekMask = FieldOr(recurrence, "DayOfWeekMask", 0);
-    pattern.dayOfMonth = FieldOr(recurrence, "DayOfMonth", 0);
-    pattern.instance = FieldOr(recurrence, "Instance", 0);
-    pattern.monthOfYear = FieldOr(recurrence, "MonthOfYear", 0);
-    pattern.firstDayOfWeek = FieldOr(recurrence, "FirstDayOfWeek", 0);
-    pattern.patternStartDate = recurrence.contains("PatternStartDate")
-                                   ? At(recurrence["PatternStartDate"].get<std::string>().c_str())
-                                   : series.start.DateOnly();
-    if (recurrence.contains("PatternEndDate")) {
-        pattern.end = RecurrenceEnd::kByDate;
-        pattern.patternEndDate = At(recurrence["PatternEndDate"].get<std::string>().c_str());
-    } else if (recurrence.contains("Occurrences")) {
-        pattern.end = RecurrenceEnd::kAfterOccurrences;
-        pattern.occurrences = recurrence["Occurrences"].get<int>();
-    }
-    for (const json& exception : recurrence.value("Exceptions", json::array())) {
-        RecurrenceException& added = pattern.exceptions.emplace_back();
-        added.originalDate = At(exception["OriginalDate"].get<std::string>().c_str());
-        added.deleted = exception.value("Deleted", false);
-        for (const auto& [key, member] : {std::pair{"Start", MemberId::kStart}, std::pair{"End", MemberId::kEnd}}) {
-            if (exception.contains(key)) {
-                added.members.Set(member, At(exception[key].get<std::string>().c_str()));
-            }
-        }
-    }
-    return series;
-}
-
-std::vector<std::string> StartTexts(const std::vector<Occurrence>& occurrences) {
-    std::vector<std::string> texts;
-    for (const Occurrence& occurrence : occurrences) {
-        texts.push_back(occurrence.start.ToText());
-    }
-    return texts;
-}
-
-TEST(RecurrenceVectors, EveryVectorGivesItsInstances) {
-    std::ifstream file(testing::SourcePath("platform/memory_store/recurrence_vectors.json"));
-    ASSERT_TRUE(file) << "recurrence_vectors.json beside this test";
-    const json vectors = json::parse(file)["vectors"];
-    ASSERT_GE(vectors.size(), 40u);
-    for (const json& vector : vectors) {
-        SCOPED_TRACE(vector["name"].get<std::string>());
-        const VectorSeries vectorSeries = SeriesOf(vector);
-        const RecurringSeries series(vectorSeries.pattern, vectorSeries.start, vectorSeries.end);
-        const StartWindow window{OptionalAt(vector["window"], "from"), OptionalAt(vector["window"], "to")};
-        EXPECT_EQ(StartTexts(series.OccurrencesIn(window)), vector["expected"].get<std::vector<std::string>>());
-    }
-}
 
 RecurrencePattern Daily(const char* patternStart) {
     RecurrencePattern pattern;
@@ -221,89 +141,6 @@ TEST(RecurringSeries, ACountedSeriesCountsItsDatesInTheOrderOfItsWeeks) {
               (std::vector<std::string>{"2024-01-02T09:00:00", "2024-01-07T09:00:00", "2024-01-16T09:00:00"}));
     EXPECT_EQ(StartTexts(series.OccurrencesIn({At("2024-01-10T00:00:00"), std::nullopt})),
               (std::vector<std::string>{"2024-01-16T09:00:00"}));
-}
-
-// Month-based series of the Hijri calendar; the expected dates are python-convertdate's tabular Hijri
-// dates. 1445 is a leap year (its twelfth month has 30 days), 1446 is not.
-TEST(RecurringSeries, HijriSeriesCountTheMonthsOfTheHijriCalendar) {
-    const struct {
-        const char* name;
-        RecurrenceType type;
-        int interval;
-        int dayOfMonth;
-        int dayOfWeekMask;
-        int instance;
-        int monthOfYear;
-        const char* patternStart;
-        std::vector<std::string> starts;
-    } cases[] = {
-        {"the first of every month from 1 Muharram 1445",
-         RecurrenceType::kMonthly,
-         1,
-         1,
-         0,
-         0,
-         0,
-         "2023-07-19",
-         {"2023-07-19", "2023-08-18", "2023-09-16", "2023-10-16", "2023-11-14"}},
-        {"the last day of every other month from Shawwal 1445",
-         RecurrenceType::kMonthly,
-         2,
-         31,
-         0,
-         0,
-         0,
-         "2024-04-10",
-         {"2024-05-08", "2024-07-07", "2024-09-04", "2024-11-02"}},
-        {"the second Friday of every month of 1446",
-         RecurrenceType::kMonthNth,
-         1,
-         0,
-         32,
-         2,
-         0,
-         "2024-07-08",
-         {"2024-07-19", "2024-08-16", "2024-09-13"}},
-        {"1 Ramadan every year",
-         RecurrenceType::kYearly,
-         1,
-         1,
-         0,
-         0,
-         9,
-         "2024-03-11",
-         {"2024-03-11", "2025-03-01", "2026-02-18"}},
-        {"the last Monday of Dhu al-Hijjah every year",
-         RecurrenceType::kYearNth,
-         1,
-         0,
-         2,
-         5,
-         12,
-         "2024-06-07",
-         {"2024-07-01", "2025-06-23", "2026-06-15"}},
-    };
-    for (const auto& test : cases) {
-        SCOPED_TRACE(test.name);
-        RecurrencePattern pattern;
-        pattern.calendar = PatternCalendar::kHijri;
-        pattern.type = test.type;
-        pattern.interval = test.interval;
-        pattern.dayOfMonth = test.dayOfMonth;
-        pattern.dayOfWeekMask = test.dayOfWeekMask;
-        pattern.instance = test.instance;
-        pattern.monthOfYear = test.monthOfYear;
-        pattern.patternStartDate = At(test.patternStart);
-        pattern.end = RecurrenceEnd::kAfterOccurrences;
-        pattern.occurrences = static_cast<int>(test.starts.size());
-        const RecurringSeries series(pattern, At(test.patternStart), At(test.patternStart));
-        std::vector<std::string> dates;
-        for (const Occurrence& occurrence : series.OccurrencesIn({})) {
-            dates.push_back(occurrence.start.ToText().substr(0, 10));
-        }
-        EXPECT_EQ(dates, test.starts);
-        EXPECT_TRUE(series.IsPatternOccurrence(At((test.starts.back() + "T00:00:00").c_str())));
-    }
 }
 
 // A zone some hours ahead of local time, by one hour less from a given wall-clock time of the zone on.

@@ -9,13 +9,10 @@
 #include <functional>
 
 #include "platform/pst/default_folders.h"
-#include "platform/pst/item_classes.h"
 #include "platform/pst/item_mapping.h"
 #include "platform/pst/libpff_file.h"
 #include "platform/pst/little_endian.h"
-#include "platform/pst/property_tags.h"
 #include "platform/pst/property_values.h"
-#include "platform/pst/test_values.h"
 #include "platform/store/failure.h"
 #include "testing/source_path.h"
 #include "testing/temporary_directory.h"
@@ -23,55 +20,8 @@
 namespace kalendro::pst {
 namespace {
 
-namespace t = testing;
-
-const NamedProperty kRecurrenceBlob{kPsetidAppointment, 0x8216, ""};
-const NamedProperty kWholeStart{kPsetidAppointment, 0x820D, ""};
-const NamedProperty kWholeEnd{kPsetidAppointment, 0x820E, ""};
-
 std::string SamplePath(std::string_view name) {
     return kalendro::testing::SourcePath("testing/data/pst/" + std::string(name)).string();
-}
-
-std::string Text(const PropertyBag& bag, std::uint16_t tag) {
-    const PropertyValue* value = bag.Find(tag);
-    return value == nullptr ? "<missing>" : ReadText(*value).value_or("<not text>");
-}
-
-std::vector<std::string> SubfolderNames(const FolderNode& folder) {
-    std::vector<std::string> names;
-    for (const FolderNode& subfolder : folder.subfolders) {
-        names.push_back(Text(subfolder.properties, kDisplayName));
-    }
-    return names;
-}
-
-const FolderNode& Subfolder(const FolderNode& folder, std::string_view name) {
-    for (const FolderNode& subfolder : folder.subfolders) {
-        if (Text(subfolder.properties, kDisplayName) == name) {
-            return subfolder;
-        }
-    }
-    throw std::runtime_error("no folder " + std::string(name));
-}
-
-// Every message of the folder and of the folders below it, embedded ones after the message holding
-// them; an undamaged file leaves none out.
-void CollectMessages(PstFile& file, const FolderNode& folder, std::vector<Message>& all) {
-    const std::function<void(const Message&)> collect = [&](const Message& message) {
-        all.push_back(message);
-        for (const Message& embedded : message.embedded) {
-            collect(embedded);
-        }
-    };
-    const FolderContents contents = file.Contents(folder.nodeId);
-    EXPECT_EQ(contents.notes, std::vector<std::string>()) << folder.nodeId;
-    for (const std::uint32_t id : contents.messageIds) {
-        collect(file.ReadMessage(id));
-    }
-    for (const FolderNode& subfolder : folder.subfolders) {
-        CollectMessages(file, subfolder, all);
-    }
 }
 
 std::string Describe(const std::string& who, std::uint16_t tag, const PropertyValue& value) {
@@ -174,59 +124,6 @@ TEST(PstFileTest, TheProgramsReaderReadsEverySampleAsLibpffDoes) {
     }
 }
 
-TEST(PstFileTest, TheDistListFoldersAreReadWithTheirProperties) {
-    const std::shared_ptr<PstFile> file = PstFile::Open(SamplePath("dist-list.pst"));
-    EXPECT_EQ(Text(file->MessageStore(), kDisplayName), "Personal Folders");
-    const FolderNode& top = Subfolder(file->Root(), "Top of Personal Folders");
-    EXPECT_EQ(top.nodeId, 0x8022u);
-    EXPECT_EQ(SubfolderNames(top),
-              (std::vector<std::string>{"Deleted Items", "Inbox", "Outbox", "Sent Items", "Calendar", "Contacts",
-                                        "Journal", "Notes", "Tasks", "Drafts", "RSS Feeds", "Junk E-mail"}));
-    const FolderNode& calendar = Subfolder(top, "Calendar");
-    EXPECT_EQ(calendar.nodeId, 0x8122u);
-    EXPECT_EQ(Text(calendar.properties, 0x3613), "IPF.Appointment");
-    ASSERT_NE(calendar.properties.Find(kContentCount), nullptr);
-    EXPECT_EQ(calendar.properties.Find(kContentCount)->data, std::string("\x01\0\0\0", 4));
-    // The root carries no name: an empty string property has empty data.
-    ASSERT_NE(file->Root().properties.Find(kDisplayName), nullptr);
-    EXPECT_EQ(file->Root().properties.Find(kDisplayName)->type, 0x001F);
-    EXPECT_EQ(file->Root().properties.Find(kDisplayName)->data, "");
-}
-
-TEST(PstFileTest, TheDistListSeriesComesWithNamedPropertiesAndItsTwoExceptions) {
-    const std::shared_ptr<PstFile> file = PstFile::Open(SamplePath("dist-list.pst"));
-    const FolderContents calendar = file->Contents(0x8122);
-    EXPECT_EQ(calendar.notes, std::vector<std::string>());
-    ASSERT_EQ(calendar.messageIds.size(), 1u);
-    const Message series = file->ReadMessage(calendar.messageIds[0]);
-    EXPECT_EQ(Text(series.properties, kMessageClass), "IPM.Appointment");
-    ASSERT_NE(series.properties.Find(kSubject), nullptr);
-    // The subject keeps its prefix marker (U+0001 and the prefix length): decoding is not the file's job.
-    EXPECT_EQ(series.properties.Find(kSubject)->data,
-              std::string("\x01\0\x01\0", 4) + t::Utf16Bytes(u"Test appointment"));
-    EXPECT_EQ(Text(series.properties, kBody), "This is a complete test\r\n");
-
-    const PropertyValue* recurrence = series.properties.Find(kRecurrenceBlob);
-    ASSERT_NE(recurrence, nullptr);
-    EXPECT_EQ(recurrence->type, kTypeBinary);
-    // A recurrence blob opens with its reader and writer versions, 0x3004 each.
-    EXPECT_EQ(recurrence->data.substr(0, 4), std::string("\x04\x30\x04\x30", 4));
-    for (const NamedProperty& time : {kWholeStart, kWholeEnd}) {
-        ASSERT_NE(series.properties.Find(time), nullptr);
-        EXPECT_EQ(series.properties.Find(time)->type, kTypeSystemTime);
-        EXPECT_EQ(series.properties.Find(time)->data.size(), 8u);
-    }
-
-    ASSERT_EQ(series.embedded.size(), 2u);
-    EXPECT_EQ(Text(series.embedded[0].properties, kBody), "This is the appointment at 9\r\n");
-    EXPECT_EQ(Text(series.embedded[1].properties, kBody), "This is the one at 10\r\n");
-    for (const Message& exception : series.embedded) {
-        EXPECT_NE(exception.nodeId, series.nodeId);
-        EXPECT_NE(exception.properties.Find(kWholeStart), nullptr);
-        EXPECT_TRUE(exception.embedded.empty());
-    }
-}
-
 TEST(PstFileTest, TheDefaultFoldersOfTheSamples) {
     const struct {
         const char* file;
@@ -248,32 +145,6 @@ TEST(PstFileTest, TheDefaultFoldersOfTheSamples) {
         EXPECT_EQ(found.calendar, testCase.calendar);
         EXPECT_EQ(found.contacts, testCase.contacts);
     }
-}
-
-TEST(PstFileTest, StringNamedPropertiesAndMultipleValuesAreKeptAsStored) {
-    const std::shared_ptr<PstFile> file = PstFile::Open(SamplePath("sample-offline.ost"));
-    // {41F28F13-83F4-4114-A584-EEDB5A6B0BFF} and {00020386-0000-0000-C000-000000000046} as stored.
-    const Guid messaging = {0x13, 0x8F, 0xF2, 0x41, 0xF4, 0x83, 0x14, 0x41,
-                            0xA5, 0x84, 0xEE, 0xDB, 0x5A, 0x6B, 0x0B, 0xFF};
-    const Guid internetHeaders = {0x86, 0x03, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                  0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-    std::vector<Message> messages;
-    CollectMessages(*file, file->Root(), messages);
-    const auto holding = [&](const NamedProperty& name, std::uint16_t type) {
-        return std::count_if(messages.begin(), messages.end(), [&](const Message& message) {
-            const PropertyValue* value = message.properties.Find(name);
-            return value != nullptr && value->type == type;
-        });
-    };
-    EXPECT_EQ(holding({messaging, 0, "IsReadReceipt"}, 0x000B), 70);
-    EXPECT_GT(holding({internetHeaders, 0, "acceptlanguage"}, 0x001F), 0);
-    EXPECT_EQ(holding({messaging, 0, "IsNoSuchName"}, 0x000B), 0);
-
-    // A multi-valued string as the file holds it: a count, offsets, then the UTF-16LE strings.
-    const PropertyValue* addressLists = file->MessageStore().Find(0x7C06);
-    ASSERT_NE(addressLists, nullptr);
-    EXPECT_EQ(addressLists->type, 0x101F);
-    EXPECT_EQ(addressLists->data, std::string("\x01\0\0\0\x08\0\0\0", 8) + t::Utf16Bytes(u"\\Global Address List"));
 }
 
 TEST(PstFileTest, WhatIsNotAFolderOrAMessageIsFailure440) {
