@@ -314,6 +314,32 @@ TEST_F(CalendarExportToPlayersTest, APlayerPluggedInTakesNoLetterAlreadyGiven) {
     EXPECT_TRUE(fs::is_empty(Player("AAA")));
 }
 
+TEST_F(CalendarExportToPlayersTest, LinksOnThePlayerLeadNowhereElse) {
+    Mount({"IPOD"});
+    choice.driveText = "d: [IPOD]";
+    testing::TemporaryDirectory elsewhere;
+    fs::create_directory_symlink(elsewhere.Path(), Player("IPOD") / "Calendars");
+    Run();
+    EXPECT_EQ(view.messages, std::vector<std::string>{kCalendarExportFailureMessage});
+    ASSERT_TRUE(view.cause.has_value());
+    EXPECT_EQ(view.cause->Number(), kPathFileAccessError);
+    EXPECT_NE(view.cause->Description().find((Player("IPOD") / "Calendars").string() + " is a symbolic link"),
+              std::string::npos)
+        << view.cause->Description();
+    EXPECT_TRUE(fs::is_empty(elsewhere.Path()));
+
+    fs::remove(Player("IPOD") / "Calendars");
+    fs::create_directory(Player("IPOD") / "Calendars");
+    const fs::path precious = elsewhere.Path() / "precious";
+    std::ofstream(precious) << "keep me";
+    fs::create_symlink(precious, Player("IPOD") / "Calendars" / "vCalendar.ics");
+    view = {};
+    Run();
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(testing::ReadFileBytes(Player("IPOD") / "Calendars" / "vCalendar.ics"), WorkedExampleCalendar());
+    EXPECT_EQ(testing::ReadFileBytes(precious), "keep me");
+}
+
 // A player that is a real small file system (a tmpfs), where the tests may mount one.
 class CalendarExportToSmallPlayerTest : public CalendarExportToPlayersTest {
 protected:

@@ -146,6 +146,11 @@ TEST_F(LazyFolderTest, TheItemsAreReadOnceForEveryCollectionAndThenCountedAsRead
     EXPECT_EQ(reads_, 1);
 }
 
+TEST_F(LazyFolderTest, RestrictReadsTheItems) {
+    EXPECT_EQ(Items()->Restrict("[Subject] = 'early'")->Count(), 1);
+    EXPECT_EQ(reads_, 1);
+}
+
 TEST(FolderItemsTest, AReaderThatFailsFailsEveryLaterRequestWithoutRunningAgain) {
     int reads = 0;
     const FolderItems items(3, [&reads]() -> ItemList {
