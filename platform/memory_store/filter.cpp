@@ -140,6 +140,10 @@ namespace {
 
 using Node = Filter::Node;
 
+// How deep parentheses may nest: far past any filter written by hand, and a bound on the recursion of
+// the parser and of every walk over the parsed filter.
+constexpr int kMaximumNesting = 100;
+
 // Recursive descent over: filter = conjunction {Or conjunction}; conjunction = operand {And operand};
 // operand = "(" filter ")" | "[" member "]" operator "'" value "'".
 class FilterParser {
@@ -177,11 +181,15 @@ private:
             lastPartStart_ = at_;
         }
         if (Take('(')) {
+            if (++nesting_ > kMaximumNesting) {
+                Fail(operandStart, text_.size());
+            }
             Node inner = ParseJoined(Node::Join::kOr);
             SkipBlanks();
             if (!Take(')')) {
                 Fail(operandStart, text_.size());
             }
+            --nesting_;
             return inner;
         }
         return Node{Node::Join::kNone, ParseCondition(), {}};
@@ -290,6 +298,7 @@ private:
     const RegionalSettings& regional_;
     std::size_t at_ = 0;
     std::size_t lastPartStart_ = 0;
+    int nesting_ = 0;
 };
 
 template <typename T>

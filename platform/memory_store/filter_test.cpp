@@ -142,6 +142,15 @@ TEST_F(FilterTest, AFilterThatCannotBeReadQuotesTheBadPart) {
     EXPECT_EQ(ParseFailure(""), errorAt(""));
 }
 
+TEST_F(FilterTest, ParenthesesNestAHundredDeepAndNoDeeper) {
+    const auto nested = [](int depth) { return std::string(depth, '(') + "[Subject] = 'x'" + std::string(depth, ')'); };
+    EXPECT_TRUE(Matches(nested(100).c_str(), Appointment("2002-11-05T09:00:00", "2002-11-05T10:00:00",
+                                                         Members{{MemberId::kSubject, std::string("x")}})));
+    EXPECT_EQ(ParseFailure(nested(101).c_str()).rfind("Cannot parse condition. Error at \"([Subject] = 'x'))", 0), 0u);
+    // Far deeper: refused like any filter it cannot read, not a stack overflow.
+    EXPECT_EQ(ParseFailure(std::string(100000, '(').c_str()).rfind("Cannot parse condition.", 0), 0u);
+}
+
 TEST_F(FilterTest, StartBoundsFollowTheConditionsOnStartAndEnd) {
     const DurationSpan hourLong{3600, 3600};
     const StartWindow run = Filter::Parse(kRunFilter, regional_).StartBounds(hourLong);
