@@ -108,7 +108,7 @@ private:
 
 void WriteCalendarHeader(TextStream& file) {
     file.WriteLine("BEGIN:VCALENDAR");
-    file.WriteLine("PRODID:-//MOLV Calender Export//MOLVCal 1.0 MIMEDIR//EN");
+    file.WriteLine(std::string("PRODID:") + kCalendarProductId);
     file.WriteLine("VERSION:2.0");
     file.WriteLine("METHOD:PUBLISH");
 }

@@ -103,7 +103,7 @@ void WriteContactCard(TextStream& stream, const StoreItem& contact, ContactCardR
 
     stream.WriteLine("BEGIN:VCARD");
     stream.WriteLine("VERSION:3.0");
-    stream.WriteLine("PRODID:-//MOLV vCard Export Outlook//Version 0.1//EN");
+    stream.WriteLine(std::string("PRODID:") + kVCardProductId);
     WriteStructuredProperty(stream, "N", n);
     WriteProperty(stream, "FN", fn);
     WriteProperty(stream, "NICKNAME", contact.Text("NickName"));

@@ -17,6 +17,9 @@ struct ContactCardRun {
     const RegionalSettings& regional;
 };
 
+// The PRODID of every card, by which a server's copies of the cards tell that this program wrote them.
+inline constexpr const char* kVCardProductId = "-//MOLV vCard Export Outlook//Version 0.1//EN";
+
 // One vCard 3.0 card for one contact item; nothing but the count for a contact without first
 // name, last name, company, full name and file-as name.
 void WriteContactCard(TextStream& stream, const StoreItem& contact, ContactCardRun& run);
