@@ -6,7 +6,8 @@
 
 namespace kalendro {
 
-// Failure numbers, as the original platform numbers them where it has one.
+// Failure numbers, as the original platform numbers them where it has one. A CalDAV or CardDAV
+// server's refusal carries the HTTP status it answered.
 enum ErrorNumber : int {
     kInvalidArgument = 5,
     kOverflow = 6,
@@ -22,6 +23,7 @@ enum ErrorNumber : int {
     kPathNotFound = 76,
     kStoreCannotOpen = 429,
     kStoreOperationFailed = 440,
+    kBadServerAnswer = 502,  // HTTP's Bad Gateway: a server answer this program cannot read
 };
 
 // Every failure of the program: a number and a description, raised as an exception and
