@@ -13,8 +13,11 @@
 #include "calendar_export/calendar_export_run.h"
 #include "platform/files/drive_table.h"
 #include "platform/text/quoted_input.h"
+#include "calendar_export/calendar_writer.h"
+#include "platform/dav/dav_resources.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
+#include "tools/dav_target.h"
 
 namespace kalendro::tools {
 
@@ -25,10 +28,12 @@ constexpr const char* kTargetDrive = "c:";
 
 constexpr const char* kCalendarUsage =
     R"(Usage: kalendro-export calendar --store FILE --target DIR [options]
+       kalendro-export calendar --store FILE --caldav URL [--user NAME] [--prune] [options]
 
 Writes the appointments of a calendar folder that lie in a range of days to
 DIR/Calendars/vCalendar.ics, DIR playing the drive the window would offer; recurring
 appointments are expanded into their occurrences. Exactly what the export button does.
+With --caldav the events go to a CalDAV calendar collection instead, each one resource.
 
   --store FILE          the mail store: an Outlook data file (.pst, .ost) or a mailbox
                         file (required); give it again for more stores, the first one
@@ -41,14 +46,23 @@ appointments are expanded into their occurrences. Exactly what the export button
                         store's default calendar); a slash inside a name is written \/
                         and a backslash \\ when the path would be ambiguous otherwise
   --use-calendar-name   put the folder's name before the file name: NAMEvCalendar.ics
+  --caldav URL          instead of --target: put each event, as it would be in the file,
+                        as the resource UID.ics into the calendar collection at URL; a
+                        second run updates the same resources
+  --user NAME           the user on the server; the password comes from the environment
+                        variable KALENDRO_PASSWORD, else from ~/.netrc
+  --prune               with --caldav: also remove the events in the range that an earlier
+                        run put there and this one did not; nothing else is ever removed
   --help                show this text
 
 Prints one line per appointment written (the start as the window lists it, a blank and
 the subject), then the count and the path of the file. Date forms come from the locale.
+With --caldav the progress of the puts goes to standard error, and the number of events
+the server accepted (and removed) to standard output.
 
-Exit status: 0 the file was written; 1 the store could not be read or the file could
-not be written (the message and the underlying error go to standard error); 2 a usage
-error.
+Exit status: 0 the file was written (the events were put); 1 the store could not be
+read, the file could not be written or the server refused or could not be reached (the
+message and the underlying error go to standard error); 2 a usage error.
 )";
 
 struct CalendarOptions {
@@ -58,6 +72,7 @@ struct CalendarOptions {
     StoreDate to;
     std::optional<std::string> folder;
     bool useCalendarName = false;
+    DavOptions caldav;
 };
 
 StoreDate ParseDay(const std::string& option, const std::string& text) {
@@ -77,6 +92,13 @@ StoreDate Today() {
 
 std::string DayText(const StoreDate& day) { return day.ToText().substr(0, 10); }
 
+// Lists every event of a calendar collection with its text, for pruning.
+constexpr const char* kCalendarListQuery =
+    R"(<?xml version="1.0" encoding="utf-8"?>)"
+    R"(<C:calendar-query xmlns:D="DAV:" xmlns:C="urn:ietf:params:xml:ns:caldav"><D:prop><C:calendar-data/></D:prop>)"
+    R"(<C:filter><C:comp-filter name="VCALENDAR"><C:comp-filter name="VEVENT"/></C:comp-filter></C:filter>)"
+    R"(</C:calendar-query>)";
+
 CalendarOptions ParseCalendarOptions(const std::vector<std::string>& arguments) {
     CalendarOptions options;
     options.from = options.to = Today();
@@ -93,14 +115,17 @@ CalendarOptions ParseCalendarOptions(const std::vector<std::string>& arguments) 
             options.folder = value();
         } else if (option == "--use-calendar-name") {
             options.useCalendarName = true;
+        } else if (option == "--caldav") {
+            options.caldav.url = value();
         } else {
-            return false;
+            return TakeDavOption(option, value, options.caldav);
         }
         return true;
     });
-    if (options.stores.empty() || options.target.empty()) {
-        throw UsageError("--store FILE and --target DIR are required");
+    if (options.stores.empty() || options.target.empty() == options.caldav.url.empty()) {
+        throw UsageError("--store FILE and one of --target DIR and --caldav URL are required");
     }
+    CheckDavOptions(options.caldav, "--caldav");
     if (options.to > kLastRangeEnd) {
         throw UsageError("--to " + DayText(options.to) + " lies after the last day a range may end on, " +
                          DayText(kLastRangeEnd));
@@ -235,30 +260,68 @@ CalendarExportChoice ChoiceFor(const CalendarOptions& options, StoreSession& ses
     return choice;
 }
 
-int ExportCalendar(const CalendarOptions& options) {
-    const RegionalSettings regional = RegionalSettings::FromLocale();
-    std::shared_ptr<StoreSession> session;
-    CalendarExportChoice choice;
-    try {
-        session = OpenCommandStores(options.stores, regional)->GetNamespace("MAPI");
-        choice = ChoiceFor(options, *session);
-    } catch (const Failure& failure) {
-        std::cerr << UnhandledFailureReport(failure) << '\n';
-        return kExitFailed;
-    }
-    const std::filesystem::path directory = TargetDirectory(options.target);
+// The resources an export to the server removes when pruning: those whose start and end lie in the
+// range as the export's filter takes it.
+dav::DayRange PruneRange(const CalendarOptions& options) {
+    const auto day = [](const StoreDate& date) {
+        std::string text = DayText(date);
+        text.erase(std::remove(text.begin(), text.end(), '-'), text.end());
+        return text;
+    };
+    return {day(options.from), day(options.to.AddDays(1))};
+}
+
+int UploadCalendar(const CalendarOptions& options, const std::string& file) {
+    const dav::DayRange range = PruneRange(options);
+    const DavUpload upload{dav::CollectionKind::kCalendar,
+                           "text/calendar; charset=utf-8",
+                           "events",
+                           kCalendarProductId,
+                           kCalendarListQuery,
+                           [&](std::string_view data) { return dav::EventLiesInRange(data, range); }};
+    return UploadToCollection(options.caldav, upload, dav::CalendarResources(file));
+}
+
+// Writes the file into DIRECTORY as the export button does; the path of the file written, or none
+// when the run failed and said why.
+std::optional<std::filesystem::path> WriteCalendarFile(const CalendarOptions& options, StoreSession& session,
+                                                       const CalendarExportChoice& choice,
+                                                       const RegionalSettings& regional,
+                                                       const std::filesystem::path& directory) {
     const std::string charset = nl_langinfo(CODESET);
     const FileSystemFactory createFileSystem = [&] {
         return OpenDiskFileSystem(std::make_shared<DriveTable>(directory.string()), charset, directory.string());
     };
     ConsoleView view(directory);
     CalendarExportCollections collections;
-    RunCalendarExport(*session, choice, regional, createFileSystem, view, collections);
+    RunCalendarExport(session, choice, regional, createFileSystem, view, collections);
     if (view.Failed()) {
+        return std::nullopt;
+    }
+    const std::filesystem::path written = NativePath(directory, view.OutputPath());
+    if (options.caldav.url.empty()) {
+        std::cout << view.Count() << " appointments written to " << written.string() << '\n';
+    }
+    return written;
+}
+
+int ExportCalendar(const CalendarOptions& options) {
+    const RegionalSettings regional = RegionalSettings::FromLocale();
+    try {
+        const std::shared_ptr<StoreSession> session = OpenCommandStores(options.stores, regional)->GetNamespace("MAPI");
+        const CalendarExportChoice choice = ChoiceFor(options, *session);
+        if (options.caldav.url.empty()) {
+            return WriteCalendarFile(options, *session, choice, regional, TargetDirectory(options.target))
+                       ? kExitWritten
+                       : kExitFailed;
+        }
+        const ScratchFolder scratch;
+        const auto written = WriteCalendarFile(options, *session, choice, regional, scratch.Path());
+        return written ? UploadCalendar(options, ReadWholeFile(*written)) : kExitFailed;
+    } catch (const Failure& failure) {
+        std::cerr << UnhandledFailureReport(failure) << '\n';
         return kExitFailed;
     }
-    std::cout << view.Count() << " appointments written to " << NativePath(directory, view.OutputPath()) << '\n';
-    return kExitWritten;
 }
 
 }  // namespace

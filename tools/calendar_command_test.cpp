@@ -79,6 +79,9 @@ TEST_F(CalendarCommandTest, UsageErrorsExitWithTwoAndSayWhatIsWrong) {
         {{"--to", "2002-02-30"}, "--to wants a day as YYYY-MM-DD"},
         {{"--to", "9999-12-31"}, "--to 9999-12-31 lies after the last day a range may end on, 9999-12-30"},
         {{"--folder"}, "--folder wants a value"},
+        {{"--caldav", "http://127.0.0.1:9/c/"}, "one of --target DIR and --caldav URL are required"},
+        {{"--prune"}, "--user and --prune go with --caldav URL"},
+        {{"--user", "jane"}, "--user and --prune go with --caldav URL"},
     };
     for (const auto& [more, complaint] : cases) {
         const CommandResult result = RunRange(more);
@@ -180,7 +183,8 @@ TEST_F(CalendarCommandTest, UnreadableStoreIsReportedWithItsNumber) {
 TEST_F(CalendarCommandTest, HelpDocumentsEveryOption) {
     const CommandResult result = Run({"--help"});
     EXPECT_EQ(result.status, 0);
-    for (const char* option : {"--store FILE", "--target DIR", "--from", "--to", "--folder", "--use-calendar-name"}) {
+    for (const char* option : {"--store FILE", "--target DIR", "--from", "--to", "--folder", "--use-calendar-name",
+                               "--caldav URL", "--user NAME", "--prune", "KALENDRO_PASSWORD"}) {
         EXPECT_NE(result.out.find(option), std::string::npos) << option;
     }
 }

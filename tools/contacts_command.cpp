@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <unistd.h>
 
+#include <filesystem>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
@@ -8,8 +9,11 @@
 #include <vector>
 
 #include "contact_export/contact_export_run.h"
+#include "contact_export/vcard_card.h"
+#include "platform/dav/dav_resources.h"
 #include "tools/command_line.h"
 #include "tools/commands.h"
+#include "tools/dav_target.h"
 #include "tools/progress_bar.h"
 
 namespace kalendro::tools {
@@ -18,9 +22,11 @@ namespace {
 
 constexpr const char* kContactsUsage =
     R"usage(Usage: kalendro-export contacts --store FILE --output PATH [options]
+       kalendro-export contacts --store FILE --carddav URL [--user NAME] [--prune] [options]
 
 Writes every contact of the store's default contacts folder to one vCard 3.0 file at
 PATH, replacing a file of that name. Exactly what the contact window's Start button does.
+With --carddav the cards go to a CardDAV address book instead, each one resource.
 
   --store FILE        the mail store: an Outlook data file (.pst, .ost) or a mailbox
                       file (required); give it again for more stores, the first one
@@ -29,15 +35,25 @@ PATH, replacing a file of that name. Exactly what the contact window's Start but
                       drive path such as c:\contacts.vcf (c: is the home directory)
   --no-birthday       leave the birthday out of each card's note
   --no-anniversary    leave the anniversary out of each card's note
+  --carddav URL       instead of --output: put each card, as it would be in the file, as
+                      the resource UID.vcf into the address book at URL; a second run
+                      updates the same resources
+  --user NAME         the user on the server; the password comes from the environment
+                      variable KALENDRO_PASSWORD, else from ~/.netrc
+  --prune             with --carddav: also remove the cards that an earlier run put there
+                      and this one did not; nothing else is ever removed
   --help              show this text
 
 Prints the progress to standard error: on a terminal one line with a bar, the count of
 the total and the percentage; otherwise one line per card ("Status: NAME (DONE of
 TOTAL)"). Then the number of contact items and the path of the file go to standard output.
+With --carddav the progress of the puts follows in the same way ("Put: UID.vcf (DONE of
+TOTAL)"), and the number of cards the server accepted (and removed) goes to standard output.
 
-Exit status: 0 the file was written; 1 the store could not be read or the file could
-not be written (the message and the underlying error go to standard error, and the file
-keeps what was written before the failure); 2 a usage error.
+Exit status: 0 the file was written (the cards were put); 1 the store could not be read,
+the file could not be written (it keeps what was written before the failure) or the server
+refused or could not be reached (the message and the underlying error go to standard
+error); 2 a usage error.
 )usage";
 
 struct ContactsOptions {
@@ -45,7 +61,14 @@ struct ContactsOptions {
     std::string output;
     bool addBirthday = true;
     bool addAnniversary = true;
+    DavOptions carddav;
 };
+
+// Lists every card of an address book with its text, for pruning.
+constexpr const char* kCardListQuery =
+    R"(<?xml version="1.0" encoding="utf-8"?>)"
+    R"(<C:addressbook-query xmlns:D="DAV:" xmlns:C="urn:ietf:params:xml:ns:carddav"><D:prop><C:address-data/></D:prop>)"
+    R"(</C:addressbook-query>)";
 
 ContactsOptions ParseContactsOptions(const std::vector<std::string>& arguments) {
     ContactsOptions options;
@@ -58,14 +81,17 @@ ContactsOptions ParseContactsOptions(const std::vector<std::string>& arguments) 
             options.addBirthday = false;
         } else if (option == "--no-anniversary") {
             options.addAnniversary = false;
+        } else if (option == "--carddav") {
+            options.carddav.url = value();
         } else {
-            return false;
+            return TakeDavOption(option, value, options.carddav);
         }
         return true;
     });
-    if (options.stores.empty() || options.output.empty()) {
-        throw UsageError("--store FILE and --output PATH are required");
+    if (options.stores.empty() || options.output.empty() == options.carddav.url.empty()) {
+        throw UsageError("--store FILE and one of --output PATH and --carddav URL are required");
     }
+    CheckDavOptions(options.carddav, "--carddav");
     return options;
 }
 
@@ -104,7 +130,7 @@ private:
     bool failed_ = false;
 };
 
-int ExportContactsToFile(const ContactsOptions& options) {
+bool WriteContactsFile(const ContactsOptions& options, const std::string& path) {
     PlatformServices services;
     services.regional = RegionalSettings::FromLocale();
     services.createStoreApplication = [&] { return OpenCommandStores(options.stores, services.regional); };
@@ -114,19 +140,48 @@ int ExportContactsToFile(const ContactsOptions& options) {
     state.AddBirthday = options.addBirthday;
     state.AddAnniversary = options.addAnniversary;
     ConsoleContactView view(state);
-    ExportContacts(services, options.output, state, view);
+    ExportContacts(services, path, state, view);
     if (!view.Finish()) {
+        return false;
+    }
+    if (options.carddav.url.empty()) {
+        std::cout << state.ContactsDone << " contacts exported to " << path << '\n';
+    }
+    return true;
+}
+
+int UploadContacts(const ContactsOptions& options) {
+    try {
+        const ScratchFolder scratch;
+        const std::filesystem::path file = scratch.Path() / "contacts.vcf";
+        if (!WriteContactsFile(options, file.string())) {
+            return kExitFailed;
+        }
+        const DavUpload upload{dav::CollectionKind::kAddressBook,
+                               "text/vcard; charset=utf-8",
+                               "contacts",
+                               kVCardProductId,
+                               kCardListQuery,
+                               [](std::string_view) { return true; }};
+        return UploadToCollection(options.carddav, upload, dav::CardResources(ReadWholeFile(file)));
+    } catch (const Failure& failure) {
+        std::cerr << UnhandledFailureReport(failure) << '\n';
         return kExitFailed;
     }
-    std::cout << state.ContactsDone << " contacts exported to " << options.output << '\n';
-    return kExitWritten;
+}
+
+int ExportContactsTo(const ContactsOptions& options) {
+    if (!options.carddav.url.empty()) {
+        return UploadContacts(options);
+    }
+    return WriteContactsFile(options, options.output) ? kExitWritten : kExitFailed;
 }
 
 }  // namespace
 
 int RunContactsCommand(const std::vector<std::string>& arguments) {
     return RunSubcommand("contacts", kContactsUsage, arguments,
-                         [&] { return ExportContactsToFile(ParseContactsOptions(arguments)); });
+                         [&] { return ExportContactsTo(ParseContactsOptions(arguments)); });
 }
 
 }  // namespace kalendro::tools

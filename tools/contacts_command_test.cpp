@@ -80,8 +80,11 @@ TEST_F(ContactsCommandTest, FailuresExitWithOneAndTellTheCause) {
 
 TEST_F(ContactsCommandTest, UsageErrorsExitWithTwo) {
     const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-        {{"--store", "x.json"}, "--store FILE and --output PATH are required"},
-        {{"--output", "x.vcf"}, "--store FILE and --output PATH are required"},
+        {{"--store", "x.json"}, "--store FILE and one of --output PATH and --carddav URL are required"},
+        {{"--output", "x.vcf"}, "--store FILE and one of --output PATH and --carddav URL are required"},
+        {{"--store", "x.json", "--output", "x.vcf", "--carddav", "http://127.0.0.1:9/b/"},
+         "one of --output PATH and --carddav URL"},
+        {{"--store", "x.json", "--output", "x.vcf", "--prune"}, "--user and --prune go with --carddav URL"},
         {{"--store", "x.json", "--output", "x.vcf", "--birthday"}, "unknown option \"--birthday\""},
         {{"--store"}, "--store wants a value"},
     };
@@ -96,7 +99,8 @@ TEST_F(ContactsCommandTest, UsageErrorsExitWithTwo) {
 TEST_F(ContactsCommandTest, HelpDocumentsEveryOption) {
     const CommandResult result = Run({"--help"});
     EXPECT_EQ(result.status, 0);
-    for (const char* option : {"--store FILE", "--output PATH", "--no-birthday", "--no-anniversary"}) {
+    for (const char* option : {"--store FILE", "--output PATH", "--no-birthday", "--no-anniversary", "--carddav URL",
+                               "--user NAME", "--prune", "KALENDRO_PASSWORD"}) {
         EXPECT_NE(result.out.find(option), std::string::npos) << option;
     }
 }

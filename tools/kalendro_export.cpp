@@ -12,13 +12,14 @@
 namespace {
 
 constexpr const char* kUsage =
-    R"(Usage: kalendro-export calendar --store FILE --target DIR [options]
-       kalendro-export contacts --store FILE --output PATH [options]
+    R"(Usage: kalendro-export calendar --store FILE (--target DIR | --caldav URL) [options]
+       kalendro-export contacts --store FILE (--output PATH | --carddav URL) [options]
        kalendro-export [COMMAND] --help
 
 Runs the exports of Kalendro's windows without a window: "calendar" writes the
-appointments of a range of days to an iCalendar file, "contacts" writes every
-contact to a vCard file.
+appointments of a range of days to an iCalendar file or puts them into a CalDAV
+calendar, "contacts" writes every contact to a vCard file or puts them into a CardDAV
+address book.
 )";
 
 constexpr int kExitUsage = 2;
