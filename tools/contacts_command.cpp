@@ -64,11 +64,12 @@ struct ContactsOptions {
     DavOptions carddav;
 };
 
-// Lists every card of an address book with its text, for pruning.
+// Lists every card of an address book with its text, for pruning. The filter is required and, empty, lets
+// every card through.
 constexpr const char* kCardListQuery =
     R"(<?xml version="1.0" encoding="utf-8"?>)"
     R"(<C:addressbook-query xmlns:D="DAV:" xmlns:C="urn:ietf:params:xml:ns:carddav"><D:prop><C:address-data/></D:prop>)"
-    R"(</C:addressbook-query>)";
+    R"(<C:filter/></C:addressbook-query>)";
 
 ContactsOptions ParseContactsOptions(const std::vector<std::string>& arguments) {
     ContactsOptions options;

@@ -144,6 +144,10 @@ class DavServerTest(unittest.TestCase):
         self.assertEqual(run.returncode, 0, run.stderr)
         return output.read_bytes().decode()
 
+    @staticmethod
+    def file_members(file_text):
+        return [uid_of(block) + ".vcf" for block in blocks(file_text, "VCARD")]
+
     def assert_arrived(self, url, file_text, component, extension):
         """Every block of the file is the member UID.EXT, with the same content lines."""
         members = self.server.members(url)
@@ -183,6 +187,13 @@ class DavServerTest(unittest.TestCase):
                 self.assertEqual(run.returncode, 0, run.stderr)
                 self.assertEqual(run.stdout, f"{len(blocks(file_text, 'VCARD'))} contacts put to {url}\n")
                 self.assert_arrived(url, file_text, "VCARD", ".vcf")
+        stale = "BEGIN:VCARD\r\nVERSION:3.0\r\n{prodid}\r\nFN:Gone\r\nN:Gone;;;;\r\nUID:{uid}\r\nEND:VCARD\r\n"
+        for uid, prodid in (("stale", "PRODID:-//MOLV vCard Export Outlook//Version 0.1//EN"), ("own", "PRODID:-//Other//EN")):
+            self.server.request("PUT", url + uid + ".vcf", stale.format(uid=uid, prodid=prodid),
+                                headers={"Content-Type": "text/vcard"})
+        run = self.put("contacts", SOURCE / store, url, "--prune")
+        self.assertTrue(run.stdout.endswith(f"1 contacts removed from {url}\n"), run.stdout)
+        self.assertEqual(sorted(set(self.server.members(url)) - set(self.file_members(file_text))), ["own.vcf"])
 
     def test_prune_removes_only_earlier_events_of_this_program_in_the_range(self):
         url = self.server.make("pruned", "calendar")
