@@ -59,7 +59,7 @@ while read -r tag; do
 done < <(sed -n 's/^W: kalendro[^:]*: \([a-z0-9-]*\).*/\1/p' "$work/lintian.txt" | sort -u)
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for package in fonts-liberation2 libqt6widgets6 libc6; do
+for package in fonts-liberation2 libqt6widgets6 libcurl4 libxml2 libc6; do
   grep -qE "(^|, )$package( |,|$)" <<<"$depends" || fail "the package does not depend on $package: $depends"
 done
 
