@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "platform/store/failure.h"
+#include "platform/text/quoted_input.h"
 #include "tools/command_line.h"
 #include "tools/progress_bar.h"
 
@@ -93,8 +94,23 @@ bool TakeDavOption(const std::string& option, const std::function<const std::str
 }
 
 void CheckDavOptions(const DavOptions& options, std::string_view urlOption) {
-    if (options.url.empty() && (options.prune || !options.user.empty())) {
-        throw UsageError("--user and --prune go with " + std::string(urlOption) + " URL");
+    const std::string option(urlOption);
+    if (options.url.empty()) {
+        if (options.prune || !options.user.empty()) {
+            throw UsageError("--user and --prune go with " + option + " URL");
+        }
+        return;
+    }
+    const std::size_t authority = options.url.find("://");
+    const std::string scheme = options.url.substr(0, authority);
+    if (authority == std::string::npos || (scheme != "http" && scheme != "https")) {
+        throw UsageError(option + " wants an http:// or https:// URL, not " + QuotedInput(options.url));
+    }
+    // A password in the URL would stand in the process list and the shell's history.
+    if (options.url.substr(authority + 3, options.url.find('/', authority + 3) - authority - 3).find('@') !=
+        std::string::npos) {
+        throw UsageError(option + " URL holds a user: give it with --user, the password in " + kPasswordVariable +
+                         " or ~/.netrc");
     }
 }
 

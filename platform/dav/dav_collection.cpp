@@ -110,8 +110,6 @@ DavCollection::~DavCollection() = default;
 
 DavCollection::Answer DavCollection::Send(const Request& request) {
     CURL* easy = connection_->easy.get();
-    // A reset keeps the open connection, so that the requests of a run share it.
-    curl_easy_reset(easy);
     Answer answer;
     std::unique_ptr<curl_slist, Connection::HeaderListFree> headers;
     for (const std::string& header : request.headers) {
@@ -119,6 +117,12 @@ DavCollection::Answer DavCollection::Send(const Request& request) {
     }
     headers.reset(curl_slist_append(headers.release(), "Expect:"));
     char error[CURL_ERROR_SIZE] = {};
+    // Forgets the options, which point at this call's buffers, before those go; the open connection
+    // stays, so that the requests of a run share it.
+    const struct ResetAfter {
+        CURL* easy;
+        ~ResetAfter() { curl_easy_reset(easy); }
+    } resetAfter{easy};
     curl_easy_setopt(easy, CURLOPT_URL, request.url.c_str());
     curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, request.method.c_str());
