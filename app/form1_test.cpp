@@ -273,21 +273,9 @@ TEST_F(MainWindowTest, TheDriveListSitsInItsFrameAndTabFollowsTheDesignedOrder) 
     const auto* drives = FindControl<QComboBox>(*window, "Drive1");
     EXPECT_EQ(drives->parentWidget(), FindControl<QGroupBox>(*window, "Frame1"));
 
-    // Walk the focus chain from Command1, naming each control that takes the focus by Tab once.
     const QStringList controls = {"Command1", "dtStart",  "dtEnd",   "Command2", "lstSubject",
                                   "Command3", "Command4", "CalTree", "Drive1",   "CalName"};
-    QStringList order = {"Command1"};
-    QWidget* command1 = FindControl<QPushButton>(*window, "Command1");
-    for (QWidget* widget = command1->nextInFocusChain(); widget != command1; widget = widget->nextInFocusChain()) {
-        QWidget* control = widget;
-        while (control != nullptr && !controls.contains(control->objectName())) {
-            control = control->parentWidget();
-        }
-        if (control != nullptr && (widget->focusPolicy() & Qt::TabFocus) && order.last() != control->objectName()) {
-            order.append(control->objectName());
-        }
-    }
-    EXPECT_EQ(order, controls);
+    EXPECT_EQ(testing::TabOrder(*window, controls), controls);
 }
 
 TEST_F(MainWindowTest, AStoreThatCannotBeOpenedEndsTheStartUp) {
