@@ -61,10 +61,6 @@ TEST(ItemMappingTest, MessageAndContainerClassesNameTypesByOutlooksRules) {
     EXPECT_EQ(DefaultItemType(PropertyBag{}), 0);
 }
 
-TEST(ItemMappingTest, EntryIdIsZerosRecordKeyAndNodeId) {
-    EXPECT_EQ(EntryIdText(kRecordKey, 0x00200024), "000000000102030405060708090A0B0C0D0E0F1024002000");
-}
-
 TEST(ItemMappingTest, AppointmentMembersComeFromOutlooksProperties) {
     t::ScopedMachineZone zone(t::kPacificPosix);
     Message message;
