@@ -203,17 +203,6 @@ TEST_F(Form2Test, WindowShownAgainWhileItsRunEndsStaysOpen) {
     EXPECT_EQ(CountOf(Output(), "END:VCARD\r\n"), 1);
 }
 
-TEST_F(Form2Test, ClosingAllWindowsDuringARunLeavesACompleteFile) {
-    AddContacts(4);
-    window_->show();
-    DuringRun([] { QApplication::closeAllWindows(); });
-    QTest::mouseClick(StartButton(), Qt::LeftButton);
-    EXPECT_EQ(CountOf(Output(), "END:VCARD\r\n"), 1);
-    EXPECT_TRUE(Output().ends_with("END:VCARD\r\n"));
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(window_.isNull());
-}
-
 TEST_F(Form2Test, ClosingAnIdleWindowDeletesIt) {
     window_->show();
     QTest::mouseClick(FindControl<QPushButton>(*window_, "Command1"), Qt::LeftButton);
