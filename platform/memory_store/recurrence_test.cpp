@@ -57,14 +57,6 @@ TEST(RecurringSeries, TwoOccurrencesAtOneMomentKeepThePatternOrder) {
     EXPECT_EQ(occurrences[1].originalStart, At("2024-01-03T09:00:00"));
 }
 
-TEST(RecurringSeries, AnEndedSeriesNeedsNoBounds) {
-    RecurrencePattern pattern = Daily("2024-01-01");
-    pattern.end = RecurrenceEnd::kByDate;
-    pattern.patternEndDate = At("2024-01-03");
-    const RecurringSeries series(pattern, At("2024-01-01T09:00:00"), At("2024-01-01T10:00:00"));
-    EXPECT_EQ(series.OccurrencesIn({}).size(), 3u);
-}
-
 TEST(RecurringSeries, AWindowThatEndsBeforeItBeginsHoldsNothing) {
     const RecurrencePattern pattern = Daily("2024-01-01");
     const RecurringSeries series(pattern, At("2024-01-01T09:00:00"), At("2024-01-01T10:00:00"));
