@@ -146,15 +146,8 @@ TEST_F(FrmAboutTest, FixedDialogWithOkFocusedFirst) {
     EXPECT_TRUE(FindControl<QLabel>(*window_, "lblTitle")->font().bold());
 
     EXPECT_EQ(window_->focusWidget(), FindControl<QWidget>(*window_, "cmdOK"));
-    QStringList focusable;
-    QWidget* widget = FindControl<QWidget>(*window_, "cmdOK");
-    do {
-        if (widget->focusPolicy() & Qt::TabFocus) {
-            focusable << widget->objectName();
-        }
-        widget = widget->nextInFocusChain();
-    } while (widget != FindControl<QWidget>(*window_, "cmdOK"));
-    EXPECT_EQ(focusable, QStringList({"cmdOK", "cmdSysInfo", "lstVersion"}));
+    const QStringList tabOrder = {"cmdOK", "cmdSysInfo", "lstVersion"};
+    EXPECT_EQ(testing::TabOrder(*window_, tabOrder), tabOrder);
 }
 
 TEST_F(FrmAboutTest, PictureShowsTheProgramIcon) {

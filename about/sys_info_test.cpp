@@ -44,15 +44,6 @@ TEST_F(StartSysInfoTest, NeitherValuePresentShowsTheMessageAndStartsNothing) {
     EXPECT_THAT(programs_.Lookups(), IsEmpty());
 }
 
-TEST_F(StartSysInfoTest, KeysWithoutTheValuesShowTheMessage) {
-    registry_->SetString(kSysInfoKey, "OTHER", kProgramPath);
-    registry_->SetString(kLocationKey, "OTHER", kProgramFolder);
-    Start();
-    ExpectUnavailableMessageOnce();
-    EXPECT_THAT(registry_->QueriedValues(), ElementsAre("PATH", "MSINFO"));
-    EXPECT_EQ(registry_->OpenKeyCount(), 0u);
-}
-
 TEST_F(StartSysInfoTest, PathValueIsStartedAsItStandsWithoutLookingForTheFile) {
     registry_->SetString(kSysInfoKey, "PATH", kProgramPath);
     programs_.AddProgram(kProgramPath);
@@ -110,14 +101,6 @@ TEST_F(StartSysInfoTest, PathLargerThanTheBufferCountsAsAbsent) {
     Start();
     EXPECT_THAT(registry_->QueriedValues(), ElementsAre("PATH", "MSINFO"));
     EXPECT_THAT(programs_.Started(), ElementsAre(kProgramFolder + "\\MSINFO32.EXE"));
-}
-
-TEST_F(StartSysInfoTest, AnyFailureOfTheStartEndsInTheSameMessage) {
-    registry_->SetString(kSysInfoKey, "PATH", kProgramPath);
-    StartSysInfo({registry_, programs_.Lookup(),
-                  [](std::string_view) { throw Failure(kPermissionDenied, "Permission denied"); },
-                  [this](std::string_view message) { messages_.emplace_back(message); }});
-    ExpectUnavailableMessageOnce();
 }
 
 // The fake registry refuses every open that asks for more than a normal user may do, and every

@@ -64,6 +64,11 @@ std::string DumpTree(const QTreeWidget& tree) {
     return out.str();
 }
 
+// The tree DumpTree gives for the mailbox: the golden file NAME.tree beside NAME.json.
+std::string ExpectedTree(const char* mailbox) {
+    return testing::ReadFileBytes(testing::SourcePath(mailbox).replace_extension(".tree"));
+}
+
 QTreeWidgetItem* NodeByText(const QTreeWidget& tree, const char* text) {
     const auto found = tree.findItems(QString::fromLatin1(text), Qt::MatchExactly | Qt::MatchRecursive);
     EXPECT_EQ(found.size(), 1) << text;
@@ -273,21 +278,9 @@ TEST_F(MainWindowTest, TheDriveListSitsInItsFrameAndTabFollowsTheDesignedOrder) 
     const auto* drives = FindControl<QComboBox>(*window, "Drive1");
     EXPECT_EQ(drives->parentWidget(), FindControl<QGroupBox>(*window, "Frame1"));
 
-    // Walk the focus chain from Command1, naming each control that takes the focus by Tab once.
     const QStringList controls = {"Command1", "dtStart",  "dtEnd",   "Command2", "lstSubject",
                                   "Command3", "Command4", "CalTree", "Drive1",   "CalName"};
-    QStringList order = {"Command1"};
-    QWidget* command1 = FindControl<QPushButton>(*window, "Command1");
-    for (QWidget* widget = command1->nextInFocusChain(); widget != command1; widget = widget->nextInFocusChain()) {
-        QWidget* control = widget;
-        while (control != nullptr && !controls.contains(control->objectName())) {
-            control = control->parentWidget();
-        }
-        if (control != nullptr && (widget->focusPolicy() & Qt::TabFocus) && order.last() != control->objectName()) {
-            order.append(control->objectName());
-        }
-    }
-    EXPECT_EQ(order, controls);
+    EXPECT_EQ(testing::TabOrder(*window, controls), controls);
 }
 
 TEST_F(MainWindowTest, AStoreThatCannotBeOpenedEndsTheStartUp) {
@@ -316,12 +309,7 @@ TEST_F(MainWindowTest, AStoreFailingWhileTheTreeIsFilledEndsTheStartUp) {
 TEST_F(MainWindowTest, TreeShowsEveryStoreWithTheCalendarsDirectlyInsideIt) {
     const auto window = StartedWindow();
     const auto* tree = FindControl<QTreeWidget>(*window, "CalTree");
-    EXPECT_EQ(DumpTree(*tree),
-              "+Outlook Folders [@Outlook Folders]\n"
-              " +Personal Folders [@Personal Folders]\n"
-              "  Calendar (3) [C1@S1]\n"
-              "  Empty (0) [E1@S1]\n"
-              " Archive [@Archive]\n");
+    EXPECT_EQ(DumpTree(*tree), ExpectedTree(kTwoStores));
 
     const std::vector<QIcon> images = DrawFolderTreeImages();
     EXPECT_EQ(Image(NodeByText(*tree, "Archive")->icon(0)), Image(images[kStoreImage - 1]));
@@ -330,14 +318,7 @@ TEST_F(MainWindowTest, TreeShowsEveryStoreWithTheCalendarsDirectlyInsideIt) {
 
 TEST_F(MainWindowTest, StoreNodesWithTakenKeysGetNumberedKeys) {
     const auto window = StartedWindow(kClashingStoreNames);
-    EXPECT_EQ(DumpTree(*FindControl<QTreeWidget>(*window, "CalTree")),
-              "+Outlook Folders [@Outlook Folders]\n"
-              " +Outlook Folders [@Outlook Folders#2]\n"
-              "  Calendar (0) [C1@S1]\n"
-              " Mail [@Mail]\n"
-              " Mail [@Mail#2]\n"
-              " Mail [@Mail#3]\n"
-              " Mail#2 [@Mail#2#2]\n");
+    EXPECT_EQ(DumpTree(*FindControl<QTreeWidget>(*window, "CalTree")), ExpectedTree(kClashingStoreNames));
 }
 
 TEST_F(MainWindowTest, ClickingACalendarChoosesItAndAnyOtherNodeTheDefault) {

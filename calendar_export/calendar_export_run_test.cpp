@@ -267,7 +267,7 @@ TEST_F(CalendarExportRunTest, RemovedFolderIsReportedWithItsNumberBeforeAnyFileW
 
 namespace fs = std::filesystem;
 
-// The run on the disk, with players the test plugs in and pulls out through the mount list.
+// The run on the disk, with players the test plugs in through the mount list.
 class CalendarExportToPlayersTest : public CalendarExportRunTest {
 protected:
     void SetUp() override {
@@ -292,27 +292,6 @@ protected:
     std::vector<DriveMount> mounted;
     std::shared_ptr<DriveTable> table = std::make_shared<DriveTable>(home.Path().string(), [this] { return mounted; });
 };
-
-TEST_F(CalendarExportToPlayersTest, APlayerPulledOutIsNotReplacedByTheOneThatTookItsPlace) {
-    Mount({"IPOD", "AAA"});
-    choice.driveText = "d: [AAA]";
-    Mount({"IPOD"});
-    Run();
-    EXPECT_EQ(view.messages, std::vector<std::string>{kCalendarExportFailureMessage});
-    ASSERT_TRUE(view.cause.has_value());
-    EXPECT_EQ(view.cause->Number(), kDeviceUnavailable);
-    EXPECT_TRUE(fs::is_empty(Player("IPOD")));
-}
-
-TEST_F(CalendarExportToPlayersTest, APlayerPluggedInTakesNoLetterAlreadyGiven) {
-    Mount({"IPOD"});
-    choice.driveText = "d: [IPOD]";
-    Mount({"AAA", "IPOD"});
-    Run();
-    EXPECT_TRUE(view.messages.empty());
-    EXPECT_EQ(testing::ReadFileBytes(Player("IPOD") / "Calendars" / "vCalendar.ics"), WorkedExampleCalendar());
-    EXPECT_TRUE(fs::is_empty(Player("AAA")));
-}
 
 TEST_F(CalendarExportToPlayersTest, LinksOnThePlayerLeadNowhereElse) {
     Mount({"IPOD"});

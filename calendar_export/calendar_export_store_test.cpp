@@ -12,6 +12,7 @@
 #include "platform/mailbox/mailbox_store.h"
 #include "testing/fake_file_system.h"
 #include "testing/recording_views.h"
+#include "testing/source_path.h"
 #include "testing/worked_examples.h"
 
 namespace kalendro {
@@ -19,26 +20,12 @@ namespace {
 
 using namespace kalendro::testing;
 
-std::string Appointment(const std::string& subject, const std::string& start, const std::string& end,
-                        const std::string& more = "") {
-    return R"({"type": "AppointmentItem", "Subject": ")" + subject + R"(", "Start": ")" + start + R"(", "End": ")" +
-           end + "\"" + more + "}";
-}
-
-std::string MailboxWith(const std::vector<std::string>& appointments) {
-    std::string items;
-    for (const auto& appointment : appointments) {
-        items += (items.empty() ? "" : ",\n") + appointment;
-    }
-    return R"({"format": "kalendro-mailbox/1", "stores": [{"name": "Personal Folders", "folders": [
-        {"name": "Calendar", "defaultItemType": 1, "default": "calendar", "items": [)" +
-           items + "]}]}]}";
-}
-
 class CalendarExportStoreTest : public ::testing::Test {
 protected:
-    RecordingCalendarView Export(const std::vector<std::string>& appointments, StoreDate first, StoreDate last) {
-        const auto session = OpenMailboxText(MailboxWith(appointments), "test mailbox", regional)->GetNamespace("MAPI");
+    // The default calendar of a mailbox file beside this test, from the first day to the last.
+    RecordingCalendarView Export(const char* mailbox, StoreDate first, StoreDate last) {
+        const std::string path = SourcePath(std::string("calendar_export/") + mailbox).string();
+        const auto session = OpenMailboxFile(path, regional)->GetNamespace("MAPI");
         const CalendarExportChoice choice{true, {}, "c: [home]", false, first, last};
         const FileSystemFactory createFileSystem = [this] { return std::make_unique<FakeFileSystem>(disk); };
         RecordingCalendarView view;
@@ -59,11 +46,7 @@ protected:
 };
 
 TEST_F(CalendarExportStoreTest, WeeklySeriesGivesOneBlockPerOccurrenceInStartOrder) {
-    const RecordingCalendarView view =
-        Export({Appointment("Team", "2002-10-01T10:00:00", "2002-10-01T11:00:00",
-                            R"(, "Recurrence": {"RecurrenceType": 1, "DayOfWeekMask": 4, "NoEndDate": true})"),
-                Appointment("Early", "2002-11-12T08:00:00", "2002-11-12T09:00:00")},
-               {2002, 11, 1}, {2002, 11, 21});
+    const RecordingCalendarView view = Export("weekly-series-mailbox.json", {2002, 11, 1}, {2002, 11, 21});
     EXPECT_EQ(view.listLines,
               (std::vector<std::string>{"5-11-02 10 Team", "12-11-02 0 Early", "12-11-02 1 Team", "19-11-02 1 Team"}));
     EXPECT_EQ(view.count, "4");
@@ -76,10 +59,7 @@ TEST_F(CalendarExportStoreTest, WeeklySeriesGivesOneBlockPerOccurrenceInStartOrd
 }
 
 TEST_F(CalendarExportStoreTest, TwoDigitYearFormStillFindsAppointmentsAfter2029) {
-    const RecordingCalendarView view =
-        Export({Appointment("Far ahead", "2031-03-04T09:00:00", "2031-03-04T10:00:00"),
-                Appointment("Century before", "1931-03-04T09:00:00", "1931-03-04T10:00:00")},
-               {2031, 3, 4}, {2031, 3, 4});
+    const RecordingCalendarView view = Export("centuries-mailbox.json", {2031, 3, 4}, {2031, 3, 4});
     EXPECT_EQ(view.listLines, std::vector<std::string>{"4-3-31 09: Far ahead"});
 }
 

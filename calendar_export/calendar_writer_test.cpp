@@ -110,12 +110,6 @@ TEST(CalendarWriterTest, LineBreaksInDescriptionAndSummaryBecomeBackslashN) {
               "SUMMARY:one\\ntwo\\nthree\\n");
 }
 
-TEST(CalendarWriterTest, LineBreaksInLocationAndCategoriesBecomeBackslashN) {
-    EXPECT_EQ(LineOf(EventLinesWith("Location", std::string("Room 2\r\nFloor 3\nWing\r")), "LOCATION"),
-              "LOCATION:Room 2\\nFloor 3\\nWing\\n");
-    EXPECT_EQ(LineOf(EventLinesWith("Categories", std::string("A\r\nB")), "CATEGORIES"), "CATEGORIES:A\\nB");
-}
-
 TEST(CalendarWriterTest, NoValueEverBreaksALine) {
     FakeItem appointment = BudgetMeeting();
     for (const char* member : {"Location", "EntryID", "Body", "Subject", "Categories"}) {

@@ -69,15 +69,6 @@ TEST_F(DriveTableTest, LettersStayWithTheirFileSystemsWhateverComesAndGoes) {
     EXPECT_FALSE(table.Find("d:")->available);
 }
 
-TEST_F(DriveTableTest, DrivesAreFoundByTheirLetterInAnyCase) {
-    EXPECT_EQ(table.Find("E:")->label, "IPOD");
-    EXPECT_EQ(table.Find("d: [AAA]")->directory, "/media/AAA");
-    EXPECT_EQ(table.Find("c:")->label, "home");
-    for (const char* unknown : {"f:", "d", "dd", ""}) {
-        EXPECT_FALSE(table.Find(unknown).has_value()) << unknown;
-    }
-}
-
 TEST_F(DriveTableTest, LettersEndAtZ) {
     mounted.clear();
     for (int i = 0; i < 30; ++i) {

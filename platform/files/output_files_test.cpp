@@ -398,27 +398,6 @@ protected:
     std::optional<testing::PrivateMounts> mounts_{std::in_place};
 };
 
-TEST_F(SmallDiskTest, AFullDiskFailsAtTheNextFlushAndKeepsWhatReachedIt) {
-    mounts_->MountSmall(Ipod(), 32 * 1024);
-    auto files = Open();
-    auto stream = files->CreateTextFile("d:\\big.ics");
-    const Failure duringWrites = FailureOf([&] {
-        for (int i = 0; i < 100000; ++i) {
-            stream->WriteLine("DESCRIPTION:a line that fills the disk");
-        }
-    });
-    EXPECT_EQ(duringWrites.Number(), kDiskFull);
-    EXPECT_NE(duringWrites.Description().find((Ipod() / "big.ics").string()), std::string::npos);
-    const std::uintmax_t kept = fs::file_size(Ipod() / "big.ics");
-    EXPECT_GT(kept, 0u);
-    stream.reset();
-    EXPECT_EQ(fs::file_size(Ipod() / "big.ics"), kept);
-
-    auto small = files->CreateTextFile("d:\\small.ics");
-    small->WriteLine("BEGIN:VCALENDAR");
-    EXPECT_EQ(FailureOf([&] { small->Close(); }).Number(), kDiskFull);
-}
-
 TEST_F(SmallDiskTest, APlayerSwappedAtTheSameMountPointGetsNothing) {
     mounts_->MountSmall(Ipod(), 64 * 1024);
     auto files = Open();

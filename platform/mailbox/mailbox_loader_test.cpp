@@ -44,6 +44,11 @@ std::string Recurring(const std::string& recurrence) {
                     recurrence + "}}");
 }
 
+// A mailbox file beside this test, as text.
+std::string FileBeside(const std::string& name) {
+    return testing::ReadFileBytes(testing::SourcePath("platform/mailbox/" + name));
+}
+
 const MemoryItem& FirstItem(const Mailbox& mailbox) { return *mailbox.stores.at(0)->folders.at(0)->items->All().at(0); }
 
 const RecurrencePattern& PatternOf(const std::string& recurrence) {
@@ -53,14 +58,7 @@ const RecurrencePattern& PatternOf(const std::string& recurrence) {
 }
 
 TEST(MailboxLoaderTest, ReadsStoresFoldersAndNestedFoldersInFileOrder) {
-    const auto mailbox = LoadMailboxText(R"({"format": "kalendro-mailbox/1", "stores": [
-        {"name": "Personal Folders", "storeId": "STORE-A", "folders": [
-            {"name": "Calendar", "entryId": "CAL", "defaultItemType": 1, "default": "calendar",
-             "folders": [{"name": "Inner", "defaultItemType": 1}]},
-            {"name": "Contacts", "defaultItemType": 2, "default": "contacts"},
-            {"name": "Inbox"}]},
-        {"name": "Archive"}]})",
-                                         "test.json");
+    const auto mailbox = LoadMailboxText(FileBeside("nested-folders-mailbox.json"), "test.json");
     EXPECT_EQ(mailbox->sourceName, "test.json");
     ASSERT_EQ(mailbox->stores.size(), 2u);
     const MemoryFolder& personal = *mailbox->stores[0];
@@ -83,10 +81,7 @@ TEST(MailboxLoaderTest, ReadsStoresFoldersAndNestedFoldersInFileOrder) {
 }
 
 TEST(MailboxLoaderTest, ReadsMembersOfEveryKindAndLeavesAbsentOnesOut) {
-    const auto mailbox = LoadMailboxText(OneStore(Calendar(R"(
-        {"type": "AppointmentItem", "Subject": "Caf\u00e9 J\u00fcrgen", "Start": "2026-12-06T10:30:00",
-         "End": "2026-12-07", "Importance": -2, "AllDayEvent": true, "Body": "line 1\r\nline 2"})")),
-                                         "test.json");
+    const auto mailbox = LoadMailboxText(FileBeside("members-mailbox.json"), "test.json");
     const MemoryItem& item = FirstItem(*mailbox);
     EXPECT_EQ(item.typeName, "AppointmentItem");
     EXPECT_EQ(std::get<std::string_view>(*item.members.Find(MemberId::kSubject)), "Caf\xC3\xA9 J\xC3\xBCrgen");
@@ -100,10 +95,7 @@ TEST(MailboxLoaderTest, ReadsMembersOfEveryKindAndLeavesAbsentOnesOut) {
 }
 
 TEST(MailboxLoaderTest, GeneratedIdsAreStableDistinctAndFreeOfAt) {
-    const std::string text = R"({"format": "kalendro-mailbox/1", "stores": [
-        {"name": "A", "folders": [{"name": "F", "items": [{"type": "AppointmentItem"}, {"type": "ContactItem"}],
-                                   "folders": [{"name": "G", "items": [{"type": "MailItem"}]}]}]},
-        {"name": "B", "folders": [{"name": "F", "items": [{"type": "AppointmentItem"}]}]}]})";
+    const std::string text = FileBeside("generated-ids-mailbox.json");
     auto collectIds = [](const Mailbox& mailbox) {
         std::vector<std::string> ids;
         std::function<void(const MemoryFolder&)> walk = [&](const MemoryFolder& folder) {
@@ -169,11 +161,7 @@ TEST(MailboxLoaderTest, SeriesWithFortyThousandExceptionsOpensWithEveryOneChecke
 }
 
 TEST(MailboxLoaderTest, RepeatedKeyCountsWithItsLastValue) {
-    const auto mailbox =
-        LoadMailboxText(R"({"format": "kalendro-mailbox/1", "stores": [{"name": "First", "name": "Second",
-        "folders": [{"name": "Calendar", "defaultItemType": 1, "items": [
-            {"type": "AppointmentItem", "Subject": "Draft", "Start": "2026-11-02T09:00:00", "Subject": "Final"}]}]}]})",
-                        "test.json");
+    const auto mailbox = LoadMailboxText(FileBeside("repeated-keys-mailbox.json"), "test.json");
     EXPECT_EQ(mailbox->stores[0]->name, "Second");
     const MemoryItem& item = FirstItem(*mailbox);
     EXPECT_EQ(std::get<std::string_view>(*item.members.Find(MemberId::kSubject)), "Final");

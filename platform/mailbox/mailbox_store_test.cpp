@@ -63,23 +63,6 @@ TEST_F(MailboxStoreTest, DefaultFoldersAreTheMarkedOnes) {
                   [&] { bare->GetDefaultFolder(kDefaultContactsFolder); });
 }
 
-TEST_F(MailboxStoreTest, GetFolderFromIdFindsEveryFolderByItsOwnIds) {
-    auto session = Session();
-    std::function<void(StoreFolder&)> roundTrip = [&](StoreFolder& folder) {
-        auto found = session->GetFolderFromID(folder.EntryID(), folder.StoreID());
-        EXPECT_EQ(found->Name(), folder.Name());
-        EXPECT_EQ(found->EntryID(), folder.EntryID());
-        for (const auto& subfolder : folder.Folders()) {
-            roundTrip(*subfolder);
-        }
-    };
-    for (const auto& store : session->Folders()) {
-        roundTrip(*store);
-    }
-    ExpectFailure(kStoreOperationFailed, "no folder with entry ID \"CAL\" in the store with ID \"S2\"",
-                  [&] { session->GetFolderFromID("CAL", "S2"); });
-}
-
 TEST_F(MailboxStoreTest, ItemsAreANewCollectionOnEveryRequest) {
     auto calendar = Session()->GetDefaultFolder(kDefaultCalendarFolder);
     auto sorted = calendar->Items();

@@ -22,32 +22,5 @@ TEST(MemberIdTest, EveryIdIsFoundByItsOwnNameOnly) {
     EXPECT_EQ(FindMemberId(""), std::nullopt);
 }
 
-TEST(MemberIdTest, EachItemTypeHasItsOwnMembers) {
-    EXPECT_TRUE(TypeHasMember(ItemType::kAppointment, MemberId::kStart));
-    EXPECT_FALSE(TypeHasMember(ItemType::kContact, MemberId::kStart));
-    EXPECT_FALSE(TypeHasMember(ItemType::kContact, MemberId::kSubject));
-    EXPECT_TRUE(TypeHasMember(ItemType::kContact, MemberId::kBirthday));
-    EXPECT_TRUE(TypeHasMember(ItemType::kDistList, MemberId::kDLName));
-    EXPECT_TRUE(TypeHasMember(ItemType::kDistList, MemberId::kSubject));
-    EXPECT_FALSE(TypeHasMember(ItemType::kOther, MemberId::kDLName));
-    EXPECT_TRUE(TypeHasMember(ItemType::kOther, MemberId::kCreationTime));
-    EXPECT_EQ(ItemTypeOf("AppointmentItem"), ItemType::kAppointment);
-    EXPECT_EQ(ItemTypeOf("MailItem"), ItemType::kOther);
-    EXPECT_EQ(KindOf(MemberId::kAllDayEvent), MemberKind::kFlag);
-    EXPECT_EQ(KindOf(MemberId::kImportance), MemberKind::kNumber);
-    EXPECT_EQ(KindName(MemberKind::kFlag), "true or false");
-}
-
-TEST(MemberIdTest, OnlyTheOriginalDateOfAnOccurrenceIsDerived) {
-    EXPECT_TRUE(IsDerived(MemberId::kOriginalDate));
-    EXPECT_TRUE(TypeHasMember(ItemType::kAppointment, MemberId::kOriginalDate));
-    EXPECT_FALSE(TypeHasMember(ItemType::kContact, MemberId::kOriginalDate));
-    EXPECT_EQ(KindOf(MemberId::kOriginalDate), MemberKind::kDate);
-    for (std::size_t index = 0; index < kMemberCount; ++index) {
-        const auto member = static_cast<MemberId>(index);
-        EXPECT_EQ(IsDerived(member), member == MemberId::kOriginalDate) << MemberName(member);
-    }
-}
-
 }  // namespace
 }  // namespace kalendro::memory_store

@@ -57,14 +57,6 @@ TEST(RecurringSeries, TwoOccurrencesAtOneMomentKeepThePatternOrder) {
     EXPECT_EQ(occurrences[1].originalStart, At("2024-01-03T09:00:00"));
 }
 
-TEST(RecurringSeries, AnEndedSeriesNeedsNoBounds) {
-    RecurrencePattern pattern = Daily("2024-01-01");
-    pattern.end = RecurrenceEnd::kByDate;
-    pattern.patternEndDate = At("2024-01-03");
-    const RecurringSeries series(pattern, At("2024-01-01T09:00:00"), At("2024-01-01T10:00:00"));
-    EXPECT_EQ(series.OccurrencesIn({}).size(), 3u);
-}
-
 TEST(RecurringSeries, AWindowThatEndsBeforeItBeginsHoldsNothing) {
     const RecurrencePattern pattern = Daily("2024-01-01");
     const RecurringSeries series(pattern, At("2024-01-01T09:00:00"), At("2024-01-01T10:00:00"));
@@ -82,65 +74,6 @@ TEST(RecurringSeries, PatternOccurrencesNeedTheDateTheTimeOfDayAndTheCount) {
     EXPECT_FALSE(series.IsPatternOccurrence(At("2024-01-04T09:00:00")));  // off the interval
     EXPECT_FALSE(series.IsPatternOccurrence(At("2024-01-03T09:30:00")));  // another time of day
     EXPECT_FALSE(series.IsPatternOccurrence(At("2023-12-30T09:00:00")));  // before the pattern
-}
-
-RecurrencePattern Fortnightly(int dayOfWeekMask, int firstDayOfWeek, const char* patternStart) {
-    RecurrencePattern pattern;
-    pattern.type = RecurrenceType::kWeekly;
-    pattern.interval = 2;
-    pattern.dayOfWeekMask = dayOfWeekMask;
-    pattern.firstDayOfWeek = firstDayOfWeek;
-    pattern.patternStartDate = At(patternStart);
-    return pattern;
-}
-
-// A fortnightly Sunday-and-Tuesday series begun on Tuesday 2 January 2024: with weeks from Monday its
-// Sunday is the 7th, five days after its first Tuesday; with weeks from Sunday it is the 14th.
-TEST(RecurringSeries, WeeksOfAWeeklySeriesBeginOnItsFirstDayOfTheWeek) {
-    constexpr int kSundayAndTuesday = 1 | 4;
-    const struct {
-        int firstDayOfWeek;
-        std::vector<std::string> starts;
-        const char* sundayOfTheFirstFortnight;
-        bool isOccurrence;
-    } cases[] = {
-        {1,
-         {"2024-01-02T09:00:00", "2024-01-07T09:00:00", "2024-01-16T09:00:00", "2024-01-21T09:00:00",
-          "2024-01-30T09:00:00"},
-         "2024-01-07T09:00:00",
-         true},
-        {0,
-         {"2024-01-02T09:00:00", "2024-01-14T09:00:00", "2024-01-16T09:00:00", "2024-01-28T09:00:00",
-          "2024-01-30T09:00:00"},
-         "2024-01-07T09:00:00",
-         false},
-        // Weeks from Wednesday hold a Sunday and the Tuesday after it: the dates of weeks from Sunday.
-        {3,
-         {"2024-01-02T09:00:00", "2024-01-14T09:00:00", "2024-01-16T09:00:00", "2024-01-28T09:00:00",
-          "2024-01-30T09:00:00"},
-         "2024-01-14T09:00:00",
-         true},
-    };
-    for (const auto& test : cases) {
-        SCOPED_TRACE(test.firstDayOfWeek);
-        const RecurrencePattern pattern = Fortnightly(kSundayAndTuesday, test.firstDayOfWeek, "2024-01-02");
-        const RecurringSeries series(pattern, At("2024-01-02T09:00:00"), At("2024-01-02T10:00:00"));
-        EXPECT_EQ(StartTexts(series.OccurrencesIn({At("2024-01-01T00:00:00"), At("2024-01-31T23:59:00")})),
-                  test.starts);
-        EXPECT_EQ(series.IsPatternOccurrence(At(test.sundayOfTheFirstFortnight)), test.isOccurrence);
-    }
-}
-
-// A count runs through each week in the order of its days from the first day of the week.
-TEST(RecurringSeries, ACountedSeriesCountsItsDatesInTheOrderOfItsWeeks) {
-    RecurrencePattern pattern = Fortnightly(1 | 4, 1, "2024-01-02");
-    pattern.end = RecurrenceEnd::kAfterOccurrences;
-    pattern.occurrences = 3;
-    const RecurringSeries series(pattern, At("2024-01-02T09:00:00"), At("2024-01-02T10:00:00"));
-    EXPECT_EQ(StartTexts(series.OccurrencesIn({})),
-              (std::vector<std::string>{"2024-01-02T09:00:00", "2024-01-07T09:00:00", "2024-01-16T09:00:00"}));
-    EXPECT_EQ(StartTexts(series.OccurrencesIn({At("2024-01-10T00:00:00"), std::nullopt})),
-              (std::vector<std::string>{"2024-01-16T09:00:00"}));
 }
 
 // A zone some hours ahead of local time, by one hour less from a given wall-clock time of the zone on.

@@ -271,16 +271,5 @@ TEST_F(RestrictTest, ASeriesWithoutEndNeedsALatestStartAndTheMessageQuotesCondit
     EXPECT_EQ(all->Restrict("[Start] <= '03-10-2002 18:00'")->Count(), 3);
 }
 
-TEST_F(RestrictTest, AFilterThatCannotBeReadIsAFailure) {
-    auto all = CalendarItems({DailySeries()});
-    try {
-        all->Restrict("[Start] >= '05-11-2002 00:00' And");
-        FAIL() << "the filter was read";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.Number(), kStoreOperationFailed);
-        EXPECT_EQ(failure.Description(), "Cannot parse condition. Error at \"And\".");
-    }
-}
-
 }  // namespace
 }  // namespace kalendro::memory_store

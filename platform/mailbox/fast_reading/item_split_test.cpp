@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include <simdjson.h>
 
 #include "platform/mailbox/mailbox_loader.h"
 #include "platform/store/failure.h"
+#include "testing/source_path.h"
+#include "testing/temporary_directory.h"
 
 namespace kalendro::mailbox {
 namespace {
@@ -19,6 +22,11 @@ std::string Padded(const std::string& text) {
     padded.reserve(text.size() + simdjson::SIMDJSON_PADDING);
     padded = text;
     return padded;
+}
+
+// A file of this test's folder, as text.
+std::string FileBeside(const std::string& name) {
+    return testing::ReadFileBytes(testing::SourcePath("platform/mailbox/fast_reading/" + name));
 }
 
 bool Split(const std::string& text, SplitMailbox& split) {
@@ -37,11 +45,7 @@ std::string Rejoined(const SplitMailbox& split) {
 }
 
 TEST(SplitItems, CutsEveryItemOfEveryFolderAtAnyDepthOutOfTheText) {
-    const std::string text = Padded(R"({"format": "kalendro-mailbox/1", "stores": [
-        {"name": "A", "folders": [{"name": "Calendar", "items": [{"type": "AppointmentItem", "Subject": "[1]"},
-                                                                  {"type": "AppointmentItem"}],
-                                   "folders": [{"name": "Sub", "items": [ {"type": "ContactItem"} ]}]}]},
-        {"name": "B", "folders": [{"name": "Empty", "items": []}]}]})");
+    const std::string text = Padded(FileBeside("nested-items-mailbox.json"));
     SplitMailbox split;
     ASSERT_TRUE(Split(text, split));
     ASSERT_EQ(split.items.size(), 3U);
@@ -95,22 +99,12 @@ TEST(SplitItems, FastReadingOfASplitFileRefusesWhatTheReaderRefuses) {
     const auto mailbox = ReadMailboxQuickly(valid, "test.json");
     ASSERT_NE(mailbox, nullptr);
     EXPECT_EQ(mailbox->stores.at(0)->folders.at(0)->items->Count(), 1);
-    for (const char* text : {
-             // a fault inside an item: an unknown member, then text that is not JSON
-             R"({"format": "kalendro-mailbox/1", "stores": [{"name": "S", "folders": [
-                 {"name": "C", "items": [{"type": "AppointmentItem", "Colour": "red"}]}]}]})",
-             R"({"format": "kalendro-mailbox/1", "stores": [{"name": "S", "folders": [
-                 {"name": "C", "items": [{"type": "AppointmentItem", "Subject" "x"}]}]}]})",
-             // a fault outside the items: a trailing comma, then items where a store has none
-             R"({"format": "kalendro-mailbox/1", "stores": [{"name": "S", "folders": [
-                 {"name": "C", "items": [{"type": "AppointmentItem"}],}]}]})",
-             R"({"format": "kalendro-mailbox/1", "stores": [{"name": "S", "items": [{"type": "AppointmentItem"}]}]})",
-             // a number where the skeleton has its own numbers
-             R"({"format": "kalendro-mailbox/1", "stores": [{"name": "S", "folders": [
-                 {"name": "C", "defaultItemType": 0, "items": [{"type": "AppointmentItem"}]}]}], "x": 0})",
-         }) {
-        EXPECT_EQ(ReadMailboxQuickly(text, "test.json"), nullptr) << text;
-        EXPECT_THROW(LoadMailboxText(text, "test.json"), Failure) << text;
+    // Faults inside the items and outside them, and a number where the skeleton has its own numbers.
+    for (const auto& file :
+         std::filesystem::directory_iterator(testing::SourcePath("platform/mailbox/fast_reading/refused-mailboxes"))) {
+        const std::string text = testing::ReadFileBytes(file.path());
+        EXPECT_EQ(ReadMailboxQuickly(text, "test.json"), nullptr) << file.path();
+        EXPECT_THROW(LoadMailboxText(text, "test.json"), Failure) << file.path();
     }
 }
 
