@@ -97,6 +97,15 @@ def ansi_contact(base, out):
     store.write(out)
 
 
+def every_contact_member(base, out):
+    """One contact holding every property the contact export reads, each value naming its property."""
+    store, identity, top = _start(base)
+    address_book = new_contacts(store, top)
+    store.add_message(address_book, content.every_member_contact(store.names, identity))
+    store.set_default_folder(TAG_IPM_CONTACT_ENTRYID, address_book)
+    store.write(out)
+
+
 def recurrence_kinds(base, out):
     """One series of every pattern kind and end, in three zones, with deleted and moved
     occurrences (the moved ones as embedded exception messages)."""
@@ -122,6 +131,7 @@ CASES = {
     'damaged-message': damaged_message,
     'deep-folders': deep_folders,
     'ansi-contact': ansi_contact,
+    'every-contact-member': every_contact_member,
     'recurrence-kinds': recurrence_kinds,
 }
 

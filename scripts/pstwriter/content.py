@@ -430,6 +430,64 @@ def file_attachment(name, data):
                        0x37050003: long(1), 0x370B0003: long(-1), 0x37140003: long(0)})
 
 
+# Every property of a contact that the contact export reads, by Outlook's tags (MS-OXOCNTC, MS-OXPROPS),
+# each with a value that names it, so that a property taken from the wrong tag shows in the card.
+EVERY_CONTACT_TEXT = {
+    0x3A45001F: 'Dr.',  # PidTagDisplayNamePrefix
+    0x3A06001F: 'Given',
+    0x3A44001F: 'Middle',
+    0x3A11001F: 'Surname',
+    0x3A16001F: 'Company Ltd',
+    0x3A17001F: 'Job Title',
+    0x3A4F001F: 'Nick Name',
+    0x3A08001F: '+1 555 0101 business',
+    0x3A09001F: '+1 555 0102 home',
+    0x3A1C001F: '+1 555 0103 mobile',
+    0x3A5D001F: '2 Home Street',
+    0x3A59001F: 'Home City',
+    0x3A5C001F: 'Home State',
+    0x3A5B001F: '20202',
+    0x3A5A001F: 'Home Country',
+    0x3A5E001F: 'Home PO Box',
+    0x3A15001F: 'Business full address',  # PidTagPostalAddress, the mailing address
+    0x1000001F: 'Note, first line\r\nsecond line',
+}
+EVERY_CONTACT_NAMED_TEXT = {
+    0x8005: 'Surname, Given (file as)',  # PidLidFileUnder
+    0x801A: 'Home full address',
+    0x801B: 'Business full address',
+    0x8045: '1 Business Street',
+    0x8046: 'Business City',
+    0x8047: 'Business State',
+    0x8048: '10101',
+    0x8049: 'Business Country',
+    0x804A: 'Business PO Box',
+    0x802B: 'https://html.example.org/',  # PidLidHtml, the web page
+    0x8082: 'SMTP', 0x8083: 'one@example.org',
+    0x8092: 'SMTP', 0x8093: 'two@example.org',
+    0x80A2: 'SMTP', 0x80A3: 'three@example.org',
+}
+
+
+def every_member_contact(names, identity):
+    """A contact holding every property the contact export reads; its birthday and anniversary as
+    Outlook keeps them, the local midnight in PidLidBirthdayLocal and PidLidWeddingAnniversaryLocal and
+    the writer's midnight (UTC+1 here) in UTC in PidTagBirthday and PidTagWeddingAnniversary."""
+    writer = PropertyWriter(names)
+    _envelope(writer, identity, 'IPM.Contact', 'Dr. Given Middle Surname')
+    writer.set(0x3001001F, unicode('Dr. Given Middle Surname'))
+    for tag, value in EVERY_CONTACT_TEXT.items():
+        writer.set(tag, unicode(value))
+    for lid, value in EVERY_CONTACT_NAMED_TEXT.items():
+        writer.named((PSETID_ADDRESS, lid, ltp.PT_UNICODE), unicode(value))
+    for utc_tag, local_lid, day in ((0x3A420040, 0x80DE, datetime.datetime(1980, 2, 29)),
+                                    (0x3A410040, 0x80DF, datetime.datetime(2005, 6, 15))):
+        writer.set(utc_tag, filetime(day - datetime.timedelta(hours=1)))
+        writer.named((PSETID_ADDRESS, local_lid, ltp.PT_SYSTIME), filetime(day))
+    _finish_size(writer)
+    return Message(writer.props)
+
+
 def contact(names, identity, index, birthday=None, given=None, surname=None, strings8=None):
     """A contact; strings8 = code page makes its strings 8-bit (PT_STRING8) in that code page."""
     given = given or 'First%d' % index
