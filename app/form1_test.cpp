@@ -32,6 +32,7 @@
 #include "testing/temporary_directory.h"
 #include "testing/window_controls.h"
 #include "tools/commands.h"
+#include "testing/failure_of.h"
 
 namespace kalendro {
 namespace {
@@ -289,12 +290,7 @@ TEST_F(MainWindowTest, AStoreThatCannotBeOpenedEndsTheStartUp) {
         throw Failure(kStoreCannotOpen, "No mailbox given");
     };
     Form1 window(std::move(services));
-    try {
-        window.Form_Initialize();
-        FAIL() << "start-up succeeded without a store";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.Number(), kStoreCannotOpen);
-    }
+    EXPECT_EQ(testing::FailureOf([&] { window.Form_Initialize(); }).Number(), kStoreCannotOpen);
 }
 
 TEST_F(MainWindowTest, AStoreFailingWhileTheTreeIsFilledEndsTheStartUp) {

@@ -12,6 +12,7 @@
 #include "platform/store_files/store_files.h"
 #include "testing/source_path.h"
 #include "testing/window_controls.h"
+#include "testing/failure_of.h"
 
 namespace kalendro {
 namespace {
@@ -30,12 +31,8 @@ TEST(StartArguments, StoresAreTakenWithOrWithoutTheOption) {
 
 TEST(StartArguments, UnknownOptionsAndAStoreWithoutItsFileAreRejected) {
     for (const Paths& arguments : {Paths{"--stor", "a.pst"}, Paths{"a.pst", "--store"}, Paths{"-x"}}) {
-        try {
-            ParseStorePaths(arguments);
-            ADD_FAILURE() << arguments.front() << " was accepted";
-        } catch (const Failure& failure) {
-            EXPECT_EQ(failure.Number(), kInvalidArgument);
-        }
+        EXPECT_EQ(testing::FailureOf([&] { ParseStorePaths(arguments); }).Number(), kInvalidArgument)
+            << arguments.front();
     }
 }
 
@@ -78,12 +75,7 @@ TEST_F(StoreOpenerTest, WithoutFilesTheUserIsAskedOnceAndEveryCopyOpensTheChoice
 
 TEST_F(StoreOpenerTest, ACancelledChoiceIsFailure429AndOpensNothing) {
     const StoreApplicationFactory open = Opener({}, std::nullopt);
-    try {
-        open();
-        ADD_FAILURE() << "a cancelled choice opened a store";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.Number(), kStoreCannotOpen);
-    }
+    EXPECT_EQ(testing::FailureOf([&] { open(); }).Number(), kStoreCannotOpen);
     EXPECT_TRUE(opened_.empty());
 }
 

@@ -10,6 +10,7 @@
 #include "testing/private_mounts.h"
 #include "testing/source_path.h"
 #include "testing/temporary_directory.h"
+#include "testing/failure_of.h"
 
 namespace kalendro {
 namespace {
@@ -22,13 +23,9 @@ TEST(DriveMountPoints, OnlyRealFileSystemsMountedDirectlyWhereDrivesLand) {
 }
 
 TEST(DriveMountPoints, AnUnreadableTableIsAFailureNamingIt) {
-    try {
-        DriveMountPoints("/nonexistent/mountinfo");
-        FAIL() << "no failure";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.Number(), kPathFileAccessError);
-        EXPECT_NE(failure.Description().find("/nonexistent/mountinfo"), std::string::npos);
-    }
+    const Failure failure = testing::FailureOf([] { DriveMountPoints("/nonexistent/mountinfo"); });
+    EXPECT_EQ(failure.Number(), kPathFileAccessError);
+    EXPECT_NE(failure.Description().find("/nonexistent/mountinfo"), std::string::npos);
 }
 
 std::vector<std::string> Shown(const std::vector<DriveEntry>& drives) {

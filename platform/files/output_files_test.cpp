@@ -19,21 +19,14 @@
 #include "platform/store/failure.h"
 #include "testing/private_mounts.h"
 #include "testing/temporary_directory.h"
+#include "testing/failure_of.h"
 
 namespace kalendro {
 namespace {
 
 namespace fs = std::filesystem;
 
-// The failure an action raises; number 0 when it raises none.
-Failure FailureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Failure& failure) {
-        return failure;
-    }
-    return Failure(0, "no failure");
-}
+using testing::FailureOf;
 
 // Drive c: is a temporary home, d: a temporary "IPOD" beside it.
 class DiskFileSystemTest : public ::testing::Test {

@@ -16,6 +16,7 @@
 #include "platform/text/quoted_input.h"
 #include "testing/source_path.h"
 #include "testing/temporary_directory.h"
+#include "testing/failure_of.h"
 
 namespace kalendro::mailbox {
 namespace {
@@ -200,16 +201,12 @@ std::vector<InvalidCase> InvalidCases() {
 class InvalidMailboxTest : public ::testing::TestWithParam<InvalidCase> {};
 
 TEST_P(InvalidMailboxTest, IsFailure429NamingFileLocationAndReason) {
-    try {
-        LoadMailboxText(GetParam().text, "bad.json");
-        FAIL() << "loaded an invalid mailbox";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.Number(), kStoreCannotOpen);
-        EXPECT_NE(failure.Description().find("\"bad.json\""), std::string::npos) << failure.Description();
-        for (const std::string& part : GetParam().expectedParts) {
-            EXPECT_NE(failure.Description().find(part), std::string::npos)
-                << "missing [" << part << "] in: " << failure.Description();
-        }
+    const Failure failure = testing::FailureOf([] { LoadMailboxText(GetParam().text, "bad.json"); });
+    EXPECT_EQ(failure.Number(), kStoreCannotOpen);
+    EXPECT_NE(failure.Description().find("\"bad.json\""), std::string::npos) << failure.Description();
+    for (const std::string& part : GetParam().expectedParts) {
+        EXPECT_NE(failure.Description().find(part), std::string::npos)
+            << "missing [" << part << "] in: " << failure.Description();
     }
 }
 
@@ -295,39 +292,21 @@ TEST(MailboxLoaderTest, FileIsReadLikeTextAndItsFaultsNamedAlike) {
     };
     const std::string valid = Appointment(R"("Start": "2026-11-02T09:00:00")");
     EXPECT_EQ(std::get<std::string_view>(*FirstItem(*loadWritten(valid)).members.Find(MemberId::kSubject)), "Stand-up");
-    try {
-        loadWritten(Appointment(R"("Location": 12)"));
-        FAIL() << "loaded an invalid mailbox file";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.Description(), "The mailbox file \"" + path.string() + "\" is not valid: " + kItemPath +
-                                             ", member \"Location\": must be a text (a JSON string), not number.");
-    }
+    EXPECT_EQ(testing::FailureOf([&] { loadWritten(Appointment(R"("Location": 12)")); }).Description(),
+              "The mailbox file \"" + path.string() + "\" is not valid: " + kItemPath +
+                  ", member \"Location\": must be a text (a JSON string), not number.");
     std::filesystem::remove(path);
 }
 
 TEST(MailboxLoaderTest, FileThatCannotBeReadIsFailure429NamingFileAndReason) {
-    try {
-        LoadMailboxFile("no-such-dir/missing.json");
-        FAIL() << "read a missing file";
-    } catch (const Failure& failure) {
+    // A device that never ends used to be read until memory ran out.
+    for (const auto& [path, reason] :
+         {std::pair{"no-such-dir/missing.json", "No such file or directory"}, std::pair{".", "it is a directory"},
+          std::pair{"/dev/zero", "it is not a regular file"}}) {
+        const Failure failure = testing::FailureOf([path = path] { LoadMailboxFile(path); });
         EXPECT_EQ(failure.Number(), kStoreCannotOpen);
         EXPECT_EQ(failure.Description(),
-                  "The mailbox file \"no-such-dir/missing.json\" cannot be read: No such file or directory.");
-    }
-    try {
-        LoadMailboxFile(".");
-        FAIL() << "read a directory";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.Number(), kStoreCannotOpen);
-        EXPECT_EQ(failure.Description(), "The mailbox file \".\" cannot be read: it is a directory.");
-    }
-    // A device that never ends used to be read until memory ran out.
-    try {
-        LoadMailboxFile("/dev/zero");
-        FAIL() << "read a device";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.Number(), kStoreCannotOpen);
-        EXPECT_EQ(failure.Description(), "The mailbox file \"/dev/zero\" cannot be read: it is not a regular file.");
+                  "The mailbox file \"" + std::string(path) + "\" cannot be read: " + reason + ".");
     }
 }
 

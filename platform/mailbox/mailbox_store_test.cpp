@@ -9,6 +9,7 @@
 #include "platform/store/failure.h"
 #include "testing/source_path.h"
 #include "testing/temporary_directory.h"
+#include "testing/failure_of.h"
 
 namespace kalendro {
 namespace {
@@ -35,13 +36,9 @@ protected:
     }
 
     static void ExpectFailure(int number, const std::string& part, const std::function<void()>& action) {
-        try {
-            action();
-            ADD_FAILURE() << "no failure";
-        } catch (const Failure& failure) {
-            EXPECT_EQ(failure.Number(), number) << failure.Description();
-            EXPECT_NE(failure.Description().find(part), std::string::npos) << failure.Description();
-        }
+        const Failure failure = testing::FailureOf(action);
+        EXPECT_EQ(failure.Number(), number) << failure.Description();
+        EXPECT_NE(failure.Description().find(part), std::string::npos) << failure.Description();
     }
 };
 

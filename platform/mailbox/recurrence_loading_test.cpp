@@ -12,6 +12,7 @@
 #include "platform/memory_store/test_occurrences.h"
 #include "platform/store/failure.h"
 #include "testing/source_path.h"
+#include "testing/failure_of.h"
 
 namespace kalendro::mailbox {
 namespace {
@@ -78,12 +79,7 @@ Failure LoadFailure(const json& recurrence) {
                    {"Start", "2024-01-01T09:00:00"},
                    {"End", "2024-01-01T10:00:00"},
                    {"Recurrence", recurrence}};
-    try {
-        LoadSeries(vector);
-    } catch (const Failure& failure) {
-        return failure;
-    }
-    return Failure(0, "loaded");
+    return testing::FailureOf([&] { LoadSeries(vector); });
 }
 
 TEST(RecurrenceLoading, AnExceptionOffTheIntervalMakesTheFileInvalid) {
@@ -110,7 +106,7 @@ TEST(RecurrenceLoading, AnExceptionAfterTheLastCountedOccurrenceMakesTheFileInva
 TEST(RecurrenceLoading, AnExceptionOnTheLastCountedOccurrenceIsSound) {
     const Failure failure = LoadFailure(json::parse(R"({"RecurrenceType": 0, "Occurrences": 2,
         "Exceptions": [{"OriginalDate": "2024-01-02T09:00:00", "Deleted": true}]})"));
-    EXPECT_EQ(failure.Description(), "loaded");
+    EXPECT_EQ(failure.Description(), "no failure");
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/store/failure.h"
+#include "testing/failure_of.h"
 
 namespace kalendro::memory_store {
 namespace {
@@ -43,12 +44,8 @@ std::vector<std::string> Lines(StoreItems& items) {
 }
 
 std::string FailureOf(const std::function<void()>& action) {
-    try {
-        action();
-    } catch (const Failure& failure) {
-        return std::to_string(failure.Number()) + " " + failure.Description();
-    }
-    return "no failure";
+    const Failure failure = testing::FailureOf(action);
+    return std::to_string(failure.Number()) + " " + failure.Description();
 }
 
 // Three stores from two sources: the first without defaults, the second with a default calendar

@@ -16,6 +16,7 @@
 #include "platform/store/failure.h"
 #include "testing/source_path.h"
 #include "testing/temporary_directory.h"
+#include "testing/failure_of.h"
 
 namespace kalendro::pst {
 namespace {
@@ -157,12 +158,7 @@ TEST(PstFileTest, WhatIsNotAFolderOrAMessageIsFailure440) {
         [&] { file->ReadMessage(0x8122); },
     };
     for (const auto& read : reads) {
-        try {
-            read();
-            ADD_FAILURE() << "read";
-        } catch (const Failure& failure) {
-            EXPECT_EQ(failure.Number(), kStoreOperationFailed) << failure.Description();
-        }
+        EXPECT_EQ(kalendro::testing::FailureOf(read).Number(), kStoreOperationFailed);
     }
 }
 
@@ -191,14 +187,10 @@ TEST(PstFileTest, AFileEncryptedBeyondTheFormatsOwnObfuscationIsFailure429) {
     kalendro::testing::TemporaryDirectory directory;
     const std::string path = (directory.Path() / "encrypted.pst").string();
     std::ofstream(path, std::ios::binary) << bytes;
-    try {
-        PstFile::Open(path);
-        ADD_FAILURE() << "an encrypted file opened";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.Number(), kStoreCannotOpen);
-        EXPECT_NE(failure.Description().find("encrypted in a way that is not read"), std::string::npos)
-            << failure.Description();
-    }
+    const Failure failure = kalendro::testing::FailureOf([&] { PstFile::Open(path); });
+    EXPECT_EQ(failure.Number(), kStoreCannotOpen);
+    EXPECT_NE(failure.Description().find("encrypted in a way that is not read"), std::string::npos)
+        << failure.Description();
 }
 
 TEST(PstFileTest, WhatIsNotAnOutlookDataFileIsFailure429) {
@@ -217,15 +209,10 @@ TEST(PstFileTest, WhatIsNotAnOutlookDataFileIsFailure429) {
         std::ofstream(paths.back(), std::ios::binary) << testCase.bytes;
     }
     for (const std::string& path : paths) {
-        try {
-            PstFile::Open(path);
-            ADD_FAILURE() << path << " opened";
-        } catch (const Failure& failure) {
-            EXPECT_EQ(failure.Number(), kStoreCannotOpen);
-            EXPECT_TRUE(
-                failure.Description().starts_with("\"" + path + "\" cannot be opened as an Outlook data file: "))
-                << failure.Description();
-        }
+        const Failure failure = kalendro::testing::FailureOf([&] { PstFile::Open(path); });
+        EXPECT_EQ(failure.Number(), kStoreCannotOpen);
+        EXPECT_TRUE(failure.Description().starts_with("\"" + path + "\" cannot be opened as an Outlook data file: "))
+            << failure.Description();
     }
     EXPECT_FALSE(PstFile::LooksLikePst(cases[0].bytes));
     EXPECT_FALSE(PstFile::LooksLikePst("!BD"));

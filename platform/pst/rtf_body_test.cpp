@@ -6,6 +6,7 @@
 #include "platform/pst/test_values.h"
 #include "platform/text/html_text.h"
 #include "platform/store/failure.h"
+#include "testing/failure_of.h"
 
 namespace kalendro::pst {
 namespace {
@@ -54,12 +55,7 @@ TEST(RtfBodyTest, DamagedCompressedValuesAreFailures) {
     const std::string noEnd =
         Bytes({0x0d, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x4c, 0x5a, 0x46, 0x75, 0x00, 0x00, 0x00, 0x00, 0x00});
     for (const std::string& value : {badCrc, unknownType, tooLong, noEnd, kMicrosoftExample.substr(0, 15)}) {
-        try {
-            DecompressRtf(value);
-            ADD_FAILURE() << "no failure";
-        } catch (const Failure& failure) {
-            EXPECT_EQ(failure.Number(), kStoreOperationFailed);
-        }
+        EXPECT_EQ(kalendro::testing::FailureOf([&] { DecompressRtf(value); }).Number(), kStoreOperationFailed);
     }
 }
 

@@ -16,6 +16,7 @@
 #include "platform/store/failure.h"
 #include "testing/source_path.h"
 #include "testing/temporary_directory.h"
+#include "testing/failure_of.h"
 
 namespace kalendro {
 namespace {
@@ -114,14 +115,10 @@ TEST_F(StoreFilesTest, OpeningAndCountingReadNoItems) {
 TEST_F(StoreFilesTest, AFileWithoutCalendarHasNoDefaultCalendar) {
     const std::shared_ptr<StoreSession> session = Open({SamplePath("sample-contacts.pst")});
     EXPECT_EQ(session->GetDefaultFolder(kDefaultContactsFolder)->Items()->Count(), 6);
-    try {
-        session->GetDefaultFolder(kDefaultCalendarFolder);
-        ADD_FAILURE() << "a default calendar was found";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.Number(), kStoreOperationFailed);
-        EXPECT_NE(failure.Description().find("sample-contacts.pst\" has no default calendar folder"), std::string::npos)
-            << failure.Description();
-    }
+    const Failure failure = kalendro::testing::FailureOf([&] { session->GetDefaultFolder(kDefaultCalendarFolder); });
+    EXPECT_EQ(failure.Number(), kStoreOperationFailed);
+    EXPECT_NE(failure.Description().find("sample-contacts.pst\" has no default calendar folder"), std::string::npos)
+        << failure.Description();
 }
 
 std::vector<std::string> EntryIds(StoreSession& session) {
@@ -169,13 +166,9 @@ TEST_F(StoreFilesTest, AFileThatIsNoStoreIsRefusedNamingIt) {
     const fs::path truncated = directory.Path() / "truncated.pst";
     std::ofstream(truncated, std::ios::binary)
         << kalendro::testing::ReadFileBytes(SamplePath("dist-list.pst")).substr(0, 600);
-    try {
-        Open({truncated.string()});
-        ADD_FAILURE() << "the truncated file opened";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.Number(), kStoreCannotOpen);
-        EXPECT_NE(failure.Description().find(truncated.string()), std::string::npos) << failure.Description();
-    }
+    const Failure failure = kalendro::testing::FailureOf([&] { Open({truncated.string()}); });
+    EXPECT_EQ(failure.Number(), kStoreCannotOpen);
+    EXPECT_NE(failure.Description().find(truncated.string()), std::string::npos) << failure.Description();
 }
 
 // Opening a named pipe to read blocks until a writer comes, so the file must be refused unopened. Should

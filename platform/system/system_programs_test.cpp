@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/store/failure.h"
+#include "testing/failure_of.h"
 
 namespace kalendro {
 namespace {
@@ -32,13 +33,8 @@ protected:
         return path;
     }
 
-    int StartFailureNumber(const std::string& path) {
-        try {
-            StartSystemProgram(path);
-        } catch (const Failure& failure) {
-            return failure.Number();
-        }
-        return 0;
+    static int StartFailureNumber(const std::string& path) {
+        return testing::FailureOf([&] { StartSystemProgram(path); }).Number();
     }
 
     fs::path directory_;

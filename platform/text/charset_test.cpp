@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/store/failure.h"
+#include "testing/failure_of.h"
 
 namespace kalendro {
 namespace {
@@ -92,13 +93,9 @@ TEST(CharsetConverter, ReadsAnEightBitSetIntoUtf8) {
 }
 
 TEST(CharsetConverter, AnUnknownSetIsAFailure) {
-    try {
-        CharsetConverter unknown("UTF-8", "NO-SUCH-SET");
-        FAIL() << "no failure";
-    } catch (const Failure& failure) {
-        EXPECT_EQ(failure.Number(), kInvalidArgument);
-        EXPECT_NE(failure.Description().find("NO-SUCH-SET"), std::string::npos);
-    }
+    const Failure failure = testing::FailureOf([] { CharsetConverter unknown("UTF-8", "NO-SUCH-SET"); });
+    EXPECT_EQ(failure.Number(), kInvalidArgument);
+    EXPECT_NE(failure.Description().find("NO-SUCH-SET"), std::string::npos);
 }
 
 }  // namespace

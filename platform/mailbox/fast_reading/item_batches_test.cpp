@@ -8,6 +8,7 @@
 
 #include "platform/mailbox/mailbox_loader.h"
 #include "platform/store/failure.h"
+#include "testing/failure_of.h"
 
 namespace kalendro::mailbox {
 namespace {
@@ -53,13 +54,9 @@ TEST(ItemBatches, ItemsReadOnTwoThreadsKeepTheFilesOrder) {
 TEST(ItemBatches, AFaultInALateBatchIsNamedByTheReportingReading) {
     const std::string text = ManyItems(1300);
     EXPECT_EQ(ReadMailboxQuickly(text, "many.json"), nullptr);
-    try {
-        LoadMailboxText(text, "many.json");
-        FAIL() << "a faulty file was read";
-    } catch (const Failure& failure) {
-        EXPECT_NE(failure.Description().find("item 1300"), std::string::npos) << failure.Description();
-        EXPECT_NE(failure.Description().find("Colour"), std::string::npos) << failure.Description();
-    }
+    const Failure failure = testing::FailureOf([&] { LoadMailboxText(text, "many.json"); });
+    EXPECT_NE(failure.Description().find("item 1300"), std::string::npos) << failure.Description();
+    EXPECT_NE(failure.Description().find("Colour"), std::string::npos) << failure.Description();
 }
 
 }  // namespace
