@@ -38,7 +38,7 @@ With --caldav the events go to a CalDAV calendar collection instead, each one re
   --store FILE          the mail store: an Outlook data file (.pst, .ost) or a mailbox
                         file (required); give it again for more stores, the first one
                         holding the default calendar
-  --target DIR          the existing directory that plays the drive (required)
+  --target DIR          the existing directory that plays the drive (this or --caldav)
   --from YYYY-MM-DD     the first day of the range (default: today)
   --to YYYY-MM-DD       the last day of the range (default: today)
   --folder "TOP/NAME"   a calendar folder as the folder tree shows it: the top-level

@@ -31,8 +31,9 @@ With --carddav the cards go to a CardDAV address book instead, each one resource
   --store FILE        the mail store: an Outlook data file (.pst, .ost) or a mailbox
                       file (required); give it again for more stores, the first one
                       holding the default contacts folder
-  --output PATH       the vCard file to write (required): a path on this machine, or a
-                      drive path such as c:\contacts.vcf (c: is the home directory)
+  --output PATH       the vCard file to write (this or --carddav): a path on this
+                      machine, or a drive path such as c:\contacts.vcf (c: is the home
+                      directory)
   --no-birthday       leave the birthday out of each card's note
   --no-anniversary    leave the anniversary out of each card's note
   --carddav URL       instead of --output: put each card, as it would be in the file, as
