@@ -315,9 +315,10 @@ int ExportCalendar(const CalendarOptions& options) {
                        ? kExitWritten
                        : kExitFailed;
         }
-        const ScratchFolder scratch;
-        const auto written = WriteCalendarFile(options, *session, choice, regional, scratch.Path());
-        return written ? UploadCalendar(options, ReadWholeFile(*written)) : kExitFailed;
+        const std::optional<std::string> file = TextWrittenInScratch([&](const std::filesystem::path& folder) {
+            return WriteCalendarFile(options, *session, choice, regional, folder);
+        });
+        return file ? UploadCalendar(options, *file) : kExitFailed;
     } catch (const Failure& failure) {
         std::cerr << UnhandledFailureReport(failure) << '\n';
         return kExitFailed;

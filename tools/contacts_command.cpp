@@ -154,9 +154,12 @@ bool WriteContactsFile(const ContactsOptions& options, const std::string& path) 
 
 int UploadContacts(const ContactsOptions& options) {
     try {
-        const ScratchFolder scratch;
-        const std::filesystem::path file = scratch.Path() / "contacts.vcf";
-        if (!WriteContactsFile(options, file.string())) {
+        const std::optional<std::string> file =
+            TextWrittenInScratch([&](const std::filesystem::path& folder) -> std::optional<std::filesystem::path> {
+                const std::filesystem::path path = folder / "contacts.vcf";
+                return WriteContactsFile(options, path.string()) ? std::optional(path) : std::nullopt;
+            });
+        if (!file) {
             return kExitFailed;
         }
         const DavUpload upload{dav::CollectionKind::kAddressBook,
@@ -165,7 +168,7 @@ int UploadContacts(const ContactsOptions& options) {
                                kVCardProductId,
                                kCardListQuery,
                                [](std::string_view) { return true; }};
-        return UploadToCollection(options.carddav, upload, dav::CardResources(ReadWholeFile(file)));
+        return UploadToCollection(options.carddav, upload, dav::CardResources(*file));
     } catch (const Failure& failure) {
         std::cerr << UnhandledFailureReport(failure) << '\n';
         return kExitFailed;

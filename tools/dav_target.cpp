@@ -80,6 +80,38 @@ int Prune(dav::DavCollection& collection, const DavUpload& upload, const dav::Sp
     return removed;
 }
 
+// A folder of its own under the temporary directory, removed with all it holds when it goes.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kalendro-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            throw Failure(kPathFileAccessError, pattern + ": " + std::strerror(errno));
+        }
+        path_ = pattern;
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::string ReadWholeFile(const std::filesystem::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    if (!file) {
+        throw Failure(kPathFileAccessError, path.string() + ": the file just written could not be read back");
+    }
+    return text.str();
+}
+
 }  // namespace
 
 bool TakeDavOption(const std::string& option, const std::function<const std::string&()>& value, DavOptions& options) {
@@ -142,27 +174,10 @@ int UploadToCollection(const DavOptions& options, const DavUpload& upload, const
     }
 }
 
-ScratchFolder::ScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kalendro-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw Failure(kPathFileAccessError, pattern + ": " + std::strerror(errno));
-    }
-    path_ = pattern;
-}
-
-ScratchFolder::~ScratchFolder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-}
-
-std::string ReadWholeFile(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (!file) {
-        throw Failure(kPathFileAccessError, path.string() + ": the file just written could not be read back");
-    }
-    return text.str();
+std::optional<std::string> TextWrittenInScratch(const ScratchWriter& write) {
+    const ScratchFolder scratch;
+    const std::optional<std::filesystem::path> written = write(scratch.Path());
+    return written ? std::optional(ReadWholeFile(*written)) : std::nullopt;
 }
 
 }  // namespace kalendro::tools

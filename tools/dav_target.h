@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -40,20 +41,10 @@ struct DavUpload {
 // a failure is reported with how many were put before it.
 int UploadToCollection(const DavOptions& options, const DavUpload& upload, const dav::SplitFile& split);
 
-// A folder of its own under the temporary directory, removed with all it holds when it goes.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::filesystem::path& Path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
-
-// The text of a file that a command has just written.
-std::string ReadWholeFile(const std::filesystem::path& path);
+// The text of the file that `write` writes into a scratch folder of its own (returning the file's path,
+// or none when it failed and said why). The folder is gone before the text is put anywhere, so that a
+// run interrupted during the upload leaves no copy of the store's data behind.
+using ScratchWriter = std::function<std::optional<std::filesystem::path>(const std::filesystem::path& folder)>;
+std::optional<std::string> TextWrittenInScratch(const ScratchWriter& write);
 
 }  // namespace kalendro::tools

@@ -113,8 +113,12 @@ def uid_of(block):
     return re.search(r"^UID:(.*?)\r?$", re.sub(r"\r?\n[ \t]", "", block), re.M).group(1)
 
 
-def export(*arguments, password=PASSWORD, home=None):
-    environment = dict(os.environ, HOME=home or tempfile.gettempdir(), LC_ALL="C.UTF-8")
+# An empty home of the test's own, so that no ~/.netrc of the user's is read.
+EMPTY_HOME = tempfile.mkdtemp(prefix="kalendro-dav-home-")
+
+
+def export(*arguments, password=PASSWORD, home=EMPTY_HOME):
+    environment = dict(os.environ, HOME=home, LC_ALL="C.UTF-8")
     environment.pop("KALENDRO_PASSWORD", None)
     if password is not None:
         environment["KALENDRO_PASSWORD"] = password
@@ -132,6 +136,7 @@ class DavServerTest(unittest.TestCase):
     def tearDownClass(cls):
         cls.server.stop()
         cls.scratch.cleanup()
+        os.rmdir(EMPTY_HOME)
 
     def file_export(self, command, store, *arguments):
         folder = tempfile.mkdtemp(dir=self.scratch.name)
@@ -241,16 +246,22 @@ class DavServerTest(unittest.TestCase):
         url = self.server.make("interrupted", "calendar")
         command = [EXPORT, "calendar", "--store", str(SOURCE / "samples/demo-mailbox.json"), "--caldav", url,
                    "--user", USER, "--from", "2026-07-01", "--to", "2026-12-31"]
-        environment = dict(os.environ, KALENDRO_PASSWORD=PASSWORD, HOME=self.scratch.name)
-        with subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-                              env=environment) as run:
-            for line in run.stderr:
-                if "(20 of" in line:
-                    break
-            self.server.stop()
-            stdout, stderr = run.communicate()
+        scratch = tempfile.mkdtemp(dir=self.scratch.name)
+        environment = dict(os.environ, KALENDRO_PASSWORD=PASSWORD, HOME=EMPTY_HOME, TMPDIR=scratch)
+
+        def interrupted(interrupt):
+            with subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                                  env=environment) as run:
+                for line in run.stderr:
+                    if "(20 of" in line:
+                        break
+                interrupt(run)
+                out, err = run.communicate()
+                return run.returncode, out, err
+
+        returncode, stdout, stderr = interrupted(lambda run: self.server.stop())
         try:
-            self.assertEqual(run.returncode, 1)
+            self.assertEqual(returncode, 1)
             self.assertIn("Run-time error '68'", stderr)
             self.assertIn("the server could not be reached", stderr)
             done, total = map(int, re.search(r"(\d+) of (\d+) events were put before the failure", stderr).groups())
@@ -259,6 +270,11 @@ class DavServerTest(unittest.TestCase):
             self.assertNotIn(" put to ", stdout)
         finally:
             self.server.start()
+        self.assertEqual(os.listdir(scratch), [])
+        # The scratch copy of the store's data is gone before the upload, so that a run stopped
+        # during it leaves none behind either.
+        self.assertEqual(interrupted(lambda run: run.terminate())[0], -15)
+        self.assertEqual(os.listdir(scratch), [])
         again = subprocess.run(command, capture_output=True, text=True, env=environment, check=False)
         self.assertEqual(again.returncode, 0, again.stderr)
         self.assertEqual(len(self.server.members(url)), total)
